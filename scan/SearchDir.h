@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QStringList>
+
+namespace quillmap {
+
+class NodeStore;
+class ScanControls;
+
+// What a finished scan leaves besides the tree: the final counts and one line for each entry
+// that could not be read ("path: reason"), in the order they were met.
+struct ScanReport
+{
+    double dirCount = 0;
+    double fileCount = 0;
+    QStringList problems;
+};
+
+// The search command: clears `treeView1`, adds the root node for controls.startFolder() and
+// walks the tree into it with the options read from `controls`. Never throws; what could not be
+// read is in the report.
+ScanReport SearchDir(ScanControls& controls, NodeStore& treeView1);
+
+} // namespace quillmap
