@@ -4,6 +4,7 @@
 
 namespace quillmap {
 
+class FileSystem;
 class NodeStore;
 class ScanControls;
 
@@ -14,11 +15,16 @@ struct ScanReport
     double dirCount = 0;
     double fileCount = 0;
     QStringList problems;
+    // False when the start folder itself could not be listed (the root then stands alone).
+    bool startFolderRead = true;
 };
 
 // The search command: clears `treeView1`, adds the root node for controls.startFolder() and
 // walks the tree into it with the options read from `controls`. Never throws; what could not be
 // read is in the report.
 ScanReport SearchDir(ScanControls& controls, NodeStore& treeView1);
+
+// The same over a given file system (tests inject failures through it).
+ScanReport SearchDir(ScanControls& controls, NodeStore& treeView1, FileSystem& fs);
 
 } // namespace quillmap

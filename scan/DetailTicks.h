@@ -1,0 +1,71 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace quillmap {
+
+class ScanControls;
+
+// Which of the twelve items of the options list are ticked, by index 1 to 12.
+struct DetailTicks
+{
+    enum Item
+    {
+        All = 1,
+        Archive,
+        Compressed,
+        Hidden,
+        Normal,
+        ReadOnly,
+        System,
+        DateCreated,
+        DateLastAccessed,
+        DateLastModified,
+        Type,
+        Size,
+    };
+    static constexpr int kCount = 12;
+
+    std::uint16_t bits = 0; // bit i set: item i ticked
+
+    bool ticked(int item) const { return bits & (1u << item); }
+    void set(int item, bool on)
+    {
+        if (on)
+            bits |= std::uint16_t(1u << item);
+        else
+            bits &= std::uint16_t(~(1u << item));
+    }
+    bool any() const { return bits != 0; }
+
+    // All twelve ticked, as the "ALL" item leaves them.
+    static DetailTicks all()
+    {
+        DetailTicks t;
+        for (int i = 1; i <= kCount; ++i)
+            t.set(i, true);
+        return t;
+    }
+    // The ticks as the controls show them now.
+    static DetailTicks read(const ScanControls& controls);
+};
+
+// Keys and texts of the options list items, index 1 first.
+inline constexpr std::array<const char*, DetailTicks::kCount> kDetailItemKeys = {
+    "a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l"};
+inline constexpr std::array<const char*, DetailTicks::kCount> kDetailItemTexts = {
+    "ALL",
+    "Archive",
+    "Compressed",
+    "Hidden",
+    "Normal",
+    "ReadOnly",
+    "System",
+    "Date Created",
+    "Date Last Accessed",
+    "Date Last Modified",
+    "Type",
+    "Size"};
+
+} // namespace quillmap

@@ -1,0 +1,157 @@
+#include "scan/FileLine.h"
+
+#include "scan/ScanControls.h"
+
+#include <charconv>
+#include <ctime>
+
+namespace quillmap {
+
+namespace {
+
+// The run of characters between the first two fields of a date or time format.
+QString separatorOf(const QString& format, const QString& fieldLetters, const QString& fallback)
+{
+    qsizetype i = 0;
+    while (i < format.size() && !fieldLetters.contains(format[i]))
+        ++i;
+    while (i < format.size() && fieldLetters.contains(format[i]))
+        ++i;
+    QString sep;
+    while (i < format.size() && !format[i].isLetter()) {
+        if (format[i] != u'\'')
+            sep += format[i];
+        ++i;
+    }
+    return sep.isEmpty() ? fallback : sep;
+}
+
+void appendTwo(std::string& out, int v)
+{
+    out.push_back(char('0' + v / 10 % 10));
+    out.push_back(char('0' + v % 10));
+}
+
+bool isAscii(std::string_view s)
+{
+    for (unsigned char c : s)
+        if (c >= 0x80)
+            return false;
+    return true;
+}
+
+void appendUpper(std::string& out, std::string_view s)
+{
+    if (!isAscii(s)) {
+        const QString text = QString::fromUtf8(s.data(), qsizetype(s.size()));
+        // Only valid UTF-8 goes through Unicode case mapping; other bytes stay as they are.
+        if (text.toUtf8() == QByteArrayView(s.data(), qsizetype(s.size()))) {
+            out.append(text.toUpper().toStdString());
+            return;
+        }
+    }
+    for (char c : s)
+        out.push_back((c >= 'a' && c <= 'z') ? char(c - 32) : c);
+}
+
+} // namespace
+
+DetailTicks DetailTicks::read(const ScanControls& controls)
+{
+    DetailTicks t;
+    for (int i = 1; i <= kCount; ++i)
+        if (controls.isTicked(i))
+            t.set(i, true);
+    return t;
+}
+
+FileLine::FileLine(const QLocale& locale)
+{
+    for (int m = 1; m <= 12; ++m)
+        m_months[m - 1] = locale.monthName(m, QLocale::ShortFormat).toStdString();
+    m_dateSeparator = separatorOf(locale.dateFormat(QLocale::ShortFormat), QStringLiteral("dMy"),
+                                  QStringLiteral("/"))
+                          .toStdString();
+    m_timeSeparator = separatorOf(locale.timeFormat(QLocale::ShortFormat), QStringLiteral("hHm"),
+                                  QStringLiteral(":"))
+                          .toStdString();
+}
+
+void FileLine::appendDate(std::string& out, const std::optional<std::int64_t>& when) const
+{
+    std::tm tm{};
+    const std::time_t t = when ? static_cast<std::time_t>(*when) : 0;
+    if (!when || !localtime_r(&t, &tm)) {
+        out.append("--/---/----  --:--:--");
+        return;
+    }
+    appendTwo(out, tm.tm_mday);
+    out.append(m_dateSeparator);
+    out.append(m_months[tm.tm_mon]);
+    out.append(m_dateSeparator);
+    const long long year = 1900LL + tm.tm_year;
+    char digits[24];
+    auto end = std::to_chars(digits, digits + sizeof digits, year < 0 ? -year : year).ptr;
+    if (year < 0)
+        out.push_back('-');
+    for (auto n = end - digits; n < 4; ++n)
+        out.push_back('0');
+    out.append(digits, end);
+    out.append("  ");
+    appendTwo(out, tm.tm_hour);
+    out.append(m_timeSeparator);
+    appendTwo(out, tm.tm_min);
+    out.append(m_timeSeparator);
+    appendTwo(out, tm.tm_sec);
+}
+
+void FileLine::build(std::string& out, std::string_view name, const FileInfo& info,
+                     DetailTicks t) const
+{
+    out.assign(name);
+    if (t.ticked(DetailTicks::Archive))
+        out.append(info.Archive ? "----A-" : "------");
+    if (t.ticked(DetailTicks::Compressed))
+        out.append(info.Compressed ? "C-" : "--");
+    if (t.ticked(DetailTicks::Hidden))
+        out.append(info.Hidden ? "H-" : "--");
+    if (t.ticked(DetailTicks::Normal))
+        out.append(info.Normal ? "N-" : "--");
+    if (t.ticked(DetailTicks::ReadOnly))
+        out.append(info.ReadOnly ? "R-" : "--");
+    if (t.ticked(DetailTicks::System))
+        out.append(info.System ? "S-" : "--");
+    const std::optional<std::int64_t>* dates[] = {&info.DateCreated, &info.DateLastAccessed,
+                                                  &info.DateLastModified};
+    for (int i = 0; i < 3; ++i) {
+        if (!t.ticked(DetailTicks::DateCreated + i))
+            continue;
+        out.append("-----");
+        appendDate(out, *dates[i]);
+        out.push_back('-');
+    }
+    if (t.ticked(DetailTicks::Type)) {
+        if (info.FileType.empty()) {
+            out.append("--------");
+        } else {
+            out.append("-----");
+            appendUpper(out, info.FileType);
+        }
+    }
+    if (t.ticked(DetailTicks::Size)) {
+        out.append("-----");
+        // Compared by value: "0" (and an unknown size) shows no digits.
+        const bool zero = info.Size.find_first_not_of('0') == std::string::npos;
+        if (!zero)
+            out.append(info.Size);
+    }
+}
+
+std::string FileLine::build(std::string_view name, const FileInfo& info, DetailTicks ticks) const
+{
+    std::string out;
+    build(out, name, info, ticks);
+    return out;
+}
+
+} // namespace quillmap

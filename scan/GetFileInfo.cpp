@@ -1,0 +1,94 @@
+#include "scan/GetFileInfo.h"
+
+#include "platform/PosixFileSystem.h"
+
+#include <cerrno>
+#include <charconv>
+#include <sys/stat.h>
+
+namespace quillmap {
+
+void FileInfo::setAttributes(std::uint32_t attributes)
+{
+    Compressed = attributes & kCompressed;
+    Archive = attributes & kArchive;
+    System = attributes & kSystem;
+    Hidden = attributes & kHidden;
+    ReadOnly = attributes & kReadOnly;
+    Normal = attributes == 0;
+}
+
+std::uint32_t AttributesOf(std::string_view name, const FileStat& stat)
+{
+    std::uint32_t a = 0;
+    if (!(stat.mode & S_IWUSR))
+        a |= FileInfo::kReadOnly;
+    if (!name.empty() && name.front() == '.')
+        a |= FileInfo::kHidden;
+    if (S_ISFIFO(stat.mode) || S_ISSOCK(stat.mode) || S_ISCHR(stat.mode) || S_ISBLK(stat.mode))
+        a |= FileInfo::kSystem;
+    if (S_ISDIR(stat.mode))
+        a |= FileInfo::kFolder;
+    if (stat.archive)
+        a |= FileInfo::kArchive;
+    if (stat.compressed)
+        a |= FileInfo::kCompressed;
+    return a;
+}
+
+void FillFileInfo(FileInfo& info, std::string_view name, const FileStat& stat)
+{
+    info.setAttributes(AttributesOf(name, stat));
+    if (stat.hasBirth)
+        info.DateCreated = stat.born;
+    else
+        info.DateCreated.reset();
+    info.DateLastAccessed = stat.accessed;
+    info.DateLastModified = stat.modified;
+    const std::size_t dot = name.find('.');
+    if (dot == std::string_view::npos)
+        info.FileType.clear();
+    else
+        info.FileType.assign(name.substr(dot + 1));
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, stat.size).ptr;
+    info.Size.assign(digits, end);
+}
+
+int GetFileInfo(FileSystem& fs, FileSystem::Handle folder, const char* name, FileInfo& info)
+{
+    FileStat stat;
+    int error = fs.stat(folder, name, true, stat);
+    if (error == ENOENT || error == ELOOP) {
+        // A broken link is shown with its own properties.
+        FileStat own;
+        if (fs.stat(folder, name, false, own) == 0 && S_ISLNK(own.mode)) {
+            stat = own;
+            error = 0;
+        }
+    }
+    if (error != 0)
+        return error;
+    FillFileInfo(info, name, stat);
+    return 0;
+}
+
+int GetFileInfo(const std::string& fullPath, FileInfo& info)
+{
+    const std::size_t slash = fullPath.rfind('/');
+    const std::string folderPath = slash == std::string::npos ? std::string(".")
+                                   : slash == 0               ? std::string("/")
+                                                              : fullPath.substr(0, slash);
+    const std::string name = slash == std::string::npos ? fullPath : fullPath.substr(slash + 1);
+    if (name.empty())
+        return EISDIR;
+    PosixFileSystem fs;
+    FileSystem::Handle folder = -1;
+    if (const int error = fs.openFolder(folderPath, folder))
+        return error;
+    const int error = GetFileInfo(fs, folder, name.c_str(), info);
+    fs.closeFolder(folder);
+    return error;
+}
+
+} // namespace quillmap

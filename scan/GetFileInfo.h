@@ -1,0 +1,25 @@
+#pragma once
+
+#include "platform/FileSystem.h"
+#include "scan/FileInfo.h"
+
+#include <string>
+#include <string_view>
+
+namespace quillmap {
+
+// The attribute value of an entry named `name` with properties `stat`.
+std::uint32_t AttributesOf(std::string_view name, const FileStat& stat);
+
+// Fills `info` completely from the entry's name and its properties (no file-system call).
+void FillFileInfo(FileInfo& info, std::string_view name, const FileStat& stat);
+
+// The scan's path: one property read of `name` in `folder`, following a link to its target (a
+// broken link gives the link's own properties). Returns 0 or the errno of the failed read;
+// `info` is then left as it was.
+int GetFileInfo(FileSystem& fs, FileSystem::Handle folder, const char* name, FileInfo& info);
+
+// The same for a full path, through the real file system. Returns 0 or an errno value.
+int GetFileInfo(const std::string& fullPath, FileInfo& info);
+
+} // namespace quillmap
