@@ -1,0 +1,308 @@
+#include "printing/CPrintTvw.h"
+
+#include "printing/PrinterDevice.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace quillmap {
+
+namespace {
+
+constexpr std::int32_t kStep = 100;       // connector step down and tick across
+constexpr std::int32_t kStemOffset = 200; // stem X relative to the parent's text X
+constexpr int kConnectorPenWidth = 7;     // pixels at 600 dpi
+constexpr double kFooterFontSize = 6;
+constexpr double kFooterLines = 6;  // footer Y = page height - 6 footer-line heights
+constexpr double kTimeWidths = 2.5; // time X = page width - 2.5 time widths
+
+// Nearest whole twip, halves to the even neighbour; false when it does not fit 32 bits.
+bool toWhole(double value, std::int32_t& out)
+{
+    const double rounded = std::nearbyint(value);
+    if (!(rounded >= std::numeric_limits<std::int32_t>::min() &&
+          rounded <= std::numeric_limits<std::int32_t>::max()))
+        return false;
+    out = static_cast<std::int32_t>(rounded);
+    return true;
+}
+
+QString timeText()
+{
+    // The locale's long time format without the time zone, which a footer does not need.
+    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    return QLocale::system().toString(QTime::currentTime(), format.trimmed());
+}
+
+} // namespace
+
+CPrintTvw::CPrintTvw(QObject* parent) : QObject(parent) {}
+
+CPrintTvw::~CPrintTvw() = default;
+
+bool CPrintTvw::PrintTvw(PrinterDevice& printer)
+{
+    m_error.clear();
+    if (!m_tvwToPrint) {
+        m_error = tr("There is no tree to print.");
+        return false;
+    }
+    NodeStore::Id start = NodeStore::npos;
+    if (m_printStyle == 1)
+        start = m_tvwToPrint->item1();
+    else if (m_printStyle == 2)
+        start = m_tvwToPrint->selected();
+    if (start == NodeStore::npos || !m_tvwToPrint->contains(start)) {
+        if (m_printStyle == 1)
+            m_error = tr("The tree to print is empty.");
+        else if (m_printStyle == 2)
+            m_error = tr("No node is selected to start printing from.");
+        else
+            m_error = tr("Print style %1 does not choose a node to start printing from (use 1 "
+                         "for the whole tree or 2 for the selected node).")
+                          .arg(m_printStyle);
+        return false;
+    }
+
+    m_printer = &printer;
+    struct Reset
+    {
+        PrinterDevice*& printer;
+        ~Reset() { printer = nullptr; }
+    } reset{m_printer};
+
+    if (!PrintTitles() || !PrintPageFooter())
+        return printerFailed();
+    printer.setFontSize(m_fontSize);
+    printer.setFontBold(m_fontBold);
+    printer.setDrawWidth(kConnectorPenWidth);
+    if (!printNodeLine(start))
+        return printerFailed();
+    emit ProcessingTreeView();
+    if (!PrintBranch(start))
+        return false;
+    emit SendingToPrinter();
+    if (!printer.endDoc())
+        return printerFailed();
+    emit PrintJobComplete();
+    return true;
+}
+
+bool CPrintTvw::printerFailed()
+{
+    if (m_error.isEmpty())
+        m_error =
+            m_printer && m_printer->failed() ? m_printer->errorString() : tr("The printer failed.");
+    return false;
+}
+
+bool CPrintTvw::printNodeLine(NodeStore::Id node)
+{
+    return m_printer->printLine(m_tvwToPrint->displayText(node));
+}
+
+bool CPrintTvw::readX(std::int32_t& x)
+{
+    if (toWhole(m_printer->currentX(), x))
+        return true;
+    m_error = tr("The printer's position is out of range.");
+    return false;
+}
+
+bool CPrintTvw::readY(std::int32_t& y)
+{
+    if (toWhole(m_printer->currentY(), y))
+        return true;
+    m_error = tr("The printer's position is out of range.");
+    return false;
+}
+
+bool CPrintTvw::checkedAdd(std::int32_t a, std::int32_t b, std::int32_t& out)
+{
+    if (!__builtin_add_overflow(a, b, &out))
+        return true;
+    m_error = tr("The tree is too deep to print: its indentation is out of range.");
+    return false;
+}
+
+// The walk in pre-order. A frame stands for one pending call of the recursive form
+// PrintBranch(node, level, text X, stem X, stem top Y): its first child is handled by pushing a
+// frame, its next sibling by replacing the frame (the recursive form's tail call), so the stack
+// grows with the depth only. The page at entry is the page when that call would have begun.
+bool CPrintTvw::PrintBranch(NodeStore::Id startNode)
+{
+    struct Frame
+    {
+        NodeStore::Id node;
+        std::int32_t level;
+        std::int32_t textX;
+        std::int32_t stemX;
+        std::int32_t stemTopY;
+        int pageAtEntry;
+        bool childDone;
+    };
+    const NodeStore& tree = *m_tvwToPrint;
+    PrinterDevice& printer = *m_printer;
+    std::vector<Frame> stack;
+    stack.push_back({startNode, 0, 0, 0, 0, printer.page(), false});
+
+    while (!stack.empty()) {
+        const Frame f = stack.back();
+        if (!f.childDone) {
+            stack.back().childDone = true;
+            const NodeStore::Id child = tree.firstChild(f.node);
+            if (child != NodeStore::npos) {
+                std::int32_t offset = 0;
+                if (!checkedAdd(f.textX, kStemOffset, offset) || !ConnectorDown(offset) ||
+                    !ConnectorAcross())
+                    return printerFailed();
+                std::int32_t x = 0;
+                std::int32_t y = 0;
+                std::int32_t childTopY = 0;
+                std::int32_t childStemX = 0;
+                if (!readX(x) || !readY(y) || !checkedAdd(y, -kStep, childTopY) ||
+                    !checkedAdd(x, -kStep, childStemX))
+                    return false;
+                if (!printNodeLine(child))
+                    return printerFailed();
+                std::int32_t level = 0;
+                if (!checkedAdd(f.level, 1, level))
+                    return false;
+                if (printer.page() != f.pageAtEntry) {
+                    if (!PrintPageFooter())
+                        return printerFailed();
+                    childTopY = 0;
+                }
+                stack.push_back({child, level, x, childStemX, childTopY, printer.page(), false});
+                continue;
+            }
+        }
+
+        const NodeStore::Id sibling = tree.nextSibling(f.node);
+        if (sibling == NodeStore::npos || (f.level == 0 && m_printStyle == 2)) {
+            stack.pop_back();
+            continue;
+        }
+        if (f.level != 0) {
+            if (!ConnectorDown(f.stemX) ||
+                !ConnectorStem(f.stemX, printer.page() == f.pageAtEntry ? f.stemTopY : 0) ||
+                !ConnectorAcross())
+                return printerFailed();
+        }
+        std::int32_t x = 0;
+        if (!readX(x))
+            return false;
+        if (!printNodeLine(sibling))
+            return printerFailed();
+        std::int32_t stemTopY = f.stemTopY;
+        if (printer.page() != f.pageAtEntry) {
+            if (!PrintPageFooter())
+                return printerFailed();
+            stemTopY = 0;
+        }
+        stack.back() = {sibling, f.level, x, f.stemX, stemTopY, printer.page(), false};
+    }
+    return true;
+}
+
+bool CPrintTvw::PrintTitles()
+{
+    PrinterDevice& printer = *m_printer;
+    const auto printTitle = [&](const QString& title, std::int16_t size, bool bold) {
+        if (title.isEmpty())
+            return true;
+        printer.setFontSize(size);
+        printer.setFontBold(bold);
+        // Centred on the whole sheet, although X counts from the printable area's left edge.
+        printer.setCurrentX((printer.pageWidth() - printer.textWidth(title)) / 2);
+        return printer.printLine(title);
+    };
+    if (!printTitle(m_title, m_titleFontSize, m_titleFontBold) ||
+        !printTitle(m_secondTitle, m_secondTitleFontSize, m_secondTitleFontBold))
+        return false;
+    if (!m_title.isEmpty() || !m_secondTitle.isEmpty())
+        return printer.printLine(QString()) && printer.printLine(QString());
+    return true;
+}
+
+bool CPrintTvw::PrintPageFooter()
+{
+    if (!m_printFooter)
+        return true;
+    PrinterDevice& printer = *m_printer;
+    std::int32_t savedY = 0;
+    std::int32_t savedSize = 0;
+    if (!toWhole(printer.currentY(), savedY) || !toWhole(printer.fontSize(), savedSize)) {
+        m_error = tr("The printer's position is out of range.");
+        return false;
+    }
+
+    printer.setFontSize(kFooterFontSize);
+    const double footerY =
+        printer.pageHeight() - kFooterLines * printer.textHeight(QStringLiteral("Footer"));
+    const QLocale locale = QLocale::system();
+    const QString date = locale.toString(QDate::currentDate(), QLocale::ShortFormat);
+    const QString time = timeText();
+    const QString label = QStringLiteral("-Page %1-").arg(printer.page());
+
+    printer.setCurrentY(footerY);
+    if (!printer.printLineInPlace(date))
+        return false;
+    printer.setCurrentY(footerY);
+    printer.setCurrentX(printer.pageWidth() - kTimeWidths * printer.textWidth(time));
+    if (!printer.printLineInPlace(time))
+        return false;
+    printer.setCurrentY(footerY);
+    printer.setCurrentX((printer.pageWidth() - printer.textWidth(label)) / 2);
+    if (!printer.printLineInPlace(label))
+        return false;
+
+    printer.setCurrentY(savedY);
+    printer.setFontSize(savedSize);
+    return true;
+}
+
+bool CPrintTvw::ConnectorDown(std::int32_t offset)
+{
+    if (m_connectorStyle != 1 && m_connectorStyle != 2)
+        return true;
+    PrinterDevice& printer = *m_printer;
+    const double x = printer.currentX() + offset;
+    const double y = printer.currentY();
+    if (m_connectorStyle == 1 && !printer.drawLine(x, y, x, y + kStep))
+        return false;
+    printer.setCurrentX(x);
+    printer.setCurrentY(y + kStep);
+    return true;
+}
+
+bool CPrintTvw::ConnectorAcross()
+{
+    if (m_connectorStyle != 1 && m_connectorStyle != 2)
+        return true;
+    PrinterDevice& printer = *m_printer;
+    const double x = printer.currentX();
+    const double y = printer.currentY();
+    if (m_connectorStyle == 1 && !printer.drawLine(x, y, x + kStep, y))
+        return false;
+    printer.setCurrentX(x + kStep);
+    return true;
+}
+
+bool CPrintTvw::ConnectorStem(std::int32_t x, std::int32_t y)
+{
+    if (m_connectorStyle != 1)
+        return true;
+    PrinterDevice& printer = *m_printer;
+    if (!printer.drawLine(x, y, x, printer.currentY()))
+        return false;
+    printer.setCurrentX(x);
+    return true;
+}
+
+} // namespace quillmap

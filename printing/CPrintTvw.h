@@ -1,0 +1,105 @@
+#pragma once
+
+#include "platform/NodeStore.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+
+namespace quillmap {
+
+class PrinterDevice;
+
+// Prints a tree view (a NodeStore) as one document: centred titles, one line per node in
+// pre-order with connector lines between the levels, and a footer on every page.
+//
+// Contract:
+// - A new object holds 0, false, empty text and no tree in every setting; setters store the
+//   value unchanged (no range checks), getters return the value last stored. Setting never
+//   prints.
+// - tvwToPrint is not owned: the caller keeps the store alive while PrintTvw() runs.
+// - PrintTvw(printer) prints on `printer` and ends its document. The three signals are emitted
+//   synchronously, once per call, in the order ProcessingTreeView, SendingToPrinter,
+//   PrintJobComplete. It returns true when the document was ended.
+// - It returns false, with errorString() saying why, when there is no tree, no start node for
+//   the PrintStyle (only 1 = item 1 and 2 = the selected node select one), or the printer
+//   failed. A missing tree or start node is found before anything is printed; after a printer
+//   failure the open document is left to the device and no further signal is emitted.
+// - Positions are whole twips in 32-bit integers; siblings are walked in a loop and the depth
+//   is kept on the heap, so wide folders and deep chains can't exhaust the stack.
+class CPrintTvw : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit CPrintTvw(QObject* parent = nullptr);
+    ~CPrintTvw() override;
+
+    NodeStore* tvwToPrint() const { return m_tvwToPrint; }
+    void setTvwToPrint(NodeStore* vData) { m_tvwToPrint = vData; }
+
+    void setPrintStyle(std::int32_t vData) { m_printStyle = vData; }
+    std::int32_t PrintStyle() const { return m_printStyle; }
+    void setConnectorStyle(std::int32_t vData) { m_connectorStyle = vData; }
+    std::int32_t ConnectorStyle() const { return m_connectorStyle; }
+    void setSecondTitleFontBold(bool vData) { m_secondTitleFontBold = vData; }
+    bool SecondTitleFontBold() const { return m_secondTitleFontBold; }
+    void setTitleFontBold(bool vData) { m_titleFontBold = vData; }
+    bool TitleFontBold() const { return m_titleFontBold; }
+    void setSecondTitleFontSize(std::int16_t vData) { m_secondTitleFontSize = vData; }
+    std::int16_t SecondTitleFontSize() const { return m_secondTitleFontSize; }
+    void setTitleFontSize(std::int16_t vData) { m_titleFontSize = vData; }
+    std::int16_t TitleFontSize() const { return m_titleFontSize; }
+    void setPrintFooter(bool vData) { m_printFooter = vData; }
+    bool PrintFooter() const { return m_printFooter; }
+    void setSecondTitle(const QString& vData) { m_secondTitle = vData; }
+    QString SecondTitle() const { return m_secondTitle; }
+    void setTitle(const QString& vData) { m_title = vData; }
+    QString Title() const { return m_title; }
+    void setFontBold(bool vData) { m_fontBold = vData; }
+    bool FontBold() const { return m_fontBold; }
+    void setFontSize(std::int16_t vData) { m_fontSize = vData; }
+    std::int16_t FontSize() const { return m_fontSize; }
+
+    bool PrintTvw(PrinterDevice& printer);
+    // Why the last PrintTvw() returned false; empty after a successful one.
+    QString errorString() const { return m_error; }
+
+signals:
+    void ProcessingTreeView();
+    void SendingToPrinter();
+    void PrintJobComplete();
+
+private:
+    bool PrintBranch(NodeStore::Id startNode);
+    bool PrintTitles();
+    bool PrintPageFooter();
+    bool ConnectorDown(std::int32_t offset);
+    bool ConnectorAcross();
+    bool ConnectorStem(std::int32_t x, std::int32_t y);
+    bool printNodeLine(NodeStore::Id node);
+    bool readX(std::int32_t& x);
+    bool readY(std::int32_t& y);
+    bool checkedAdd(std::int32_t a, std::int32_t b, std::int32_t& out);
+    bool printerFailed();
+
+    NodeStore* m_tvwToPrint = nullptr;
+    std::int32_t m_printStyle = 0;
+    std::int32_t m_connectorStyle = 0;
+    bool m_secondTitleFontBold = false;
+    bool m_titleFontBold = false;
+    std::int16_t m_secondTitleFontSize = 0;
+    std::int16_t m_titleFontSize = 0;
+    bool m_printFooter = false;
+    QString m_secondTitle;
+    QString m_title;
+    bool m_fontBold = false;
+    std::int16_t m_fontSize = 0;
+
+    // Valid only inside PrintTvw().
+    PrinterDevice* m_printer = nullptr;
+    QString m_error;
+};
+
+} // namespace quillmap
