@@ -28,9 +28,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.tallowmere.example/index.html")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcups2")
-# The X11 platform plugin comes with libqt6gui6 on Debian 12; the other platform plugins, a
-# browser opener for the About window's links and a system information tool are welcome extras.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins, xdg-utils")
+# The X11 platform plugin comes with libqt6gui6 on Debian 12. A browser opener for the About
+# window's links and a system information tool are welcome extras.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-system-monitor | kinfocenter | hardinfo, cups")
 
 include(CPack)
