@@ -19,9 +19,9 @@ endif()
 
 install(TARGETS ${_quillmap_programs} RUNTIME DESTINATION ${QUILLMAP_INSTALL_APPDIR})
 
-if(EXISTS ${CMAKE_SOURCE_DIR}/resources/lang.ini)
-    install(FILES ${CMAKE_SOURCE_DIR}/resources/lang.ini DESTINATION ${QUILLMAP_INSTALL_APPDIR})
-endif()
+# OPTIONAL: looked for at install time, so a build folder configured before the file existed
+# still installs it.
+install(FILES ${CMAKE_SOURCE_DIR}/resources/lang.ini DESTINATION ${QUILLMAP_INSTALL_APPDIR} OPTIONAL)
 
 # The links are made at configure time and installed as links (file(INSTALL) keeps a symlink a
 # symlink), so they appear in the install manifest and in the package like any other file.
