@@ -1,0 +1,500 @@
+// The tree print engine on the recording device: settings, events, layout, connectors, titles,
+// footer and page breaks. Recording metrics: a line is size × 20 twips high, a character
+// size × 10 wide.
+#include "platform/NodeStore.h"
+#include "platform/RecordingPrinterDevice.h"
+#include "printing/CPrintTvw.h"
+#include "printing/DirectoryPrint.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <string>
+
+using namespace quillmap;
+using Op = RecordingPrinterDevice::Op;
+
+namespace {
+
+// Builds a tree from lines "name" indented by two spaces per level.
+void build(NodeStore& store, const QStringList& lines)
+{
+    std::vector<NodeStore::Id> parents;
+    for (const QString& line : lines) {
+        int depth = 0;
+        while (line.mid(depth * 2, 2) == QLatin1String("  "))
+            ++depth;
+        parents.resize(depth);
+        const std::string text = line.trimmed().toStdString();
+        const NodeStore::Id parent = depth == 0 ? NodeStore::npos : parents.back();
+        const std::string key = std::to_string(store.size());
+        const NodeStore::Id id = store.add(parent, key, text);
+        QVERIFY(id != NodeStore::npos);
+        parents.push_back(id);
+    }
+}
+
+std::vector<Op> texts(const RecordingPrinterDevice& printer)
+{
+    std::vector<Op> out;
+    for (const Op& op : printer.ops())
+        if (op.kind == Op::Text)
+            out.push_back(op);
+    return out;
+}
+
+std::vector<Op> lines(const RecordingPrinterDevice& printer)
+{
+    std::vector<Op> out;
+    for (const Op& op : printer.ops())
+        if (op.kind == Op::Line)
+            out.push_back(op);
+    return out;
+}
+
+// Tree lines only: drops footer texts and titles by font size.
+std::vector<Op> treeTexts(const RecordingPrinterDevice& printer, double size = 8)
+{
+    std::vector<Op> out;
+    for (const Op& op : texts(printer))
+        if (op.fontSize == size)
+            out.push_back(op);
+    return out;
+}
+
+void plain(CPrintTvw& print, NodeStore& store, int connectorStyle)
+{
+    print.setTvwToPrint(&store);
+    print.setPrintStyle(1);
+    print.setConnectorStyle(connectorStyle);
+    print.setFontSize(8);
+}
+
+QString lineText(const Op& op)
+{
+    return QStringLiteral("(%1,%2)-(%3,%4)").arg(op.x).arg(op.y).arg(op.x2).arg(op.y2);
+}
+
+} // namespace
+
+class TestCPrintTvw : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void creationValues()
+    {
+        CPrintTvw print;
+        QCOMPARE(print.tvwToPrint(), nullptr);
+        QCOMPARE(print.PrintStyle(), 0);
+        QCOMPARE(print.ConnectorStyle(), 0);
+        QCOMPARE(print.SecondTitleFontBold(), false);
+        QCOMPARE(print.TitleFontBold(), false);
+        QCOMPARE(print.SecondTitleFontSize(), 0);
+        QCOMPARE(print.TitleFontSize(), 0);
+        QCOMPARE(print.PrintFooter(), false);
+        QCOMPARE(print.SecondTitle(), QString());
+        QCOMPARE(print.Title(), QString());
+        QCOMPARE(print.FontBold(), false);
+        QCOMPARE(print.FontSize(), 0);
+    }
+
+    void settingsStoredUnchanged()
+    {
+        CPrintTvw print;
+        print.setPrintStyle(7);
+        print.setConnectorStyle(-3);
+        print.setTitleFontSize(-1);
+        print.setSecondTitleFontSize(32767);
+        print.setFontSize(0);
+        QString title = QStringLiteral("A title");
+        print.setTitle(title);
+        title[0] = QLatin1Char('X');
+        QCOMPARE(print.PrintStyle(), 7);
+        QCOMPARE(print.ConnectorStyle(), -3);
+        QCOMPARE(print.TitleFontSize(), -1);
+        QCOMPARE(print.SecondTitleFontSize(), 32767);
+        QCOMPARE(print.Title(), QStringLiteral("A title"));
+    }
+
+    void rejectedBeforePrinting_data()
+    {
+        QTest::addColumn<bool>("withTree");
+        QTest::addColumn<bool>("empty");
+        QTest::addColumn<int>("style");
+        QTest::addColumn<bool>("select");
+        QTest::newRow("no tree view") << false << false << 1 << false;
+        QTest::newRow("empty tree") << true << true << 1 << false;
+        QTest::newRow("style 0") << true << false << 0 << false;
+        QTest::newRow("style 7") << true << false << 7 << false;
+        QTest::newRow("style 2 nothing selected") << true << false << 2 << false;
+        QTest::newRow("no tree view, style 2") << false << false << 2 << true;
+    }
+    void rejectedBeforePrinting()
+    {
+        QFETCH(bool, withTree);
+        QFETCH(bool, empty);
+        QFETCH(int, style);
+        QFETCH(bool, select);
+        NodeStore store;
+        if (!empty)
+            build(store, {"root", "  child"});
+        if (select)
+            store.setSelected(0);
+        CPrintTvw print;
+        plain(print, store, 1);
+        print.setTvwToPrint(withTree ? &store : nullptr);
+        print.setPrintStyle(style);
+        print.setTitle(QStringLiteral("Title"));
+        print.setPrintFooter(true);
+        QSignalSpy processing(&print, &CPrintTvw::ProcessingTreeView);
+        QSignalSpy complete(&print, &CPrintTvw::PrintJobComplete);
+        RecordingPrinterDevice printer;
+        printer.clear();
+        QVERIFY(!print.PrintTvw(printer));
+        QVERIFY(!print.errorString().isEmpty());
+        QVERIFY(printer.ops().empty());
+        QCOMPARE(processing.count(), 0);
+        QCOMPARE(complete.count(), 0);
+    }
+
+    void eventsInOrderOncePerCall()
+    {
+        NodeStore store;
+        build(store, {"root", "  a", "  b"});
+        CPrintTvw print;
+        plain(print, store, 1);
+        RecordingPrinterDevice printer;
+        QStringList events;
+        const auto note = [&](const char* name) {
+            // What had been printed when the event came.
+            const auto t = texts(printer);
+            const bool ended = !printer.ops().empty() && printer.ops().back().kind == Op::EndDoc;
+            events << QStringLiteral("%1:%2:%3").arg(name).arg(t.size()).arg(ended);
+        };
+        connect(&print, &CPrintTvw::ProcessingTreeView, [&] { note("processing"); });
+        connect(&print, &CPrintTvw::SendingToPrinter, [&] { note("sending"); });
+        connect(&print, &CPrintTvw::PrintJobComplete, [&] { note("complete"); });
+        QVERIFY(print.PrintTvw(printer));
+        QVERIFY(print.PrintTvw(printer));
+        const QStringList once = {"processing:1:0", "sending:3:0", "complete:3:1"};
+        QCOMPARE(events.mid(0, 3), once);
+        QCOMPARE(events.size(), 6);
+        QCOMPARE(printer.documentsEnded(), 2);
+    }
+
+    void layout_data()
+    {
+        QTest::addColumn<QStringList>("tree");
+        QTest::addColumn<int>("connectorStyle");
+        QTest::addColumn<int>("printStyle");
+        QTest::addColumn<QStringList>("expected"); // "text@x,y"
+        QTest::addColumn<QStringList>("expectedLines");
+        const QStringList chain = {"a", "  b", "    c", "      d"};
+        QTest::newRow("chain, style 1")
+            << chain << 1 << 1 << QStringList{"a@0,0", "b@300,260", "c@600,520", "d@900,780"}
+            << QStringList{"(200,160)-(200,260)", "(200,260)-(300,260)", "(500,420)-(500,520)",
+                           "(500,520)-(600,520)", "(800,680)-(800,780)", "(800,780)-(900,780)"};
+        QTest::newRow("chain, style 2")
+            << chain << 2 << 1 << QStringList{"a@0,0", "b@300,260", "c@600,520", "d@900,780"}
+            << QStringList{};
+        QTest::newRow("chain, style 0")
+            << chain << 0 << 1 << QStringList{"a@0,0", "b@0,160", "c@0,320", "d@0,480"}
+            << QStringList{};
+        QTest::newRow("chain, style 5")
+            << chain << 5 << 1 << QStringList{"a@0,0", "b@0,160", "c@0,320", "d@0,480"}
+            << QStringList{};
+        const QStringList three = {"p", "  one", "  two", "  three"};
+        QTest::newRow("three children, style 1")
+            << three << 1 << 1
+            << QStringList{"p@0,0", "one@300,260", "two@300,520", "three@300,780"}
+            << QStringList{"(200,160)-(200,260)", "(200,260)-(300,260)", "(200,420)-(200,520)",
+                           "(200,160)-(200,520)", "(200,520)-(300,520)", "(200,680)-(200,780)",
+                           "(200,160)-(200,780)", "(200,780)-(300,780)"};
+        QTest::newRow("three children, style 2")
+            << three << 2 << 1
+            << QStringList{"p@0,0", "one@300,260", "two@300,520", "three@300,780"} << QStringList{};
+        const QStringList tops = {"r1", "  x", "    y", "r2", "r3", "  z"};
+        QTest::newRow("top-level siblings flush left")
+            << tops << 1 << 1
+            << QStringList{"r1@0,0", "x@300,260", "y@600,520", "r2@0,680", "r3@0,840", "z@300,1100"}
+            << QStringList{"(200,160)-(200,260)", "(200,260)-(300,260)",   "(500,420)-(500,520)",
+                           "(500,520)-(600,520)", "(200,1000)-(200,1100)", "(200,1100)-(300,1100)"};
+        QTest::newRow("style 2 prints the selected subtree only")
+            << tops << 1 << 2 << QStringList{"x@0,0", "y@300,260"}
+            << QStringList{"(200,160)-(200,260)", "(200,260)-(300,260)"};
+        const QStringList nested = {"r", "  a", "    a1", "    a2", "  b"};
+        QTest::newRow("stem passes a subtree")
+            << nested << 1 << 1
+            << QStringList{"r@0,0", "a@300,260", "a1@600,520", "a2@600,780", "b@300,1040"}
+            << QStringList{"(200,160)-(200,260)",  "(200,260)-(300,260)",  "(500,420)-(500,520)",
+                           "(500,520)-(600,520)",  "(500,680)-(500,780)",  "(500,420)-(500,780)",
+                           "(500,780)-(600,780)",  "(200,940)-(200,1040)", "(200,160)-(200,1040)",
+                           "(200,1040)-(300,1040)"};
+    }
+    void layout()
+    {
+        QFETCH(QStringList, tree);
+        QFETCH(int, connectorStyle);
+        QFETCH(int, printStyle);
+        QFETCH(QStringList, expected);
+        QFETCH(QStringList, expectedLines);
+        NodeStore store;
+        build(store, tree);
+        store.setSelected(1);
+        CPrintTvw print;
+        plain(print, store, connectorStyle);
+        print.setPrintStyle(printStyle);
+        RecordingPrinterDevice printer;
+        QVERIFY2(print.PrintTvw(printer), qPrintable(print.errorString()));
+        QStringList got;
+        for (const Op& op : texts(printer))
+            got << QStringLiteral("%1@%2,%3").arg(op.text).arg(op.x).arg(op.y);
+        QCOMPARE(got, expected);
+        QStringList gotLines;
+        for (const Op& op : lines(printer))
+            gotLines << lineText(op);
+        QCOMPARE(gotLines, expectedLines);
+    }
+
+    void titles_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<QStringList>("expected"); // "text@x,y,size"
+        QTest::newRow("both empty") << QString() << QString() << QStringList{"root@0,0,8"};
+        // Sheet 12240 wide: "Top" at 14 pt is 420 wide, "Sub" at 10 pt 300.
+        QTest::newRow("only the second")
+            << QString() << QStringLiteral("Sub") << QStringList{"Sub@5970,0,10", "root@0,600,8"};
+        QTest::newRow("both") << QStringLiteral("Top") << QStringLiteral("Sub")
+                              << QStringList{"Top@5910,0,14", "Sub@5970,280,10", "root@0,880,8"};
+        QTest::newRow("only the first")
+            << QStringLiteral("Top") << QString() << QStringList{"Top@5910,0,14", "root@0,840,8"};
+    }
+    void titles()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, second);
+        QFETCH(QStringList, expected);
+        NodeStore store;
+        build(store, {"root"});
+        CPrintTvw print;
+        plain(print, store, 1);
+        print.setTitle(title);
+        print.setTitleFontSize(14);
+        print.setTitleFontBold(true);
+        print.setSecondTitle(second);
+        print.setSecondTitleFontSize(10);
+        RecordingPrinterDevice printer;
+        QVERIFY(print.PrintTvw(printer));
+        QStringList got;
+        for (const Op& op : texts(printer))
+            got << QStringLiteral("%1@%2,%3,%4").arg(op.text).arg(op.x).arg(op.y).arg(op.fontSize);
+        QCOMPARE(got, expected);
+        for (const Op& op : texts(printer))
+            QCOMPARE(op.bold, op.text == QLatin1String("Top"));
+    }
+
+    void footerOff()
+    {
+        NodeStore store;
+        build(store, {"r", "  a", "  b", "  c", "  d", "  e", "  f"});
+        CPrintTvw print;
+        plain(print, store, 1);
+        RecordingPrinterDevice printer(12240, 15840, 11520, 800);
+        QVERIFY(print.PrintTvw(printer));
+        QVERIFY(printer.ops().back().kind == Op::EndDoc);
+        QVERIFY(printer.ops().back().page > 1);
+        for (const Op& op : printer.ops()) {
+            QVERIFY(!(op.kind == Op::FontSize && op.fontSize == 6));
+            QVERIFY(!op.text.startsWith(QLatin1String("-Page")));
+        }
+    }
+
+    // Pages of 1000 twips: the root and three lines of 260 fit, so the walk crosses pages.
+    void pageBreaks()
+    {
+        NodeStore store;
+        build(store, {"r", "  a", "    a1", "    a2", "    a3", "    a4", "  b", "  c"});
+        CPrintTvw print;
+        plain(print, store, 1);
+        print.setPrintFooter(true);
+        RecordingPrinterDevice printer(12240, 2000, 11520, 1000);
+        QVERIFY(print.PrintTvw(printer));
+
+        // Tree lines in order, each on its page at the expected place.
+        QStringList got;
+        for (const Op& op : treeTexts(printer))
+            got << QStringLiteral("%1@%2:%3,%4").arg(op.text).arg(op.page).arg(op.x).arg(op.y);
+        // a3 would end at 1200: it goes to the top of page 2 (the step and tick stay on page
+        // 1, where they were drawn before the line moved).
+        QCOMPARE(got, (QStringList{"r@1:0,0", "a@1:300,260", "a1@1:600,520", "a2@1:600,780",
+                                   "a3@2:600,0", "a4@2:600,260", "b@2:300,520", "c@2:300,780"}));
+
+        // Footers: page 1 after the titles, page 2 after a3 and once more after b, whose
+        // parent's call began on page 1.
+        QStringList labels;
+        for (const Op& op : texts(printer)) {
+            if (op.text.startsWith(QLatin1String("-Page"))) {
+                labels << QStringLiteral("%1@%2").arg(op.text).arg(op.page);
+                QCOMPARE(op.y, 2000 - 6 * 120);
+                QCOMPARE(op.fontSize, 6);
+                QCOMPARE(op.x, (12240 - op.text.size() * 60) / 2.0);
+            }
+        }
+        QCOMPARE(labels, (QStringList{"-Page 1-@1", "-Page 2-@2", "-Page 2-@2"}));
+
+        // Stems on page 2 start at the top: a4's (a's children) and c's (r's children).
+        QStringList stems;
+        for (const Op& op : lines(printer))
+            if (op.page == 2 && op.x == op.x2 && op.y == 0)
+                stems << lineText(op);
+        QCOMPARE(stems,
+                 (QStringList{"(500,0)-(500,260)", "(200,0)-(200,520)", "(200,0)-(200,780)"}));
+    }
+
+    void footerPlacementAndRestore()
+    {
+        NodeStore store;
+        build(store, {"root", "  a"});
+        CPrintTvw print;
+        plain(print, store, 1);
+        print.setPrintFooter(true);
+        print.setTitle(QStringLiteral("T"));
+        print.setTitleFontSize(12);
+        RecordingPrinterDevice printer;
+        QVERIFY(print.PrintTvw(printer));
+        const auto t = texts(printer);
+        QCOMPARE(t.size(), std::size_t(6)); // title, date, time, label, root, a
+        const Op& date = t[1];
+        const Op& time = t[2];
+        const Op& label = t[3];
+        QCOMPARE(date.x, 0);
+        QCOMPARE(date.y, 15840 - 720);
+        QCOMPARE(time.y, date.y);
+        QCOMPARE(time.x, 12240 - 2.5 * time.text.size() * 60);
+        QCOMPARE(label.text, QStringLiteral("-Page 1-"));
+        // The footer changed nothing for the tree: root after the title and two blank lines in
+        // the title's font, at the tree's size.
+        QCOMPARE(t[4].text, QStringLiteral("root"));
+        QCOMPARE(t[4].y, 3 * 240);
+        QCOMPARE(t[4].fontSize, 8);
+    }
+
+    void pageLabelNumbers()
+    {
+        // 40 children on pages of three lines run past page 12.
+        NodeStore store;
+        QStringList tree = {"r"};
+        for (int i = 0; i < 40; ++i)
+            tree << QStringLiteral("  n%1").arg(i);
+        build(store, tree);
+        CPrintTvw print;
+        plain(print, store, 1);
+        print.setPrintFooter(true);
+        RecordingPrinterDevice printer(12240, 2000, 11520, 800);
+        QVERIFY(print.PrintTvw(printer));
+        QSet<int> labelled;
+        for (const Op& op : texts(printer))
+            if (op.text == QStringLiteral("-Page %1-").arg(op.page))
+                labelled.insert(op.page);
+        const int pages = printer.ops().back().page;
+        QVERIFY(pages >= 12);
+        QCOMPARE(labelled.size(), pages);
+    }
+
+    void printerFailureStopsTheCall()
+    {
+        NodeStore store;
+        build(store, {"r", "  a", "  b", "  c"});
+        CPrintTvw print;
+        plain(print, store, 1);
+        QSignalSpy sending(&print, &CPrintTvw::SendingToPrinter);
+        RecordingPrinterDevice printer;
+        printer.failAt(4);
+        QVERIFY(!print.PrintTvw(printer));
+        QVERIFY(!print.errorString().isEmpty());
+        QCOMPARE(sending.count(), 0);
+        QCOMPARE(printer.documentsEnded(), 0);
+    }
+
+    void wideAndDeep_data()
+    {
+        QTest::addColumn<int>("children");
+        QTest::addColumn<int>("depth");
+        QTest::newRow("100,000 children") << 100000 << 1;
+        QTest::newRow("200 levels") << 1 << 200;
+        QTest::newRow("20,000 levels") << 1 << 20000;
+    }
+    void wideAndDeep()
+    {
+        QFETCH(int, children);
+        QFETCH(int, depth);
+        NodeStore store;
+        NodeStore::Id parent = store.add(NodeStore::npos, "k", "root");
+        for (int d = 1; d < depth; ++d)
+            parent = store.add(parent, "k" + std::to_string(d), "level");
+        for (int i = 0; i < children; ++i)
+            store.add(parent, "c" + std::to_string(i), "child");
+        CPrintTvw print;
+        plain(print, store, 1);
+        print.setPrintFooter(true);
+        RecordingPrinterDevice printer;
+        printer.setKeepOps(false);
+        QVERIFY2(print.PrintTvw(printer), qPrintable(print.errorString()));
+        QCOMPARE(printer.documentsEnded(), 1);
+        QVERIFY(printer.outputCount() >= long(store.size()));
+    }
+
+    void deepIndentation()
+    {
+        NodeStore store;
+        NodeStore::Id parent = store.add(NodeStore::npos, "k", "n0");
+        for (int d = 1; d < 200; ++d)
+            parent = store.add(parent, "k" + std::to_string(d), "n" + std::to_string(d));
+        CPrintTvw print;
+        plain(print, store, 1);
+        RecordingPrinterDevice printer(12240, 15840, 11520, 15000);
+        QVERIFY(print.PrintTvw(printer));
+        const auto t = treeTexts(printer);
+        QCOMPARE(t.size(), std::size_t(200));
+        for (std::size_t i = 0; i < t.size(); ++i)
+            QCOMPARE(t[i].x, 300.0 * i);
+    }
+
+    void directoryPrintSettings_data()
+    {
+        QTest::addColumn<QString>("rootText");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("folder") << "/home/ann/Data/"
+                                << "View of /home/ann/Data/";
+        QTest::newRow("root folder") << "/"
+                                     << "View of /";
+    }
+    void directoryPrintSettings()
+    {
+        QFETCH(QString, rootText);
+        QFETCH(QString, title);
+        NodeStore store;
+        const auto root =
+            store.add(NodeStore::npos, rootText.toStdString(), rootText.toStdString());
+        const auto child = store.add(root, rootText.toStdString() + "x", "x");
+        store.setSelected(child); // the title comes from item 1 whatever is selected
+        const auto print = NewDirectoryPrint(store);
+        QCOMPARE(print->Title(), title);
+        QCOMPARE(print->tvwToPrint(), &store);
+        QCOMPARE(print->FontBold(), true);
+        QCOMPARE(print->FontSize(), 8);
+        QCOMPARE(print->PrintFooter(), true);
+        QCOMPARE(print->PrintStyle(), 1);
+        QCOMPARE(print->SecondTitle(), QString());
+        QCOMPARE(print->SecondTitleFontBold(), false);
+        QCOMPARE(print->SecondTitleFontSize(), 8);
+        QCOMPARE(print->TitleFontBold(), true);
+        QCOMPARE(print->TitleFontSize(), 14);
+        QCOMPARE(print->ConnectorStyle(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCPrintTvw)
+#include "tst_CPrintTvw.moc"
