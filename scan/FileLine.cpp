@@ -69,12 +69,16 @@ FileLine::FileLine(const QLocale& locale)
 {
     for (int m = 1; m <= 12; ++m)
         m_months[m - 1] = locale.monthName(m, QLocale::ShortFormat).toStdString();
-    m_dateSeparator = separatorOf(locale.dateFormat(QLocale::ShortFormat), QStringLiteral("dMy"),
-                                  QStringLiteral("/"))
-                          .toStdString();
-    m_timeSeparator = separatorOf(locale.timeFormat(QLocale::ShortFormat), QStringLiteral("hHm"),
-                                  QStringLiteral(":"))
-                          .toStdString();
+    // The C locale writes dates as "d MMM yyyy"; it stands for English settings here.
+    const bool c = locale.language() == QLocale::C;
+    m_dateSeparator = c ? std::string("/")
+                        : separatorOf(locale.dateFormat(QLocale::ShortFormat),
+                                      QStringLiteral("dMy"), QStringLiteral("/"))
+                              .toStdString();
+    m_timeSeparator = c ? std::string(":")
+                        : separatorOf(locale.timeFormat(QLocale::ShortFormat),
+                                      QStringLiteral("hHm"), QStringLiteral(":"))
+                              .toStdString();
 }
 
 void FileLine::appendDate(std::string& out, const std::optional<std::int64_t>& when) const

@@ -1,0 +1,179 @@
+#include "cli/ListOptions.h"
+
+#include <QStringList>
+
+#include <cstring>
+#include <functional>
+
+namespace quillmap {
+
+namespace {
+
+// A detail's command-line name: its item text in lower case, blanks written as "-".
+QString detailName(int item)
+{
+    return QString::fromLatin1(kDetailItemTexts[item - 1]).toLower().replace(u' ', u'-');
+}
+
+QString validDetailNames()
+{
+    QStringList names;
+    for (int i = 1; i <= DetailTicks::kCount; ++i)
+        names << detailName(i);
+    return names.join(QStringLiteral(", "));
+}
+
+struct OptionSpec
+{
+    const char* name; // without the leading "--"
+    bool takesValue;
+    std::function<QString(ListOptions&, const QString&)> apply;
+};
+
+const std::vector<OptionSpec>& optionTable()
+{
+    static const std::vector<OptionSpec> table = {
+        {"levels", true,
+         [](ListOptions& o, const QString& v) {
+             o.levels = v;
+             return QString();
+         }},
+        {"types", true,
+         [](ListOptions& o, const QString& v) {
+             o.types = v;
+             return QString();
+         }},
+        {"details", true,
+         [](ListOptions& o, const QString& v) { return ListOptions::parseDetails(v, o.details); }},
+        {"format", true,
+         [](ListOptions& o, const QString& v) {
+             if (v == QLatin1String("text"))
+                 o.format = ListOptions::Format::Text;
+             else if (v == QLatin1String("tsv"))
+                 o.format = ListOptions::Format::Tsv;
+             else if (v == QLatin1String("json"))
+                 o.format = ListOptions::Format::Json;
+             else
+                 return QStringLiteral("unknown format '%1' (valid: text, tsv, json)").arg(v);
+             return QString();
+         }},
+        {"help", false,
+         [](ListOptions& o, const QString&) {
+             o.help = true;
+             return QString();
+         }},
+        {"version", false,
+         [](ListOptions& o, const QString&) {
+             o.version = true;
+             return QString();
+         }},
+    };
+    return table;
+}
+
+} // namespace
+
+QString ListOptions::parseDetails(const QString& list, DetailTicks& out)
+{
+    DetailTicks ticks;
+    for (QString name : list.split(u',', Qt::SkipEmptyParts)) {
+        name = name.trimmed().toLower().replace(u'-', u' ').replace(u'_', u' ');
+        if (name == QLatin1String("all")) {
+            ticks = DetailTicks::all();
+            continue;
+        }
+        int found = 0;
+        for (int i = 2; i <= DetailTicks::kCount && !found; ++i)
+            if (name == QString::fromLatin1(kDetailItemTexts[i - 1]).toLower())
+                found = i;
+        if (!found)
+            return QStringLiteral("unknown detail '%1' (valid: %2)")
+                .arg(name.replace(u' ', u'-'), validDetailNames());
+        ticks.set(found, true);
+    }
+    out = ticks;
+    return {};
+}
+
+QString ListOptions::parse(int argc, char** argv)
+{
+    bool optionsEnded = false;
+    bool haveFolder = false;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (!optionsEnded && std::strcmp(arg, "--") == 0) {
+            optionsEnded = true;
+            continue;
+        }
+        if (!optionsEnded && (std::strcmp(arg, "-h") == 0)) {
+            help = true;
+            continue;
+        }
+        if (!optionsEnded && std::strncmp(arg, "--", 2) == 0) {
+            QString name = QString::fromLocal8Bit(arg + 2);
+            QString value;
+            bool inlineValue = false;
+            if (const qsizetype eq = name.indexOf(u'='); eq >= 0) {
+                value = name.mid(eq + 1);
+                name.truncate(eq);
+                inlineValue = true;
+            }
+            const OptionSpec* spec = nullptr;
+            for (const OptionSpec& s : optionTable())
+                if (name == QLatin1String(s.name))
+                    spec = &s;
+            if (!spec)
+                return QStringLiteral("unknown option '--%1'").arg(name);
+            if (spec->takesValue && !inlineValue) {
+                if (i + 1 >= argc)
+                    return QStringLiteral("option '--%1' needs a value").arg(name);
+                value = QString::fromLocal8Bit(argv[++i]);
+            } else if (!spec->takesValue && inlineValue) {
+                return QStringLiteral("option '--%1' takes no value").arg(name);
+            }
+            if (const QString error = spec->apply(*this, value); !error.isEmpty())
+                return error;
+            continue;
+        }
+        if (!optionsEnded && arg[0] == '-' && arg[1] != '\0')
+            return QStringLiteral("unknown option '%1'").arg(QString::fromLocal8Bit(arg));
+        if (haveFolder)
+            return QStringLiteral("more than one folder given");
+        folder = arg;
+        haveFolder = true;
+    }
+    if (!haveFolder && !help && !version)
+        return QStringLiteral("no folder given");
+    return {};
+}
+
+QString ListOptions::helpText()
+{
+    return QStringLiteral(
+               "Usage: quillmap_list [OPTION]... FOLDER\n"
+               "List the folder tree under FOLDER as the Quillmap Print window's search does.\n"
+               "\n"
+               "  --levels TEXT     how deep to go: \"ALL\" (the default) for no limit, else the\n"
+               "                    number at the start of TEXT (0 when there is none); files\n"
+               "                    are listed down to that depth, folder nodes one deeper\n"
+               "  --types PATTERN   which files to list: \"*\" any run of characters, \"?\" one\n"
+               "                    character, letters without regard to case (default \"*.*\",\n"
+               "                    every file; an empty pattern also lists every file)\n"
+               "  --details LIST    comma-separated details each file line shows, without\n"
+               "                    regard to case, \"-\" or \"_\" for a space: %1;\n"
+               "                    \"all\" shows every one (default: none, bare names)\n"
+               "  --format FORMAT   text (default): the tree drawn with connectors;\n"
+               "                    tsv: one line per node: level, kind (R root, D folder,\n"
+               "                    F file), key, text, with \\\\ \\t \\n \\r and \\xHH escapes;\n"
+               "                    json: the nodes nested as key, text, children\n"
+               "  --help            show this help and exit\n"
+               "  --version         show the version and exit\n"
+               "\n"
+               "At the end \"Dirs = N Files = M\" goes to standard error, then one line for each\n"
+               "entry that could not be read.\n"
+               "Exit status: 0 all read; 1 some entries could not be read (the rest is listed);\n"
+               "2 bad usage or a FOLDER that can't be listed.\n")
+        .arg(validDetailNames());
+}
+
+} // namespace quillmap

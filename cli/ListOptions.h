@@ -1,0 +1,39 @@
+#pragma once
+
+#include "scan/DetailTicks.h"
+
+#include <QString>
+
+#include <string>
+
+namespace quillmap {
+
+// The command line of quillmap_list, parsed in one place. New options go into the table in
+// ListOptions.cpp and a field here.
+struct ListOptions
+{
+    enum class Format
+    {
+        Text,
+        Tsv,
+        Json
+    };
+
+    QString levels = QStringLiteral("ALL"); // as the Levels box starts
+    QString types = QStringLiteral("*.*");  // as the File Types box starts
+    DetailTicks details;                    // nothing ticked
+    Format format = Format::Text;
+    std::string folder; // file-system bytes, as given
+
+    bool help = false;
+    bool version = false;
+
+    // Parses argv[1..]. Returns an empty text on success, else what is wrong (a usage error).
+    QString parse(int argc, char** argv);
+
+    static QString helpText();
+    // Reads a --details value; returns an empty text or the usage error.
+    static QString parseDetails(const QString& list, DetailTicks& out);
+};
+
+} // namespace quillmap
