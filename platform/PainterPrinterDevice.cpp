@@ -35,7 +35,9 @@ PainterPrinterDevice::PainterPrinterDevice(QPagedPaintDevice& device) : m_device
     m_dpiX = std::max(1, device.logicalDpiX());
     m_dpiY = std::max(1, device.logicalDpiY());
     m_font = QFont(fontFamily());
-    m_font.setStyleStrategy(QFont::PreferOutline);
+    // Names are printed as they are: no ligatures ("fi" must stay two letters a reader can
+    // search for), and no shaping work where the script needs none.
+    m_font.setStyleStrategy(QFont::StyleStrategy(QFont::PreferOutline | QFont::PreferNoShaping));
     fontChanged();
 }
 
