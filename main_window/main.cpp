@@ -1,7 +1,11 @@
+#include "main_window/FormMain.h"
+
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    return 0;
+    quillmap::FormMain window;
+    window.show();
+    return app.exec();
 }

@@ -18,9 +18,17 @@ std::uint64_t fnv(std::uint64_t h, std::string_view bytes)
     return h;
 }
 
-std::uint64_t fnvSlash(std::uint64_t h) { return (h ^ '/') * kFnvPrime; }
+std::uint64_t fnvSlash(std::uint64_t h)
+{
+    return (h ^ '/') * kFnvPrime;
+}
 
-enum : unsigned char { kDerived = 1, kFolderSlash = 2, kAbsolute = 4 };
+enum : unsigned char
+{
+    kDerived = 1,
+    kFolderSlash = 2,
+    kAbsolute = 4
+};
 
 char* putVarint(char* p, std::size_t v)
 {
@@ -98,7 +106,10 @@ NodeStore::Entry NodeStore::entry(Id id) const
     return e;
 }
 
-std::string_view NodeStore::text(Id id) const { return entry(id).text; }
+std::string_view NodeStore::text(Id id) const
+{
+    return entry(id).text;
+}
 
 std::string NodeStore::key(Id id) const
 {
@@ -194,15 +205,13 @@ void NodeStore::growIndex()
             indexInsert(id, node(id).keyHash);
 }
 
-NodeStore::Id NodeStore::insert(Id parent, std::string_view suffix, bool folderSlash,
-                                bool absolute, std::string_view text, std::uint64_t hash,
-                                std::size_t keyLength)
+NodeStore::Id NodeStore::insert(Id parent, std::string_view suffix, bool folderSlash, bool absolute,
+                                std::string_view text, std::uint64_t hash, std::size_t keyLength)
 {
     if (m_size >= npos - 1)
         return npos;
     const bool derived = text.substr(0, suffix.size()) == suffix;
-    const std::size_t bytes =
-        1 + 3 * kMaxVarint + text.size() + (derived ? 0 : suffix.size());
+    const std::size_t bytes = 1 + 3 * kMaxVarint + text.size() + (derived ? 0 : suffix.size());
     std::uint64_t offset = 0;
     char* start = arenaAlloc(bytes, offset);
     char* p = start;
@@ -244,10 +253,10 @@ NodeStore::Id NodeStore::insert(Id parent, std::string_view suffix, bool folderS
     }
     m_textBytes += text.size();
 
+    // growIndex() rehashes only what the old index held, so the new node goes in after it.
     if ((m_size + 1) * 10 > m_index.size() * 7)
         growIndex();
-    else
-        indexInsert(id, hash);
+    indexInsert(id, hash);
     return id;
 }
 
@@ -263,8 +272,9 @@ NodeStore::Id NodeStore::add(Id parent, std::string_view key, std::string_view t
         const std::size_t parentLen = entry(parent).keyLength;
         if (key.size() > parentLen && keyEquals(parent, key.substr(0, parentLen))) {
             std::string_view suffix = key.substr(parentLen);
-            const bool slash = suffix.size() > 1 && suffix.back() == '/' &&
-                               text.substr(0, suffix.size() - 1) == suffix.substr(0, suffix.size() - 1);
+            const bool slash =
+                suffix.size() > 1 && suffix.back() == '/' &&
+                text.substr(0, suffix.size() - 1) == suffix.substr(0, suffix.size() - 1);
             if (slash)
                 suffix.remove_suffix(1);
             return insert(parent, suffix, slash, false, text, hash, key.size());

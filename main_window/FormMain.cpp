@@ -1,0 +1,393 @@
+#include "main_window/FormMain.h"
+
+#include "about/frmAbout.h"
+#include "main_window/PrintDir.h"
+#include "platform/DriveList.h"
+#include "platform/FolderList.h"
+#include "platform/NodeModel.h"
+#include "platform/OptionsList.h"
+#include "platform/StatusBar.h"
+#include "platform/ToolbarImages.h"
+#include "platform/Twips.h"
+#include "platform/WindowScanControls.h"
+#include "scan/SearchDir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QToolBar>
+#include <QTreeView>
+
+#include <cerrno>
+#include <exception>
+#include <unistd.h>
+
+namespace quillmap {
+
+namespace {
+
+const QString kCaption = QStringLiteral("Quillmap Printer ");
+// How many unreadable entries the message after a search names one by one.
+constexpr int kProblemsNamed = 8;
+
+void placeTwips(QWidget* widget, int left, int top, int width, int height)
+{
+    widget->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
+                        twipsToPixels(height));
+}
+
+std::string currentFolder()
+{
+    std::string cwd(4096, '\0');
+    while (!::getcwd(cwd.data(), cwd.size())) {
+        if (errno != ERANGE)
+            return "/";
+        cwd.resize(cwd.size() * 2);
+    }
+    cwd.resize(std::char_traits<char>::length(cwd.c_str()));
+    return cwd;
+}
+
+// Finds the one toolbar button (positions 1 to 5, separators included) by its place.
+struct ToolbarButton
+{
+    bool separator;
+    const char* name;
+    const char* toolTip;
+    int image; // 1-based index into the image list
+};
+constexpr ToolbarButton kToolbarButtons[] = {
+    {true, nullptr, nullptr, 0},
+    {false, "Exit", "Exit the system", 1},
+    {true, nullptr, nullptr, 0},
+    {false, "Search", "Search for files", 2},
+    {false, "Print", "Print the directory tree", 3},
+};
+
+} // namespace
+
+FormMain::FormMain(QWidget* parent) : QMainWindow(parent), m_exit([] { QCoreApplication::exit(0); })
+{
+    setObjectName(QStringLiteral("FormMain"));
+    setWindowTitle(kCaption);
+    // A sizable border with a minimise button and no maximise button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+
+    buildMenus();
+    buildControls();
+    buildToolbar();
+    resize(twipsToPixels(5400), twipsToPixels(5130) + menuBar()->sizeHint().height());
+    startUp();
+}
+
+FormMain::~FormMain() = default;
+
+void FormMain::buildMenus()
+{
+    // Captions carry no '&', so Qt makes no access keys of them; no item gets a shortcut.
+    MNU_File = menuBar()->addMenu(QStringLiteral("File"));
+    MNU_File->setObjectName(QStringLiteral("MNU_File"));
+    MNU_Search = MNU_File->addAction(QStringLiteral("Search"));
+    MNU_Search->setObjectName(QStringLiteral("MNU_Search"));
+    MNU_Print = MNU_File->addAction(QStringLiteral("Print"));
+    MNU_Print->setObjectName(QStringLiteral("MNU_Print"));
+    MNU_Exit = MNU_File->addAction(QStringLiteral("Exit"));
+    MNU_Exit->setObjectName(QStringLiteral("MNU_Exit"));
+    // A top-level item without a menu acts on its click.
+    MNU_About = menuBar()->addAction(QStringLiteral("About"));
+    MNU_About->setObjectName(QStringLiteral("MNU_About"));
+
+    connect(MNU_Search, &QAction::triggered, this, &FormMain::searchCommand);
+    connect(MNU_Print, &QAction::triggered, this, &FormMain::printCommand);
+    connect(MNU_Exit, &QAction::triggered, this, &FormMain::exitCommand);
+    connect(MNU_About, &QAction::triggered, this, &FormMain::aboutCommand);
+}
+
+void FormMain::buildControls()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    Toolbar1 = new QToolBar(client);
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    placeTwips(Toolbar1, 0, 0, 5400, 870);
+
+    m_model = new NodeModel(m_store, this);
+    TreeView1 = new QTreeView(client);
+    TreeView1->setObjectName(QStringLiteral("TreeView1"));
+    TreeView1->setHeaderHidden(true);
+    TreeView1->setUniformRowHeights(true);
+    TreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TreeView1->setModel(m_model);
+    placeTwips(TreeView1, 120, 960, 2895, 3735);
+    connect(TreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) { m_store.setSelected(m_model->idOf(current)); });
+
+    Drive1 = new DriveList(client);
+    Drive1->setObjectName(QStringLiteral("Drive1"));
+    placeTwips(Drive1, 3120, 960, 2175, 315);
+
+    Dir1 = new FolderList(client);
+    Dir1->setObjectName(QStringLiteral("Dir1"));
+    placeTwips(Dir1, 3120, 1320, 2175, 1215);
+
+    Label1 = new QLabel(QStringLiteral("Levels"), client);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setTextFormat(Qt::PlainText);
+    placeTwips(Label1, 3120, 2640, 855, 255);
+
+    Combo1 = new QComboBox(client);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setEditable(true);
+    // The depth is read as typed: no completion may change what the user writes (typing "all"
+    // must stay "all"), and Enter must not add the text to the list.
+    Combo1->setCompleter(nullptr);
+    Combo1->setInsertPolicy(QComboBox::NoInsert);
+    placeTwips(Combo1, 4080, 2640, 1215, 315);
+
+    Label2 = new QLabel(QStringLiteral("File Types"), client);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setTextFormat(Qt::PlainText);
+    placeTwips(Label2, 3120, 3000, 855, 255);
+
+    Text1 = new QLineEdit(QStringLiteral("*.*"), client);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    placeTwips(Text1, 4080, 3000, 1095, 285);
+
+    ListView1 = new OptionsList(client);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    placeTwips(ListView1, 3120, 3360, 2175, 1335);
+    connect(ListView1, &OptionsList::itemCheck, this, &FormMain::ListView1_ItemCheck);
+
+    StatusBar1 = new StatusBar(client);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    placeTwips(StatusBar1, 0, 4755, 5400, 375);
+
+    // The tab order of the window; labels and bars take no focus and are passed over.
+    const QList<QWidget*> tabOrder = {TreeView1, Dir1,  Drive1,    Label1,   Combo1,
+                                      Label2,    Text1, ListView1, Toolbar1, StatusBar1};
+    for (qsizetype i = 0; i + 1 < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i], tabOrder[i + 1]);
+    TreeView1->setFocus();
+
+    m_scanControls =
+        std::make_unique<WindowScanControls>(*Dir1, *Combo1, *Text1, *ListView1, *StatusBar1);
+
+    // The drive and folder that are current for the process; if that folder can't be listed,
+    // its volume's mount point, and the root as the last resort.
+    connect(Dir1, &FolderList::pathChanged, this, &FormMain::Dir1_PathChanged);
+    connect(Dir1, &FolderList::openFailed, this, [this](const QString& path, const QString& why) {
+        QMessageBox::warning(this, kCaption.trimmed(),
+                             tr("The folder %1 can't be opened: %2.").arg(path, why));
+    });
+    const std::string cwd = currentFolder();
+    if (!Dir1->setPath(cwd)) {
+        const int volume = DriveList::volumeIndexOf(Drive1->volumes(), cwd);
+        if (volume < 0 || !Dir1->setPath(Drive1->volumes()[volume].mountPoint))
+            Dir1->setPath("/");
+    }
+    m_driveIndex = Drive1->selectVolumeOf(Dir1->path());
+    connect(Drive1, &QComboBox::currentIndexChanged, this, &FormMain::Drive1_Change);
+}
+
+void FormMain::buildToolbar()
+{
+    for (int i = 1; i <= ToolbarImages::kCount; ++i)
+        ImageList1.append(ToolbarImages::image(i));
+
+    Toolbar1->setMovable(false);
+    Toolbar1->setFloatable(false);
+    Toolbar1->setIconSize(QSize(ToolbarImages::kSize, ToolbarImages::kSize));
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    int position = 0;
+    for (const ToolbarButton& button : kToolbarButtons) {
+        ++position;
+        QAction* action = nullptr;
+        if (button.separator) {
+            action = Toolbar1->addSeparator();
+        } else {
+            action = Toolbar1->addAction(QIcon(QPixmap::fromImage(ImageList1[button.image - 1])),
+                                         QString::fromLatin1(button.name));
+            action->setToolTip(QString::fromLatin1(button.toolTip));
+        }
+        connect(action, &QAction::triggered, this,
+                [this, position] { Toolbar1_ButtonClick(position); });
+    }
+}
+
+void FormMain::startUp()
+{
+    // Each step that fails is skipped; start-up goes on with the next one.
+    bool hourglass = false;
+    try {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        hourglass = true;
+    } catch (...) {
+    }
+    try {
+        SetUp();
+    } catch (...) {
+    }
+    try {
+        if (hourglass)
+            QApplication::restoreOverrideCursor();
+    } catch (...) {
+    }
+}
+
+void FormMain::SetUp()
+{
+    Combo1->clear();
+    Combo1->addItem(QStringLiteral("ALL"));
+    QStringList levels;
+    levels.reserve(1000);
+    for (int level = 1; level <= 1000; ++level)
+        levels.append(QString::number(level));
+    Combo1->addItems(levels);
+    Combo1->setCurrentIndex(0);
+
+    ListView1->clearItems();
+    ListView1->setColumn(QStringLiteral("ch1"), QStringLiteral("Show"), 2000);
+    static const char* const kItems[][2] = {{"a", "ALL"},
+                                            {"b", "Archive"},
+                                            {"c", "Compressed"},
+                                            {"d", "Hidden"},
+                                            {"e", "Normal"},
+                                            {"f", "ReadOnly"},
+                                            {"g", "System"},
+                                            {"h", "Date Created"},
+                                            {"i", "Date Last Accessed"},
+                                            {"j", "Date Last Modified"},
+                                            {"k", "Type"},
+                                            {"l", "Size"}};
+    for (const auto& item : kItems)
+        ListView1->addItem(QString::fromLatin1(item[0]), QString::fromLatin1(item[1]));
+}
+
+void FormMain::ListView1_ItemCheck(int index)
+{
+    // Only a change of "ALL" itself moves the others; the changes made here come back to this
+    // handler for items 2 to 12 and end at the first step.
+    if (ListView1->itemText(index) != QLatin1String("ALL"))
+        return;
+    const bool all = ListView1->isChecked(1);
+    for (int i = 2; i <= ListView1->itemCount(); ++i)
+        ListView1->setChecked(i, all);
+}
+
+void FormMain::Toolbar1_ButtonClick(int position)
+{
+    switch (position) {
+    case 2:
+        exitCommand();
+        break;
+    case 4:
+        searchCommand();
+        break;
+    case 5:
+        printCommand();
+        break;
+    default:
+        break; // a separator, or no button at all
+    }
+}
+
+QString FormMain::statusText() const
+{
+    return StatusBar1->panelText(1);
+}
+
+void FormMain::searchCommand()
+{
+    ScanReport report;
+    QString failure;
+    m_model->beginChange();
+    try {
+        report = SearchDir(*m_scanControls, m_store);
+    } catch (const std::exception& e) {
+        failure = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        failure = tr("unknown error");
+    }
+    m_model->endChange();
+    m_scanControls->setBusy(false); // in case the scan was cut short
+    if (m_store.item1() != NodeStore::npos)
+        TreeView1->expand(m_model->indexOf(m_store.item1()));
+
+    if (!failure.isEmpty()) {
+        QMessageBox::warning(this, kCaption.trimmed(),
+                             tr("The search stopped early: %1. The tree shows what was found "
+                                "up to then.")
+                                 .arg(failure));
+    }
+    if (!report.problems.isEmpty()) {
+        const auto count = report.problems.size();
+        QString text = count == 1 ? tr("1 entry could not be read:")
+                                  : tr("%1 entries could not be read:").arg(count);
+        for (qsizetype i = 0; i < count && i < kProblemsNamed; ++i)
+            text += QLatin1Char('\n') + report.problems[i];
+        if (count > kProblemsNamed)
+            text += QLatin1Char('\n') + tr("and %1 more.").arg(count - kProblemsNamed);
+        QMessageBox::warning(this, kCaption.trimmed(), text);
+    }
+}
+
+void FormMain::printCommand()
+{
+    PrintDir(this, m_store, m_printObject);
+}
+
+void FormMain::exitCommand()
+{
+    if (m_exit)
+        m_exit();
+}
+
+void FormMain::aboutCommand()
+{
+    if (!m_about)
+        m_about = new frmAbout(this);
+    m_about->exec();
+}
+
+void FormMain::Drive1_Change()
+{
+    const std::string mountPoint = Drive1->currentMountPoint();
+    const QByteArray last = m_lastFolderOn.value(QByteArray::fromStdString(mountPoint));
+    bool opened = !last.isEmpty() && Dir1->setPath(last.toStdString());
+    if (!opened)
+        opened = Dir1->setPath(mountPoint);
+    if (!opened) {
+        // A volume that can't be read keeps the previous drive and folder.
+        const QString reason = Dir1->lastError();
+        {
+            const QSignalBlocker block(Drive1);
+            Drive1->setCurrentIndex(m_driveIndex);
+        }
+        QMessageBox::warning(this, kCaption.trimmed(),
+                             tr("The drive %1 can't be read: %2.")
+                                 .arg(NodeStore::displayString(mountPoint), reason));
+    }
+}
+
+void FormMain::Dir1_PathChanged()
+{
+    // The drive list follows the folder onto whichever volume now holds it.
+    m_driveIndex = Drive1->selectVolumeOf(Dir1->path());
+    const std::string mountPoint = Drive1->currentMountPoint();
+    if (!mountPoint.empty())
+        m_lastFolderOn.insert(QByteArray::fromStdString(mountPoint),
+                              QByteArray::fromStdString(Dir1->path()));
+}
+
+} // namespace quillmap
