@@ -57,6 +57,18 @@ const std::vector<OptionSpec>& optionTable()
                  return QStringLiteral("unknown format '%1' (valid: text, tsv, json)").arg(v);
              return QString();
          }},
+        {"pdf", true,
+         [](ListOptions& o, const QString& v) {
+             if (v.isEmpty())
+                 return QStringLiteral("option '--pdf' needs a file name");
+             o.pdfFile = v;
+             return QString();
+         }},
+        {"print", false,
+         [](ListOptions& o, const QString&) {
+             o.print = true;
+             return QString();
+         }},
         {"help", false,
          [](ListOptions& o, const QString&) {
              o.help = true;
@@ -166,13 +178,17 @@ QString ListOptions::helpText()
                "                    tsv: one line per node: level, kind (R root, D folder,\n"
                "                    F file), key, text, with \\\\ \\t \\n \\r and \\xHH escapes;\n"
                "                    json: the nodes nested as key, text, children\n"
+               "  --pdf FILE        print the tree into the PDF file FILE, with the pages the\n"
+               "                    window's Print command prints, instead of listing it\n"
+               "  --print           print the tree on the default printer, as the window's\n"
+               "                    Print command does, instead of listing it\n"
                "  --help            show this help and exit\n"
                "  --version         show the version and exit\n"
                "\n"
                "At the end \"Dirs = N Files = M\" goes to standard error, then one line for each\n"
                "entry that could not be read.\n"
                "Exit status: 0 all read; 1 some entries could not be read (the rest is listed);\n"
-               "2 bad usage or a FOLDER that can't be listed.\n")
+               "2 bad usage, a FOLDER that can't be listed, or a print that failed.\n")
         .arg(validDetailNames());
 }
 

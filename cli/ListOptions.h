@@ -24,6 +24,8 @@ struct ListOptions
     DetailTicks details;                    // nothing ticked
     Format format = Format::Text;
     std::string folder; // file-system bytes, as given
+    QString pdfFile;    // --pdf: print the tree into this PDF file instead of listing it
+    bool print = false; // --print: print the tree on the default printer instead of listing it
 
     bool help = false;
     bool version = false;

@@ -2,12 +2,16 @@
 #include "cli/ListControls.h"
 #include "cli/ListOptions.h"
 #include "cli/TreeWriter.h"
+#include "platform/DefaultPrinter.h"
 #include "platform/NodeStore.h"
+#include "printing/DirectoryPrint.h"
 #include "scan/SearchDir.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <cstdio>
+#include <memory>
 
 using namespace quillmap;
 
@@ -22,10 +26,17 @@ void printError(const QString& text)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
     ListOptions options;
-    if (const QString error = options.parse(argc, argv); !error.isEmpty()) {
-        printError(QStringLiteral("quillmap_list: ") + error);
+    const QString usageError = options.parse(argc, argv);
+    const bool printing = usageError.isEmpty() && (options.print || !options.pdfFile.isEmpty());
+    // Printing needs fonts, hence a GUI application; without a display it draws offscreen.
+    if (printing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app(printing ? new QGuiApplication(argc, argv)
+                                                         : new QCoreApplication(argc, argv));
+    if (!usageError.isEmpty()) {
+        printError(QStringLiteral("quillmap_list: ") + usageError);
         printError(QStringLiteral("Try 'quillmap_list --help' for more information."));
         return 2;
     }
@@ -46,6 +57,24 @@ int main(int argc, char** argv)
                    (report.problems.isEmpty() ? NodeStore::displayString(options.folder)
                                               : report.problems.first()));
         return 2;
+    }
+
+    if (printing) {
+        const auto print = NewDirectoryPrint(tree);
+        QString error;
+        bool printed = true;
+        if (!options.pdfFile.isEmpty())
+            printed = PrintToPdfFile(*print, options.pdfFile, &error);
+        if (printed && options.print)
+            printed = PrintToDefaultPrinter(*print, &error);
+        printError(controls.status());
+        for (const QString& problem : report.problems)
+            printError(problem);
+        if (!printed) {
+            printError(QStringLiteral("quillmap_list: ") + error);
+            return 2;
+        }
+        return report.problems.isEmpty() ? 0 : 1;
     }
 
     TreeWriter writer(tree, stdout);
