@@ -93,7 +93,13 @@ done
 
 # The programs find lang.ini through their real path, even when started through the link.
 if [ "$have_list" = 1 ]; then
-    out=$("$stage/usr/bin/quillmap_list" --version 2>&1) || fail "quillmap_list --version failed: $out"
+    # Bounded in time and output, should the option ever be taken for a folder to list.
+    set +o pipefail
+    timeout 60 "$stage/usr/bin/quillmap_list" --version </dev/null 2>&1 | head -c 2000 >"$work/version.txt"
+    rc=${PIPESTATUS[0]}
+    set -o pipefail
+    out=$(cat "$work/version.txt")
+    [ "$rc" -eq 0 ] || fail "quillmap_list --version failed ($rc): $out"
     case $out in *"$version"*) ;; *) fail "quillmap_list --version does not show $version: $out" ;; esac
 fi
 
