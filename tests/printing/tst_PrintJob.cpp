@@ -1,0 +1,254 @@
+// Real printing: a private CUPS server with a PDF queue whose device is a file, made the
+// default printer; the Print command and `quillmap_list --print` send jobs to it, and the file
+// that reaches the "printer" is read back.
+#include "PdfCheck.h"
+#include "main_window/PrintDir.h"
+#include "platform/DefaultPrinter.h"
+#include "platform/NodeStore.h"
+#include "printing/CPrintTvw.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+
+using namespace quillmap;
+
+namespace {
+
+const QString kCupsd = QStringLiteral("/usr/sbin/cupsd");
+const QString kPdfPpd = QStringLiteral("/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd");
+const QString kQueue = QStringLiteral("quillmap-test-pdf");
+
+int freePort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    ::close(fd);
+    return port;
+}
+
+bool writeFile(const QString& path, const QString& text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(text.toUtf8()) == text.toUtf8().size();
+}
+
+} // namespace
+
+class TestPrintJob : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_cupsd;
+    QString m_output; // the file the queue's device writes
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    bool queueIdle()
+    {
+        QProcess lpstat;
+        lpstat.start(QStringLiteral("lpstat"), {QStringLiteral("-o")});
+        return lpstat.waitForFinished(10000) && lpstat.exitCode() == 0 &&
+               lpstat.readAllStandardOutput().trimmed().isEmpty();
+    }
+
+    // Waits for the printed job and gives back its file.
+    bool waitForPrintedFile()
+    {
+        QTest::qWait(200);
+        for (int i = 0; i < 600; ++i) {
+            if (queueIdle() && QFile::exists(m_output) && pdfcheck::pages(m_output) > 0)
+                return true;
+            QTest::qWait(100);
+        }
+        return false;
+    }
+
+    QString serverLog() const
+    {
+        QFile log(path(QStringLiteral("log/error_log")));
+        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll().right(3000))
+                                             : QString();
+    }
+
+    void stopCupsd()
+    {
+        if (m_cupsd.state() != QProcess::NotRunning) {
+            m_cupsd.terminate();
+            if (!m_cupsd.waitForFinished(10000)) {
+                m_cupsd.kill();
+                m_cupsd.waitForFinished(5000);
+            }
+        }
+    }
+
+public:
+    ~TestPrintJob() override { stopCupsd(); }
+
+private slots:
+    void initTestCase()
+    {
+        if (::geteuid() != 0)
+            QSKIP("the private print server needs root (it runs its jobs as the user lp)");
+        QVERIFY2(QFile::exists(kCupsd) && QFile::exists(kPdfPpd),
+                 "cups and cups-filters are needed (scripts/setup installs them)");
+        QVERIFY(m_dir.isValid());
+        // cupsd runs filters as lp: its folders must be reachable and its temp folder writable.
+        QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                                QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                                QFileDevice::ExeOther);
+        for (const char* sub : {"spool", "cache", "state", "log", "ppd", "tmp", "out"})
+            QVERIFY(QDir(m_dir.path()).mkpath(QString::fromLatin1(sub)));
+        QVERIFY(::chmod(QFile::encodeName(path(QStringLiteral("tmp"))).constData(), 01777) == 0);
+        QVERIFY(QFile::copy(kPdfPpd, path(QStringLiteral("ppd/%1.ppd").arg(kQueue))));
+        m_output = path(QStringLiteral("out/printed.pdf"));
+
+        const QString root = m_dir.path();
+        const int port = freePort();
+        QVERIFY(port > 0);
+        QVERIFY(writeFile(path(QStringLiteral("cups-files.conf")),
+                          QStringLiteral("User lp\nGroup lp\nSystemGroup root\nFileDevice Yes\n"
+                                         "ServerRoot %1\nRequestRoot %1/spool\nTempDir %1/tmp\n"
+                                         "CacheDir %1/cache\nStateDir %1/state\n"
+                                         "ErrorLog %1/log/error_log\nAccessLog %1/log/access_log\n"
+                                         "PageLog %1/log/page_log\n")
+                              .arg(root)));
+        QVERIFY(writeFile(path(QStringLiteral("cupsd.conf")),
+                          QStringLiteral("Listen 127.0.0.1:%1\nListen %2/cups.sock\n"
+                                         "LogLevel info\nBrowsing No\nWebInterface No\n"
+                                         "DefaultAuthType None\n"
+                                         "<Location />\nOrder allow,deny\nAllow all\n</Location>\n")
+                              .arg(port)
+                              .arg(root)));
+        QVERIFY(writeFile(path(QStringLiteral("printers.conf")),
+                          QStringLiteral("<DefaultPrinter %1>\nInfo Quillmap test PDF printer\n"
+                                         "DeviceURI file://%2\nState Idle\nAccepting Yes\n"
+                                         "Shared No\n</DefaultPrinter>\n")
+                              .arg(kQueue, m_output)));
+
+        // The server dies with this process, even if the test crashes.
+        m_cupsd.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        m_cupsd.setProcessChannelMode(QProcess::ForwardedChannels);
+        m_cupsd.start(kCupsd, {QStringLiteral("-f"), QStringLiteral("-c"),
+                               path(QStringLiteral("cupsd.conf")), QStringLiteral("-s"),
+                               path(QStringLiteral("cups-files.conf"))});
+        QVERIFY2(m_cupsd.waitForStarted(10000), "cupsd did not start");
+
+        // Every client of this process (Qt's print support, lpstat, quillmap_list) uses it.
+        qputenv("CUPS_SERVER", QFile::encodeName(path(QStringLiteral("cups.sock"))));
+        qputenv("LPDEST", kQueue.toUtf8());
+        bool up = false;
+        for (int i = 0; i < 200 && !up; ++i) {
+            QTest::qWait(100);
+            QProcess lpstat;
+            lpstat.start(QStringLiteral("lpstat"), {QStringLiteral("-d")});
+            up = lpstat.waitForFinished(5000) && lpstat.exitCode() == 0 &&
+                 lpstat.readAllStandardOutput().contains(kQueue.toUtf8());
+        }
+        QVERIFY2(up,
+                 qPrintable(QStringLiteral("the print server did not come up:\n") + serverLog()));
+        QCOMPARE(DefaultPrinterName(), kQueue);
+    }
+
+    void cleanupTestCase() { stopCupsd(); }
+
+    void printCommandPrintsTheTree_data()
+    {
+        QTest::addColumn<int>("folders");
+        QTest::addColumn<int>("files");
+        QTest::newRow("one page") << 1 << 4;
+        QTest::newRow("several pages") << 8 << 16;
+    }
+    void printCommandPrintsTheTree()
+    {
+        QFETCH(int, folders);
+        QFETCH(int, files);
+        NodeStore store;
+        const auto root = store.add(NodeStore::npos, "/srv/data/", "/srv/data/");
+        QStringList expected{QStringLiteral("/srv/data/")};
+        for (int d = 0; d < folders; ++d) {
+            const std::string name = "folder " + std::to_string(d);
+            const auto folder = store.addChild(root, name, true, name);
+            expected << QString::fromStdString(name);
+            for (int f = 0; f < files; ++f) {
+                const std::string file =
+                    "report-" + std::to_string(d) + "-" + std::to_string(f) + ".odt";
+                store.addChild(folder, file, false, file);
+                expected << QString::fromStdString(file);
+            }
+        }
+        QFile::remove(m_output);
+        std::shared_ptr<CPrintTvw> printObject;
+        PrintDir(nullptr, store, printObject);
+        QVERIFY(printObject);
+        QVERIFY2(printObject->errorString().isEmpty(), qPrintable(printObject->errorString()));
+        QVERIFY2(waitForPrintedFile(), qPrintable(serverLog()));
+        int pages = 0;
+        const QString problem = pdfcheck::checkPrintedTree(
+            m_output, QStringLiteral("View of /srv/data/"), expected, &pages);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        QVERIFY(folders < 8 || pages > 1);
+    }
+
+    void listerPrintsAScannedFolder()
+    {
+        const QString program = QStringLiteral(QUILLMAP_BIN_DIR "/quillmap_list");
+        if (!QFile::exists(program))
+            QSKIP("quillmap_list is not built");
+        QTemporaryDir tree;
+        QVERIFY(QDir(tree.path()).mkpath(QStringLiteral("alpha/beta")));
+        QVERIFY(QDir(tree.path()).mkpath(QStringLiteral("gamma")));
+        for (const QString name :
+             {QStringLiteral("alpha/one.txt"), QStringLiteral("alpha/beta/two.txt"),
+              QStringLiteral("gamma/three.txt"), QStringLiteral("four.txt")})
+            QVERIFY(writeFile(tree.filePath(name), name));
+
+        // The listing gives the lines in tree order; the printed pages must show the same.
+        QProcess list;
+        list.start(program, {QStringLiteral("--format"), QStringLiteral("tsv"), tree.path()});
+        QVERIFY(list.waitForFinished(60000));
+        QCOMPARE(list.exitCode(), 0);
+        QStringList expected;
+        for (const QByteArray& line : list.readAllStandardOutput().split('\n'))
+            if (!line.isEmpty())
+                expected << QString::fromUtf8(line.split('\t').value(3));
+        QCOMPARE(expected.size(), 8);
+
+        QFile::remove(m_output);
+        QProcess print;
+        print.start(program, {QStringLiteral("--print"), tree.path()});
+        QVERIFY(print.waitForFinished(60000));
+        QVERIFY2(print.exitCode() == 0, print.readAllStandardError().constData());
+        QVERIFY2(waitForPrintedFile(), qPrintable(serverLog()));
+        const QString problem = pdfcheck::checkPrintedTree(
+            m_output, QStringLiteral("View of ") + expected.first(), expected);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+};
+
+QTEST_MAIN(TestPrintJob)
+#include "tst_PrintJob.moc"
