@@ -2,11 +2,14 @@
 // default printer; the Print command and `quillmap_list --print` send jobs to it, and the file
 // that reaches the "printer" is read back.
 #include "PdfCheck.h"
+#include "main_window/FormMain.h"
 #include "main_window/PrintDir.h"
 #include "platform/DefaultPrinter.h"
+#include "platform/FolderList.h"
 #include "platform/NodeStore.h"
 #include "printing/CPrintTvw.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -45,6 +48,39 @@ int freePort()
         port = ntohs(address.sin_port);
     ::close(fd);
     return port;
+}
+
+// The node texts in pre-order: the order the tree is printed in.
+QStringList preOrder(const NodeStore& store)
+{
+    QStringList texts;
+    std::vector<NodeStore::Id> pending;
+    for (NodeStore::Id top = store.firstTopLevel(); top != NodeStore::npos;
+         top = store.nextSibling(top))
+        pending.insert(pending.begin(), top);
+    while (!pending.empty()) {
+        const NodeStore::Id id = pending.back();
+        pending.pop_back();
+        texts << store.displayText(id);
+        std::vector<NodeStore::Id> children;
+        for (NodeStore::Id c = store.firstChild(id); c != NodeStore::npos; c = store.nextSibling(c))
+            children.push_back(c);
+        pending.insert(pending.end(), children.rbegin(), children.rend());
+    }
+    return texts;
+}
+
+void makeFolderTree(const QTemporaryDir& tree)
+{
+    QVERIFY(QDir(tree.path()).mkpath(QStringLiteral("alpha/beta")));
+    QVERIFY(QDir(tree.path()).mkpath(QStringLiteral("gamma")));
+    for (const QString& name :
+         {QStringLiteral("alpha/one.txt"), QStringLiteral("alpha/beta/two.txt"),
+          QStringLiteral("gamma/three.txt"), QStringLiteral("four.txt")}) {
+        QFile file(tree.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(name.toUtf8());
+    }
 }
 
 bool writeFile(const QString& path, const QString& text)
@@ -212,6 +248,25 @@ private slots:
             m_output, QStringLiteral("View of /srv/data/"), expected, &pages);
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
         QVERIFY(folders < 8 || pages > 1);
+    }
+
+    // The window's own commands: a search of a real folder, then File > Print.
+    void windowSearchThenPrint()
+    {
+        QTemporaryDir tree;
+        makeFolderTree(tree);
+        FormMain window;
+        QVERIFY(window.Dir1->setPath(QFile::encodeName(tree.path()).toStdString()));
+        window.MNU_Search->trigger();
+        const QStringList expected = preOrder(window.store());
+        QCOMPARE(expected.size(), 8);
+
+        QFile::remove(m_output);
+        window.MNU_Print->trigger();
+        QVERIFY2(waitForPrintedFile(), qPrintable(serverLog()));
+        const QString problem = pdfcheck::checkPrintedTree(
+            m_output, QStringLiteral("View of ") + expected.first(), expected);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 
     void listerPrintsAScannedFolder()
