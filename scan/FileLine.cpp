@@ -81,11 +81,36 @@ FileLine::FileLine(const QLocale& locale)
                               .toStdString();
 }
 
+bool FileLine::localTime(std::int64_t t, std::tm& out) const
+{
+    const std::int64_t quarter = t >= 0 ? t / 900 : -((-t + 899) / 900);
+    Span& span = m_spans[static_cast<std::uint64_t>(quarter) % m_spans.size()];
+    if (span.quarter != quarter) {
+        const std::time_t first = static_cast<std::time_t>(quarter * 900);
+        const std::time_t last = first + 899;
+        std::tm a{}, b{};
+        const bool aligned = localtime_r(&first, &a) && localtime_r(&last, &b) &&
+                             a.tm_gmtoff == b.tm_gmtoff && a.tm_sec == 0 && a.tm_min % 15 == 0;
+        if (!aligned) { // an odd historic offset or change inside the span: no cache
+            const std::time_t exact = static_cast<std::time_t>(t);
+            return localtime_r(&exact, &out) != nullptr;
+        }
+        span.quarter = quarter;
+        span.start = a;
+    }
+    // Within the span only minutes and seconds move (the span starts on a quarter hour).
+    const int offset = static_cast<int>(t - quarter * 900);
+    out = span.start;
+    const int seconds = out.tm_sec + offset;
+    out.tm_sec = seconds % 60;
+    out.tm_min += seconds / 60;
+    return true;
+}
+
 void FileLine::appendDate(std::string& out, const std::optional<std::int64_t>& when) const
 {
     std::tm tm{};
-    const std::time_t t = when ? static_cast<std::time_t>(*when) : 0;
-    if (!when || !localtime_r(&t, &tm)) {
+    if (!when || !localTime(*when, tm)) {
         out.append("--/---/----  --:--:--");
         return;
     }

@@ -6,6 +6,8 @@
 #include <QLocale>
 
 #include <array>
+#include <climits>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +35,16 @@ public:
     const std::string& timeSeparator() const { return m_timeSeparator; }
 
 private:
+    // Local time of `t`, through a small cache of 15-minute spans: every zone offset and every
+    // change of offset falls on a quarter hour, and a file's times often share one.
+    bool localTime(std::int64_t t, std::tm& out) const;
+
+    struct Span
+    {
+        std::int64_t quarter = INT64_MIN; // t / 900 of the span's start
+        std::tm start{};                  // local time at the span's start
+    };
+    mutable std::array<Span, 64> m_spans;
     std::array<std::string, 12> m_months;
     std::string m_dateSeparator;
     std::string m_timeSeparator;
