@@ -53,8 +53,9 @@ QString cut(QStringView value, qsizetype limit)
 
 QString readIni(const QString& section, const QString& key, const QString& fileName, int bufferSize)
 {
+    // Regular files only: a FIFO or device under the name would block the reader.
     QFile file(fileName);
-    if (fileName.isEmpty() || !file.open(QIODevice::ReadOnly))
+    if (fileName.isEmpty() || !QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly))
         return {};
     return detail::LookupIniValue(detail::DecodeIniText(file.readAll()), section, key, bufferSize);
 }

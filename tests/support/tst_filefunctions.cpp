@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace quillmap;
 namespace FF = quillmap::FileFunctions;
 
@@ -150,6 +152,10 @@ private slots:
         QCOMPARE(FF::ReadIniString("S", "k", m_dir.filePath("absent.ini")), QString());
         QCOMPARE(FF::ReadIniString("S", "k", QString()), QString());
         QCOMPARE(FF::ReadIniString("S", "k", m_dir.path()), QString()); // a folder
+        // A FIFO would block a reader that opened it.
+        const QByteArray fifo = m_dir.filePath("fifo.ini").toLocal8Bit();
+        QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
+        QCOMPARE(FF::ReadIniString("S", "k", QString::fromLocal8Bit(fifo)), QString());
     }
 
     void longValues_data()
