@@ -1,0 +1,218 @@
+// File properties and the file line built from them.
+#include "scan/FileLine.h"
+#include "scan/GetFileInfo.h"
+
+#include <QDateTime>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace quillmap;
+
+Q_DECLARE_METATYPE(quillmap::FileInfo)
+
+namespace {
+
+std::int64_t local(int y, int mo, int d, int h, int mi, int s)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, s)).toSecsSinceEpoch();
+}
+
+DetailTicks ticks(std::initializer_list<int> items)
+{
+    DetailTicks t;
+    for (int i : items)
+        t.set(i, true);
+    return t;
+}
+
+} // namespace
+
+class TestFileLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void line_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("tickBits");
+        QTest::addColumn<FileInfo>("info");
+        QTest::addColumn<QString>("expected");
+        using T = DetailTicks;
+
+        FileInfo report;
+        report.setAttributes(FileInfo::kArchive);
+        report.DateCreated = local(2006, 3, 5, 9, 7, 2);
+        report.DateLastAccessed = local(2006, 3, 7, 12, 0, 0);
+        report.DateLastModified = local(2006, 3, 6, 17, 45, 10);
+        report.FileType = "Final.doc";
+        report.Size = "24576";
+        QTest::newRow("Report.Final.doc")
+            << "Report.Final.doc"
+            << int(ticks({T::Archive, T::Compressed, T::ReadOnly, T::DateCreated,
+                          T::DateLastModified, T::Type, T::Size})
+                       .bits)
+            << report
+            << "Report.Final.doc----A----------05/Mar/2006  09:07:02------06/Mar/2006  "
+               "17:45:10------FINAL.DOC-----24576";
+
+        FileInfo notes;
+        notes.setAttributes(FileInfo::kArchive | FileInfo::kReadOnly);
+        notes.DateCreated = local(2006, 1, 1, 8, 0, 0);
+        notes.DateLastAccessed = local(2006, 3, 7, 0, 0, 0);
+        notes.DateLastModified = local(2006, 2, 2, 13, 30, 5);
+        notes.FileType = "txt";
+        notes.Size = "1234";
+        QTest::newRow("notes.txt, all twelve")
+            << "notes.txt" << int(DetailTicks::all().bits) << notes
+            << "notes.txt----A-------R--------01/Jan/2006  08:00:00------07/Mar/2006  "
+               "00:00:00------02/Feb/2006  13:30:05------TXT-----1234";
+
+        FileInfo empty;
+        empty.setAttributes(0);
+        empty.Size = "0";
+        QTest::newRow("empty: nineteen dashes")
+            << "empty" << int(ticks({T::Archive, T::Type, T::Size}).bits) << empty
+            << "empty" + QString(19, u'-');
+        QTest::newRow("nothing ticked") << "Mixed.Case" << 0 << notes << "Mixed.Case";
+        QTest::newRow("only ALL") << "notes.txt" << int(ticks({T::All}).bits) << notes
+                                  << "notes.txt";
+
+        FileInfo flags;
+        flags.setAttributes(FileInfo::kCompressed | FileInfo::kHidden | FileInfo::kSystem);
+        flags.FileType = "tar.gz";
+        flags.Size = "7";
+        QTest::newRow("flags, two dots")
+            << "a.tar.gz"
+            << int(ticks({T::Compressed, T::Hidden, T::Normal, T::ReadOnly, T::System, T::Type})
+                       .bits)
+            << flags << "a.tar.gzC-H-----S------TAR.GZ";
+
+        FileInfo noBirth;
+        noBirth.DateLastModified = local(2020, 12, 31, 23, 59, 59);
+        noBirth.Size = "5";
+        QTest::newRow("no creation time, afternoon")
+            << "x" << int(ticks({T::DateCreated, T::DateLastModified, T::Size}).bits) << noBirth
+            << "x-------/---/----  --:--:--------31/Dec/2020  23:59:59------5";
+    }
+    void line()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, tickBits);
+        QFETCH(FileInfo, info);
+        QFETCH(QString, expected);
+        DetailTicks t;
+        t.bits = std::uint16_t(tickBits);
+        // The tests run under C.UTF-8: the system locale must write English dates.
+        QCOMPARE(QString::fromStdString(FileLine().build(name.toStdString(), info, t)), expected);
+        QCOMPARE(QString::fromStdString(FileLine(QLocale::c()).build(name.toStdString(), info, t)),
+                 expected);
+    }
+
+    void otherLocales()
+    {
+        FileInfo info;
+        info.DateLastModified = local(2006, 3, 5, 9, 7, 2);
+        DetailTicks t;
+        t.set(DetailTicks::DateLastModified, true);
+        const FileLine german(QLocale(QLocale::German, QLocale::Germany));
+        QCOMPARE(QString::fromStdString(german.build("a", info, t)),
+                 QString::fromUtf8("a-----05.März.2006  09:07:02-"));
+        const FileLine finnish(QLocale(QLocale::Finnish, QLocale::Finland));
+        QVERIFY(QString::fromStdString(finnish.build("a", info, t)).endsWith("  09.07.02-"));
+        const FileLine british(QLocale(QLocale::English, QLocale::UnitedKingdom));
+        QCOMPARE(british.build("a", info, t), std::string("a-----05/Mar/2006  09:07:02-"));
+    }
+
+    void attributes_data()
+    {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("flags"); // C A S H R N
+        QTest::newRow("0 is Normal") << 0 << "N";
+        QTest::newRow("archive only") << 32 << "A";
+        QTest::newRow("high bits ignored") << 2048 + 32 << "A";
+        QTest::newRow("folder bit alone") << 16 << "";
+        QTest::newRow("all five") << 128 + 32 + 4 + 2 + 1 << "CASHR";
+    }
+    void attributes()
+    {
+        QFETCH(int, value);
+        QFETCH(QString, flags);
+        FileInfo info;
+        info.setAttributes(std::uint32_t(value));
+        QString got;
+        for (auto [on, letter] : {std::pair{info.Compressed, 'C'},
+                                  {info.Archive, 'A'},
+                                  {info.System, 'S'},
+                                  {info.Hidden, 'H'},
+                                  {info.ReadOnly, 'R'},
+                                  {info.Normal, 'N'}})
+            if (on)
+                got += QLatin1Char(letter);
+        QCOMPARE(got, flags);
+    }
+
+    void fromProperties_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("fileType");
+        QTest::addColumn<int>("attributes");
+        QTest::newRow("plain writable")
+            << "Report.Final.doc" << int(S_IFREG | 0644) << "Final.doc" << 0;
+        QTest::newRow("read-only") << "a.tar.gz" << int(S_IFREG | 0444) << "tar.gz" << 1;
+        QTest::newRow("no dot") << "readme" << int(S_IFREG | 0600) << "" << 0;
+        QTest::newRow("leading dot") << ".profile" << int(S_IFREG | 0644) << "profile" << 2;
+        QTest::newRow("fifo") << "p" << int(S_IFIFO | 0644) << "" << 4;
+        QTest::newRow("folder") << "d" << int(S_IFDIR | 0755) << "" << 16;
+    }
+    void fromProperties()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, mode);
+        QFETCH(QString, fileType);
+        QFETCH(int, attributes);
+        FileStat st;
+        st.mode = std::uint32_t(mode);
+        st.size = 0;
+        st.modified = 1141632430;
+        FileInfo info;
+        info.FileType = "stale";
+        FillFileInfo(info, name.toStdString(), st);
+        QCOMPARE(int(AttributesOf(name.toStdString(), st)), attributes);
+        QCOMPARE(QString::fromStdString(info.FileType), fileType);
+        QCOMPARE(info.Size, std::string("0"));
+        QCOMPARE(info.Normal, attributes == 0);
+        QVERIFY(!info.DateCreated.has_value());
+        QCOMPARE(info.DateLastModified.value(), std::int64_t(1141632430));
+    }
+
+    // One real file through the platform: size, times in whole seconds, read-only bit.
+    void realFile()
+    {
+        QTemporaryDir dir;
+        const std::string path = dir.path().toStdString() + "/data.bin";
+        const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0444);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, "12345", 5), ssize_t(5));
+        const timespec times[2] = {{1136102400, 999999999}, {1141632430, 500000000}};
+        QCOMPARE(::futimens(fd, times), 0);
+        ::close(fd);
+        FileInfo info;
+        QCOMPARE(GetFileInfo(path, info), 0);
+        QCOMPARE(info.Size, std::string("5"));
+        QCOMPARE(info.FileType, std::string("bin"));
+        QVERIFY(info.ReadOnly);
+        QVERIFY(!info.Normal);
+        QCOMPARE(info.DateLastAccessed.value(), std::int64_t(1136102400));
+        QCOMPARE(info.DateLastModified.value(), std::int64_t(1141632430));
+        QCOMPARE(GetFileInfo(path + ".missing", info), ENOENT);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFileLine)
+#include "tst_file_line.moc"

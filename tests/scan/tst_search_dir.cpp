@@ -1,0 +1,356 @@
+// The walk over real fixture trees, and over an injected file system for the failures.
+#include "ScanFixture.h"
+
+#include "platform/PosixFileSystem.h"
+#include "scan/SearchDir.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <functional>
+#include <map>
+#include <set>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+using namespace quillmap;
+using namespace quillmap::test;
+
+namespace {
+
+// The real file system with failures and changes injected by entry name.
+class InjectingFileSystem : public PosixFileSystem
+{
+public:
+    std::map<std::string, int> openErrors;       // subfolder name -> errno
+    std::map<std::string, int> statErrors;       // entry name -> errno
+    std::function<void(const char*)> beforeOpen; // called before a subfolder is opened
+
+    int openSubfolder(Handle parent, const char* name, Handle& folder) override
+    {
+        if (beforeOpen)
+            beforeOpen(name);
+        if (auto it = openErrors.find(name); it != openErrors.end())
+            return it->second;
+        return PosixFileSystem::openSubfolder(parent, name, folder);
+    }
+    int stat(Handle folder, const char* name, bool follow, FileStat& out) override
+    {
+        if (auto it = statErrors.find(name); it != statErrors.end())
+            return it->second;
+        return PosixFileSystem::stat(folder, name, follow, out);
+    }
+};
+
+} // namespace
+
+class TestSearchDir : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_temp;
+    int m_serial = 0;
+
+    // A fresh fixture folder; returns its path with a trailing "/".
+    std::string fixture(const QStringList& entries)
+    {
+        const std::string root = m_temp.path().toStdString() + "/t" + std::to_string(++m_serial);
+        ::mkdir(root.c_str(), 0755);
+        makeTree(root, entries);
+        return root + "/";
+    }
+
+    ScanReport scan(TestControls& c, NodeStore& store, const std::string& root,
+                    FileSystem* fs = nullptr)
+    {
+        c.folder = root;
+        c.store = &store;
+        ScanReport r = fs ? SearchDir(c, store, *fs) : SearchDir(c, store);
+        return r;
+    }
+
+private slots:
+    void workedExample()
+    {
+        const std::string root = fixture({"Letters/", "a.txt", "Old/", "b.doc", "Letters/Note.txt",
+                                          "Old/2005/", "Old/2005/x.txt"});
+        TestControls c;
+        c.levels = QStringLiteral("1");
+        NodeStore store;
+        const ScanReport r = scan(c, store, root);
+        QCOMPARE(nodeLines(store, root),
+                 QStringList({"/|" + QString::fromStdString(root), "Letters/|Letters",
+                              "Letters/Note.txt|Note.txt", "Old/|Old", "Old/2005/|2005",
+                              "a.txt|a.txt", "b.doc|b.doc"}));
+        // Parents, and the status text after each node.
+        QCOMPARE(store.parent(1), NodeStore::Id(0));
+        QCOMPARE(store.parent(2), NodeStore::Id(1));
+        QCOMPARE(store.parent(4), NodeStore::Id(3));
+        QCOMPARE(store.parent(5), NodeStore::Id(0));
+        const QStringList expected = {"Dirs = 1 Files = 0", "Dirs = 1 Files = 1",
+                                      "Dirs = 2 Files = 1", "Dirs = 3 Files = 1",
+                                      "Dirs = 3 Files = 2", "Dirs = 3 Files = 3"};
+        QCOMPARE(c.shown.size(), std::size_t(1 + expected.size()));
+        QCOMPARE(c.shown.front().second, QStringLiteral("Dirs = 0 Files = 0"));
+        for (int i = 0; i < expected.size(); ++i) {
+            QCOMPARE(c.shown[i + 1].first, std::size_t(i + 2)); // after node i + 1 was added
+            QCOMPARE(c.shown[i + 1].second, expected[i]);
+        }
+        QCOMPARE(r.dirCount, 3.0);
+        QCOMPARE(r.fileCount, 3.0);
+        QVERIFY(r.problems.isEmpty());
+        QCOMPARE(c.busyDepth, 0);
+    }
+
+    void depthRule_data()
+    {
+        QTest::addColumn<QString>("levels");
+        QTest::addColumn<QStringList>("nodes");
+        // d0 holds f0 and folder d1, which holds f1 and d2, ... down to d4 with f4.
+        const QStringList all = {"d1/|d1",          "d1/d2/|d2",         "d1/d2/d3/|d3",
+                                 "d1/d2/d3/d4/|d4", "d1/d2/d3/d4/f4|f4", "d1/d2/d3/f3|f3",
+                                 "d1/d2/f2|f2",     "d1/f1|f1",          "f0|f0"};
+        const QStringList upTo0 = {"d1/|d1", "f0|f0"};
+        const QStringList upTo1 = {"d1/|d1", "d1/d2/|d2", "d1/f1|f1", "f0|f0"};
+        const QStringList upTo2 = {"d1/|d1",      "d1/d2/|d2", "d1/d2/d3/|d3",
+                                   "d1/d2/f2|f2", "d1/f1|f1",  "f0|f0"};
+        const QStringList upTo3 = {"d1/|d1",          "d1/d2/|d2",      "d1/d2/d3/|d3",
+                                   "d1/d2/d3/d4/|d4", "d1/d2/d3/f3|f3", "d1/d2/f2|f2",
+                                   "d1/f1|f1",        "f0|f0"};
+        QTest::newRow("ALL") << "ALL" << all;
+        QTest::newRow("1") << "1" << upTo1;
+        QTest::newRow("3") << "3" << upTo3;
+        QTest::newRow("0") << "0" << upTo0;
+        QTest::newRow("empty") << "" << upTo0;
+        QTest::newRow("all lower case") << "all" << upTo0;
+        QTest::newRow("2.5") << "2.5" << upTo3;
+        QTest::newRow("2abc") << "2abc" << upTo2;
+        QTest::newRow("-1") << "-1" << upTo0;
+        QTest::newRow("1000 typed") << "1000" << all;
+    }
+    void depthRule()
+    {
+        QFETCH(QString, levels);
+        QFETCH(QStringList, nodes);
+        const std::string root = fixture({"f0", "d1/", "d1/f1", "d1/d2/", "d1/d2/f2", "d1/d2/d3/",
+                                          "d1/d2/d3/f3", "d1/d2/d3/d4/", "d1/d2/d3/d4/f4"});
+        TestControls c;
+        c.levels = levels;
+        NodeStore store;
+        const ScanReport r = scan(c, store, root);
+        QStringList got = nodeLines(store, root);
+        got.removeFirst();
+        QCOMPARE(got, nodes);
+        // Folder nodes at the limit are counted; the root never is.
+        QCOMPARE(r.dirCount, double(got.filter(QStringLiteral("/|")).size()));
+    }
+
+    void patternAndHidden_data()
+    {
+        QTest::addColumn<QString>("types");
+        QTest::addColumn<QStringList>("nodes");
+        QTest::newRow("*.txt") << "*.txt"
+                               << QStringList{"old.txt/|old.txt", "a.TXT|a.TXT", "b.txt|b.txt"};
+        QTest::newRow("empty") << ""
+                               << QStringList{"old.txt/|old.txt", "a.TXT|a.TXT", "b.txt|b.txt",
+                                              "c.doc|c.doc", "README|README"};
+        QTest::newRow("*.*") << "*.*"
+                             << QStringList{"old.txt/|old.txt", "a.TXT|a.TXT", "b.txt|b.txt",
+                                            "c.doc|c.doc", "README|README"};
+        QTest::newRow("?.doc") << "?.doc" << QStringList{"old.txt/|old.txt", "c.doc|c.doc"};
+        QTest::newRow("readme") << "readme" << QStringList{"old.txt/|old.txt", "README|README"};
+        QTest::newRow("no match") << "*.pdf" << QStringList{"old.txt/|old.txt"};
+    }
+    void patternAndHidden()
+    {
+        QFETCH(QString, types);
+        QFETCH(QStringList, nodes);
+        const std::string root = fixture({"old.txt/", "b.txt", "a.TXT", "c.doc", "README",
+                                          ".hidden.txt", ".config/", ".config/in.txt"});
+        const std::string fifo = root + "pipe.txt";
+        QCOMPARE(::mkfifo(fifo.c_str(), 0644), 0);
+        ::symlink("pipe.txt", (root + "tofifo.txt").c_str()); // a link to a special file
+        TestControls c;
+        c.types = types;
+        NodeStore store;
+        const ScanReport r = scan(c, store, root);
+        QStringList got = nodeLines(store, root);
+        got.removeFirst();
+        QCOMPARE(got, nodes);
+        QCOMPARE(r.dirCount, 1.0);
+        QCOMPARE(r.fileCount, double(nodes.size() - 1));
+        QVERIFY(r.problems.isEmpty());
+    }
+
+    void linksAndSockets()
+    {
+        const std::string root = fixture({"real/", "real/inside.txt", "file.txt"});
+        ::symlink("real", (root + "loop").c_str());
+        ::symlink(".", (root + "self").c_str());
+        ::symlink("file.txt", (root + "tofile").c_str());
+        ::symlink("missing", (root + "broken").c_str());
+        const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        const std::string sock = root + "sock";
+        std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", sock.c_str());
+        const bool haveSocket = ::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        TestControls c;
+        c.ticks.set(DetailTicks::Size, true);
+        NodeStore store;
+        const ScanReport r = scan(c, store, root);
+        ::close(s);
+        QStringList got = nodeLines(store, root);
+        got.removeFirst();
+        // Links to folders are listed and counted but not opened; a link to a file shows the
+        // target's size, a broken link its own (the length of "missing").
+        QCOMPARE(got, QStringList({"loop/|loop", "real/|real", "real/inside.txt|inside.txt-----",
+                                   "self/|self", "broken|broken-----7", "file.txt|file.txt-----",
+                                   "tofile|tofile-----"}));
+        QCOMPARE(r.dirCount, 3.0);
+        QCOMPARE(r.fileCount, 4.0);
+        QVERIFY(r.problems.isEmpty());
+        Q_UNUSED(haveSocket);
+    }
+
+    void countsAndRescan()
+    {
+        const std::string root = fixture({"a/", "b/", "c/"});
+        TestControls c;
+        NodeStore store;
+        ScanReport r = scan(c, store, root);
+        QCOMPARE(c.shown.back().second, QStringLiteral("Dirs = 3 Files = 0"));
+        QCOMPARE(r.dirCount, 3.0);
+        // A second scan, of an empty folder, starts from nothing.
+        const std::string empty = fixture({});
+        c.shown.clear();
+        r = scan(c, store, empty);
+        QCOMPARE(store.size(), std::size_t(1));
+        QCOMPARE(c.shown.size(), std::size_t(1));
+        QCOMPARE(c.shown.back().second, QStringLiteral("Dirs = 0 Files = 0"));
+        QCOMPARE(r.dirCount + r.fileCount, 0.0);
+        // Without the trailing "/" the root key gets one; "/" itself is left alone.
+        std::string noSlash = empty;
+        noSlash.pop_back();
+        scan(c, store, noSlash);
+        QCOMPARE(store.key(0), empty);
+    }
+
+    void nonUtf8Name()
+    {
+        const std::string root = fixture({});
+        const std::string name = "bad\xff\xfe.txt";
+        makeTree(root, {});
+        const int fd = ::open((root + name).c_str(), O_CREAT | O_WRONLY, 0644);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        TestControls c;
+        c.types = QStringLiteral("*.TXT");
+        NodeStore store;
+        const ScanReport r = scan(c, store, root);
+        QCOMPARE(store.size(), std::size_t(2));
+        QCOMPARE(std::string(store.text(1)), name); // bytes kept as they are
+        QCOMPARE(store.key(1), root + name);
+        QCOMPARE(store.displayText(1), QString::fromUtf8("bad\xEF\xBF\xBD\xEF\xBF\xBD.txt"));
+        QVERIFY(r.problems.isEmpty());
+    }
+
+    void injectedFailures()
+    {
+        const std::string root = fixture({"a/", "a/in.txt", "locked/", "locked/secret.txt", "z/",
+                                          "z/last.txt", "bad.txt", "gone.txt", "ok.txt"});
+        InjectingFileSystem fs;
+        fs.openErrors["locked"] = EACCES;
+        fs.statErrors["gone.txt"] = ENOENT;
+        fs.statErrors["bad.txt"] = EIO;
+        TestControls c;
+        c.ticks.set(DetailTicks::Size, true);
+        c.ticks.set(DetailTicks::DateLastModified, true);
+        NodeStore store;
+        const ScanReport r = scan(c, store, root, &fs);
+        QStringList got = nodeLines(store, root);
+        got.removeFirst();
+        // The scan goes on past each failure: the locked folder stays a childless node, the
+        // vanished file is left out, the unreadable one is listed without details.
+        QCOMPARE(got.size(), 7);
+        QCOMPARE(got.mid(0, 5),
+                 QStringList({"a/|a", QStringLiteral("a/in.txt|") + got[1].section(u'|', 1),
+                              "locked/|locked", "z/|z",
+                              QStringLiteral("z/last.txt|") + got[4].section(u'|', 1)}));
+        QCOMPARE(got[5],
+                 QStringLiteral("bad.txt|bad.txt-----") + "--/---/----  --:--:--" + "------");
+        QVERIFY(got[6].startsWith(QStringLiteral("ok.txt|ok.txt-----")));
+        const QString base = QString::fromStdString(root);
+        QCOMPARE(r.problems,
+                 QStringList({base + "locked: " + QString::fromLocal8Bit(strerror(EACCES)),
+                              base + "bad.txt: " + QString::fromLocal8Bit(strerror(EIO)),
+                              base + "gone.txt: " + QString::fromLocal8Bit(strerror(ENOENT))}));
+        QCOMPARE(r.dirCount, 3.0);
+        QCOMPARE(r.fileCount, 4.0);
+        QCOMPARE(c.busyDepth, 0);
+    }
+
+    void startFolderUnreadable()
+    {
+        InjectingFileSystem fs;
+        TestControls c;
+        NodeStore store;
+        const ScanReport r = scan(c, store, m_temp.path().toStdString() + "/no such folder", &fs);
+        QVERIFY(!r.startFolderRead);
+        QCOMPARE(store.size(), std::size_t(1));
+        QCOMPARE(r.problems.size(), 1);
+        QCOMPARE(c.busyDepth, 0);
+    }
+
+    // Entries added and removed while a subfolder is being walked: the walk keeps to the
+    // listing it read, so nothing is repeated or skipped and no key clashes.
+    void folderChangedMidScan()
+    {
+        const std::string root = fixture({"A/", "A/a.txt", "B/", "C/", "c1.txt", "c2.txt"});
+        InjectingFileSystem fs;
+        bool changed = false;
+        fs.beforeOpen = [&](const char* name) {
+            if (changed || std::string(name) != "A")
+                return;
+            changed = true;
+            ::mkdir((root + "AA").c_str(), 0755);
+            ::mkdir((root + "0first").c_str(), 0755);
+            ::rmdir((root + "C").c_str());
+            ::unlink((root + "c1.txt").c_str());
+            makeTree(root, {"new.txt"});
+        };
+        TestControls c;
+        NodeStore store;
+        const ScanReport r = scan(c, store, root, &fs);
+        QVERIFY(changed);
+        QStringList got = nodeLines(store, root);
+        got.removeFirst();
+        QCOMPARE(got, QStringList({"A/|A", "A/a.txt|a.txt", "B/|B", "C/|C", "c2.txt|c2.txt"}));
+        const QString base = QString::fromStdString(root);
+        QCOMPARE(r.problems,
+                 QStringList({base + "C: " + QString::fromLocal8Bit(strerror(ENOENT)),
+                              base + "c1.txt: " + QString::fromLocal8Bit(strerror(ENOENT))}));
+    }
+
+    // Many entries in one folder: sorted, none lost, no 32,766 limit.
+    void largeFolder()
+    {
+        const std::string root = fixture({});
+        QStringList names;
+        for (int i = 0; i < 33000; ++i)
+            names << QStringLiteral("f%1").arg(i, 5, 10, QLatin1Char('0'));
+        makeTree(root, names);
+        TestControls c;
+        NodeStore store;
+        const ScanReport r = scan(c, store, root);
+        QCOMPARE(r.fileCount, 33000.0);
+        QCOMPARE(std::string(store.text(store.lastChild(0))), std::string("f32999"));
+    }
+
+    void initTestCase() { QVERIFY(m_temp.isValid()); }
+};
+
+QTEST_GUILESS_MAIN(TestSearchDir)
+#include "tst_search_dir.moc"
