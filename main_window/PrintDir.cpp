@@ -4,9 +4,12 @@
 #include "platform/NodeStore.h"
 #include "printing/CPrintTvw.h"
 #include "printing/DirectoryPrint.h"
+#include "support/LangFunctions.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QStandardPaths>
 
@@ -14,8 +17,9 @@ namespace quillmap {
 
 namespace {
 
-// A file name for the title: characters a file name can't hold (or shouldn't) become "_".
-QString pdfFileName(const QString& title)
+// A new file in `folder` named after the title and the time; " (2)", " (3)", ... keep a second
+// print in the same second from replacing the first.
+QString pdfPath(const QString& folder, const QString& title)
 {
     QString name = title;
     for (QChar& c : name) {
@@ -26,17 +30,50 @@ QString pdfFileName(const QString& title)
     name = name.simplified();
     if (name.size() > 120)
         name.truncate(120);
-    return name + QDateTime::currentDateTime().toString(QStringLiteral(" yyyy-MM-dd hh.mm.ss")) +
-           QStringLiteral(".pdf");
+    name += QDateTime::currentDateTime().toString(QStringLiteral(" yyyy-MM-dd hh.mm.ss"));
+    const QDir dir(folder);
+    QString path = dir.filePath(name + QStringLiteral(".pdf"));
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = dir.filePath(name + QStringLiteral(" (%1).pdf").arg(n));
+    return path;
 }
+
+// A message of the catalogue, or the English text when no message file can be read.
+QString message(int number, const char* english)
+{
+    const QString text = LangFunctions::GetMessageText(number);
+    return text.isEmpty() ? QString::fromUtf8(english) : text;
+}
+
+QString caption()
+{
+    return message(49, "Print");
+}
+
+// The hourglass while the print runs inside the click; back before any message is shown.
+class WaitCursor
+{
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { restore(); }
+    void restore()
+    {
+        if (m_on)
+            QApplication::restoreOverrideCursor();
+        m_on = false;
+    }
+
+private:
+    bool m_on = true;
+};
 
 } // namespace
 
 void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject)
 {
     if (treeView1.isEmpty()) {
-        QMessageBox::information(window, QObject::tr("Print"),
-                                 QObject::tr("There is nothing to print yet. Search a folder "
+        QMessageBox::information(window, caption(),
+                                 message(46, "There is nothing to print yet. Search a folder "
                                              "first, then print its tree."));
         return;
     }
@@ -44,32 +81,37 @@ void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>&
     // A new printing object per print; the previous one is released here.
     printObject = NewDirectoryPrint(treeView1);
     CPrintTvw& print = *printObject;
+    WaitCursor wait;
 
     if (DefaultPrinterName().isEmpty()) {
         QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         if (folder.isEmpty())
             folder = QDir::homePath();
         QDir().mkpath(folder);
-        const QString path = QDir(folder).filePath(pdfFileName(print.Title()));
+        const QString path = pdfPath(folder, print.Title());
         QString error;
-        if (PrintToPdfFile(print, path, &error)) {
+        const bool saved = PrintToPdfFile(print, path, &error);
+        wait.restore();
+        if (saved)
             QMessageBox::information(
-                window, QObject::tr("Print"),
-                QObject::tr("There is no default printer, so the tree was saved as a PDF "
-                            "file:\n%1")
+                window, caption(),
+                message(47, "There is no default printer, so the tree was saved as a PDF file: "
+                            "%1")
                     .arg(QDir::toNativeSeparators(path)));
-        } else {
-            QMessageBox::warning(window, QObject::tr("Print"),
-                                 QObject::tr("There is no default printer, and the PDF file "
-                                             "could not be written.\n%1")
+        else
+            QMessageBox::warning(window, caption(),
+                                 message(48, "There is no default printer, and the PDF file "
+                                             "could not be written. %1")
                                      .arg(error));
-        }
         return;
     }
 
     QString error;
-    if (!PrintToDefaultPrinter(print, &error))
-        QMessageBox::warning(window, QObject::tr("Print"), error);
+    const bool printed = PrintToDefaultPrinter(print, &error);
+    wait.restore();
+    if (!printed)
+        QMessageBox::warning(window, caption(),
+                             message(52, "The tree could not be printed. %1").arg(error));
 }
 
 } // namespace quillmap
