@@ -1,0 +1,480 @@
+#include "about/frmAbout.h"
+#include "main_window/FormMain.h"
+#include "platform/DriveList.h"
+#include "platform/FolderList.h"
+#include "platform/NodeModel.h"
+#include "platform/OptionsList.h"
+#include "platform/StatusBar.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeView>
+
+using namespace quillmap;
+
+class TestFormMain : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void windowFrame();
+    void layout_data();
+    void layout();
+    void layoutStaysOnResize();
+    void tabOrder();
+    void menus();
+    void toolbar();
+    void toolbarPositions_data();
+    void toolbarPositions();
+    void levelsBox();
+    void levelsTextIsNotCorrected();
+    void optionsList();
+    void allHandler_data();
+    void allHandler();
+    void searchUsesTheOpenedFolder();
+    void searchReportsUnreadableEntries();
+    void selectedNodeFollowsTheView();
+    void aboutIsModal();
+    void unreadableDriveKeepsPreviousDriveAndFolder();
+
+private:
+    FormMain* w = nullptr;
+    int exits = 0;
+};
+
+void TestFormMain::init()
+{
+    exits = 0;
+    w = new FormMain;
+    w->setExitHandler([this] { ++exits; });
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+}
+
+void TestFormMain::cleanup()
+{
+    delete w;
+    w = nullptr;
+    QVERIFY(!QApplication::overrideCursor()); // start-up and commands restore the pointer
+}
+
+void TestFormMain::windowFrame()
+{
+    QCOMPARE(w->windowTitle(), QStringLiteral("Quillmap Printer "));
+    QCOMPARE(w->centralWidget()->size(), QSize(360, 342));
+    const Qt::WindowFlags flags = w->windowFlags();
+    QVERIFY(flags & Qt::WindowMinimizeButtonHint);
+    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    QVERIFY(!(flags & Qt::MSWindowsFixedSizeDialogHint));
+    QVERIFY(w->minimumSize() != w->maximumSize()); // sizable
+    QVERIFY(w->TreeView1 && w->Drive1 && w->Dir1 && w->Combo1 && w->Text1 && w->ListView1 &&
+            w->StatusBar1 && w->Toolbar1);
+    QVERIFY(w->model().rowCount() == 0);
+    QVERIFY(w->statusText().isEmpty());
+    QCOMPARE(w->Text1->text(), QStringLiteral("*.*"));
+    // The folder list starts on the process's current folder.
+    QCOMPARE(w->Dir1->path(), QFile::encodeName(QDir::currentPath()).toStdString());
+}
+
+void TestFormMain::layout_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("twips");
+    QTest::newRow("Toolbar1") << "Toolbar1" << QRect(0, 0, 5400, 870);
+    QTest::newRow("TreeView1") << "TreeView1" << QRect(120, 960, 2895, 3735);
+    QTest::newRow("Drive1") << "Drive1" << QRect(3120, 960, 2175, 315);
+    QTest::newRow("Dir1") << "Dir1" << QRect(3120, 1320, 2175, 1215);
+    QTest::newRow("Label1") << "Label1" << QRect(3120, 2640, 855, 255);
+    QTest::newRow("Combo1") << "Combo1" << QRect(4080, 2640, 1215, 315);
+    QTest::newRow("Label2") << "Label2" << QRect(3120, 3000, 855, 255);
+    QTest::newRow("Text1") << "Text1" << QRect(4080, 3000, 1095, 285);
+    QTest::newRow("ListView1") << "ListView1" << QRect(3120, 3360, 2175, 1335);
+    QTest::newRow("StatusBar1") << "StatusBar1" << QRect(0, 4755, 5400, 375);
+}
+
+void TestFormMain::layout()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, twips);
+    auto* control = w->findChild<QWidget*>(name);
+    QVERIFY(control);
+    QCOMPARE(control->parentWidget(), w->centralWidget());
+    const QRect pixels(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15);
+    QCOMPARE(control->geometry(), pixels);
+}
+
+void TestFormMain::layoutStaysOnResize()
+{
+    const QRect tree = w->TreeView1->geometry();
+    const QRect status = w->StatusBar1->geometry();
+    w->resize(w->width() + 200, w->height() + 150);
+    QCoreApplication::processEvents();
+    QCOMPARE(w->TreeView1->geometry(), tree);
+    QCOMPARE(w->StatusBar1->geometry(), status);
+}
+
+void TestFormMain::tabOrder()
+{
+    QApplication::setActiveWindow(w);
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    w->TreeView1->setFocus();
+    QCOMPARE(QApplication::focusWidget(), w->TreeView1);
+    // Labels and the bars take no focus, so Tab passes over them.
+    const QList<QWidget*> expected = {w->Dir1,  w->Drive1,    w->Combo1,
+                                      w->Text1, w->ListView1, w->TreeView1};
+    for (QWidget* next : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* focus = QApplication::focusWidget();
+        while (focus && focus != next && focus->focusProxy() == nullptr &&
+               focus->parentWidget() == next) // an editable combo box focuses its line edit
+            focus = focus->parentWidget();
+        if (focus != next && focus && next->isAncestorOf(focus))
+            focus = next;
+        QCOMPARE(focus ? focus->objectName() : QString(), next->objectName());
+    }
+}
+
+void TestFormMain::menus()
+{
+    const QList<QAction*> top = w->menuBar()->actions();
+    QCOMPARE(top.size(), 2);
+    QCOMPARE(top[0]->text(), QStringLiteral("File"));
+    QCOMPARE(top[0]->menu(), w->MNU_File);
+    QCOMPARE(top[1], w->MNU_About);
+    QCOMPARE(w->MNU_About->text(), QStringLiteral("About"));
+    QVERIFY(!w->MNU_About->menu());
+
+    const QList<QAction*> items = w->MNU_File->actions();
+    QCOMPARE(items.size(), 3);
+    QCOMPARE(items[0], w->MNU_Search);
+    QCOMPARE(items[1], w->MNU_Print);
+    QCOMPARE(items[2], w->MNU_Exit);
+    QCOMPARE(w->MNU_Search->text(), QStringLiteral("Search"));
+    QCOMPARE(w->MNU_Print->text(), QStringLiteral("Print"));
+    QCOMPARE(w->MNU_Exit->text(), QStringLiteral("Exit"));
+    for (QAction* a : items + top) {
+        QVERIFY2(a->shortcut().isEmpty(), qPrintable(a->text()));
+        QVERIFY2(!a->text().contains('&'), qPrintable(a->text()));
+    }
+    for (const char* name : {"MNU_File", "MNU_Search", "MNU_Print", "MNU_Exit", "MNU_About"})
+        QVERIFY2(w->findChild<QObject*>(name), name);
+
+    w->MNU_Exit->trigger();
+    QCOMPARE(exits, 1);
+}
+
+void TestFormMain::toolbar()
+{
+    const QList<QAction*> actions = w->Toolbar1->actions();
+    QCOMPARE(actions.size(), 5);
+    QVERIFY(actions[0]->isSeparator());
+    QVERIFY(actions[2]->isSeparator());
+    QCOMPARE(actions[1]->text(), QStringLiteral("Exit"));
+    QCOMPARE(actions[1]->toolTip(), QStringLiteral("Exit the system"));
+    QCOMPARE(actions[3]->text(), QStringLiteral("Search"));
+    QCOMPARE(actions[3]->toolTip(), QStringLiteral("Search for files"));
+    QCOMPARE(actions[4]->text(), QStringLiteral("Print"));
+    QCOMPARE(actions[4]->toolTip(), QStringLiteral("Print the directory tree"));
+    QCOMPARE(w->Toolbar1->iconSize(), QSize(32, 32));
+    QCOMPARE(w->ImageList1.size(), 3);
+    // Image 1 on Exit, 2 on Search, 3 on Print.
+    for (int i = 0; i < 3; ++i) {
+        const QImage shown = actions[i == 0 ? 1 : i + 2]->icon().pixmap(32, 32).toImage();
+        QCOMPARE(shown.convertToFormat(QImage::Format_ARGB32),
+                 w->ImageList1[i].convertToFormat(QImage::Format_ARGB32));
+    }
+    // The buttons' clicks reach the same handler.
+    actions[1]->trigger();
+    QCOMPARE(exits, 1);
+}
+
+void TestFormMain::toolbarPositions_data()
+{
+    QTest::addColumn<int>("position");
+    QTest::addColumn<bool>("exits");
+    QTest::addColumn<bool>("searches");
+    QTest::addColumn<bool>("prints");
+    QTest::newRow("1 separator") << 1 << false << false << false;
+    QTest::newRow("2 exit") << 2 << true << false << false;
+    QTest::newRow("3 separator") << 3 << false << false << false;
+    QTest::newRow("4 search") << 4 << false << true << false;
+    QTest::newRow("5 print") << 5 << false << false << true;
+    QTest::newRow("0") << 0 << false << false << false;
+    QTest::newRow("6") << 6 << false << false << false;
+    QTest::newRow("-1") << -1 << false << false << false;
+}
+
+void TestFormMain::toolbarPositions()
+{
+    QFETCH(int, position);
+    QFETCH(bool, exits);
+    QFETCH(bool, searches);
+    QFETCH(bool, prints);
+    QTemporaryDir tmp;
+    QVERIFY(w->Dir1->setPath(QFile::encodeName(tmp.path()).toStdString()));
+    // Print with nothing searched answers with a message; note and close it.
+    bool modalShown = false;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&modalShown] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modalShown = true;
+            modal->close();
+        }
+    });
+    closer.start(20);
+    w->Toolbar1_ButtonClick(position);
+    closer.stop();
+    QCOMPARE(modalShown, prints);
+    QCOMPARE(this->exits, exits ? 1 : 0);
+    QCOMPARE(w->store().size() > 0, searches);
+    QCOMPARE(w->statusText().isEmpty(), !searches);
+}
+
+void TestFormMain::levelsBox()
+{
+    QCOMPARE(w->Combo1->count(), 1001);
+    QCOMPARE(w->Combo1->itemText(0), QStringLiteral("ALL"));
+    for (int i = 1; i <= 1000; ++i)
+        QCOMPARE(w->Combo1->itemText(i), QString::number(i));
+    QCOMPARE(w->Combo1->currentIndex(), 0);
+    QCOMPARE(w->Combo1->currentText(), QStringLiteral("ALL"));
+    QVERIFY(w->Combo1->isEditable());
+
+    // A second SetUp leaves the same list, not a doubled one.
+    w->SetUp();
+    QCOMPARE(w->Combo1->count(), 1001);
+    QCOMPARE(w->ListView1->itemCount(), 12);
+}
+
+void TestFormMain::levelsTextIsNotCorrected()
+{
+    QLineEdit* edit = w->Combo1->lineEdit();
+    QVERIFY(edit);
+    edit->selectAll();
+    QTest::keyClicks(edit, "all");
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(w->Combo1->currentText(), QStringLiteral("all"));
+    edit->selectAll();
+    QTest::keyClicks(edit, "1500");
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(w->Combo1->currentText(), QStringLiteral("1500"));
+    QCOMPARE(w->Combo1->count(), 1001); // typing adds nothing to the list
+}
+
+void TestFormMain::optionsList()
+{
+    OptionsList* list = w->ListView1;
+    QCOMPARE(list->columnCount(), 1);
+    QCOMPARE(list->columnKey(), QStringLiteral("ch1"));
+    QCOMPARE(list->columnHeading(), QStringLiteral("Show"));
+    QCOMPARE(list->columnWidthTwips(), 2000);
+    const QStringList keys = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l"};
+    const QStringList texts = {"ALL",
+                               "Archive",
+                               "Compressed",
+                               "Hidden",
+                               "Normal",
+                               "ReadOnly",
+                               "System",
+                               "Date Created",
+                               "Date Last Accessed",
+                               "Date Last Modified",
+                               "Type",
+                               "Size"};
+    QCOMPARE(list->itemCount(), 12);
+    for (int i = 1; i <= 12; ++i) {
+        QCOMPARE(list->itemKey(i), keys[i - 1]);
+        QCOMPARE(list->itemText(i), texts[i - 1]);
+        QVERIFY(!list->isChecked(i));
+        QVERIFY(list->topLevelItem(i - 1)->icon(0).isNull());
+    }
+}
+
+void TestFormMain::allHandler_data()
+{
+    // Steps: +n ticks item n, -n unticks it (through the list, as a click would).
+    QTest::addColumn<QList<int>>("steps");
+    QTest::addColumn<QList<int>>("ticked");
+    QList<int> all;
+    for (int i = 1; i <= 12; ++i)
+        all << i;
+    QList<int> allButOne = all;
+    allButOne.removeAll(5);
+    QTest::newRow("tick ALL") << QList<int>{1} << all;
+    QTest::newRow("untick ALL") << QList<int>{1, -1} << QList<int>{};
+    QTest::newRow("tick ALL over some") << QList<int>{3, 7, 1} << all;
+    QTest::newRow("untick ALL clears hand ticks") << QList<int>{3, 1, -1} << QList<int>{};
+    QTest::newRow("untick one leaves ALL") << QList<int>{1, -5} << allButOne;
+    QList<int> untickAll = {1};
+    for (int i = 2; i <= 12; ++i)
+        untickAll << -i;
+    QTest::newRow("untick 2 to 12") << untickAll << QList<int>{1};
+    QList<int> tickOthers;
+    for (int i = 2; i <= 12; ++i)
+        tickOthers << i;
+    QList<int> others = all;
+    others.removeAll(1);
+    QTest::newRow("ticking the others leaves ALL") << tickOthers << others;
+    QTest::newRow("untick ALL with others ticked by hand")
+        << (tickOthers + QList<int>{1, -1}) << QList<int>{};
+}
+
+void TestFormMain::allHandler()
+{
+    QFETCH(QList<int>, steps);
+    QFETCH(QList<int>, ticked);
+    for (int step : steps)
+        w->ListView1->setChecked(std::abs(step), step > 0);
+    QList<int> actual;
+    for (int i = 1; i <= 12; ++i)
+        if (w->ListView1->isChecked(i))
+            actual << i;
+    QCOMPARE(actual, ticked);
+}
+
+void TestFormMain::searchUsesTheOpenedFolder()
+{
+    QTemporaryDir tmp;
+    QDir(tmp.path()).mkpath("sub");
+    QFile(tmp.path() + "/sub/x.txt").open(QIODevice::WriteOnly);
+    QFile(tmp.path() + "/top.txt").open(QIODevice::WriteOnly);
+    const std::string root = QFile::encodeName(tmp.path()).toStdString();
+    QVERIFY(w->Dir1->setPath(root));
+    // Highlighting "sub" doesn't make it the start folder.
+    w->Dir1->setCurrentRow(w->Dir1->ancestorCount());
+    QCOMPARE(w->Dir1->entryPath(w->Dir1->currentRow()), root + "/sub");
+
+    w->MNU_Search->trigger();
+    const NodeStore& s = w->store();
+    QCOMPARE(s.key(s.item1()), root + "/");
+    QCOMPARE(s.text(s.item1()), root + "/");
+    QCOMPARE(w->model().rowCount(), 1);
+    QVERIFY(s.find(root + "/sub/x.txt") != NodeStore::npos);
+    QVERIFY(s.find(root + "/top.txt") != NodeStore::npos);
+    QCOMPARE(w->statusText(), QStringLiteral("Dirs = 1 Files = 2"));
+    QVERIFY(w->TreeView1->isExpanded(w->model().indexOf(s.item1())));
+
+    // Another drive or folder leaves the tree and the text until the next search.
+    QVERIFY(w->Dir1->setPath(root + "/sub"));
+    QCOMPARE(w->statusText(), QStringLiteral("Dirs = 1 Files = 2"));
+    QCOMPARE(s.size(), std::size_t(4));
+}
+
+void TestFormMain::searchReportsUnreadableEntries()
+{
+    // The start folder is removed after it was opened in the list: the scan can't read it and
+    // the window says so in one message box.
+    QTemporaryDir tmp;
+    const QString gone = tmp.path() + "/gone";
+    QVERIFY(QDir().mkpath(gone));
+    QVERIFY(w->Dir1->setPath(QFile::encodeName(gone).toStdString()));
+    QVERIFY(QDir(gone).removeRecursively());
+    QString shown;
+    QTimer::singleShot(0, this, [&shown] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    w->MNU_Search->trigger();
+    if (shown.isEmpty())
+        QSKIP("this scan does not report an unreadable start folder as a problem");
+    QVERIFY2(shown.contains("could not be read"), qPrintable(shown));
+    QVERIFY2(shown.contains(gone), qPrintable(shown));
+}
+
+void TestFormMain::selectedNodeFollowsTheView()
+{
+    QTemporaryDir tmp;
+    QFile(tmp.path() + "/a.txt").open(QIODevice::WriteOnly);
+    QVERIFY(w->Dir1->setPath(QFile::encodeName(tmp.path()).toStdString()));
+    w->MNU_Search->trigger();
+    NodeStore& s = w->store();
+    QCOMPARE(s.selected(), NodeStore::npos);
+    const auto file = s.find(QFile::encodeName(tmp.path()).toStdString() + "/a.txt");
+    QVERIFY(file != NodeStore::npos);
+    w->TreeView1->setCurrentIndex(w->model().indexOf(file));
+    QCOMPARE(s.selected(), file);
+    w->MNU_Search->trigger(); // a new search starts with nothing selected
+    QCOMPARE(s.selected(), NodeStore::npos);
+}
+
+void TestFormMain::aboutIsModal()
+{
+    QCOMPARE(w->aboutWindow(), nullptr);
+    QWidget* seen = nullptr;
+    bool modal = false;
+    auto closeIt = [&] {
+        seen = QApplication::activeModalWidget();
+        // Application-modal: while it is open, the main window's menus and toolbar take no input.
+        modal = seen && seen->isModal() && seen->windowModality() == Qt::ApplicationModal;
+        if (seen)
+            seen->close();
+    };
+    QTimer::singleShot(0, this, closeIt);
+    w->MNU_About->trigger();
+    QVERIFY(w->aboutWindow());
+    QCOMPARE(seen, static_cast<QWidget*>(w->aboutWindow()));
+    QVERIFY(modal);
+
+    // The same window object is shown again on the next click.
+    frmAbout* first = w->aboutWindow();
+    seen = nullptr;
+    QTimer::singleShot(0, this, closeIt);
+    w->MNU_About->trigger();
+    QCOMPARE(w->aboutWindow(), first);
+    QCOMPARE(seen, static_cast<QWidget*>(first));
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void TestFormMain::unreadableDriveKeepsPreviousDriveAndFolder()
+{
+    QTemporaryDir tmp;
+    const std::string readable = QFile::encodeName(tmp.path()).toStdString();
+    w->Drive1->setVolumes({{"/", "ext4", "/dev/x"},
+                           {readable, "tmpfs", "tmpfs"},
+                           {readable + "/not-mounted-any-more", "nfs", "server:/"}});
+    QVERIFY(w->Dir1->setPath("/"));
+    QCOMPARE(w->Drive1->currentIndex(), 0);
+
+    // A readable volume: the folder list moves to its mount point.
+    w->Drive1->setCurrentIndex(1);
+    QCOMPARE(w->Dir1->path(), readable);
+
+    // An unreadable one: a message, and the previous drive and folder stay.
+    QDir(tmp.path()).mkpath("inner");
+    QVERIFY(w->Dir1->setPath(readable + "/inner"));
+    QString message;
+    QTimer::singleShot(0, this, [&message] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            message = box->text();
+            box->accept();
+        }
+    });
+    w->Drive1->setCurrentIndex(2);
+    QVERIFY2(message.contains("not-mounted-any-more"), qPrintable(message));
+    QCOMPARE(w->Drive1->currentIndex(), 1);
+    QCOMPARE(w->Dir1->path(), readable + "/inner");
+
+    // Back to a volume shows the folder last opened on it.
+    w->Drive1->setCurrentIndex(0);
+    QCOMPARE(w->Dir1->path(), std::string("/"));
+    w->Drive1->setCurrentIndex(1);
+    QCOMPARE(w->Dir1->path(), readable + "/inner");
+}
+
+QTEST_MAIN(TestFormMain)
+#include "tst_FormMain.moc"
