@@ -1,0 +1,269 @@
+// quillmap_list as a script sees it: options, output formats, escaping, exit status.
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kProgram = QStringLiteral(QUILLMAP_BIN_DIR "/quillmap_list");
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run run(const QStringList& args, const QString& program = kProgram)
+{
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(120000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+
+void touch(const QByteArray& path, const char* content = "")
+{
+    const int fd = ::open(path.constData(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    if (fd >= 0) {
+        const ssize_t n = ::write(fd, content, strlen(content));
+        Q_UNUSED(n);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+class TestQuillmapList : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_temp;
+    QByteArray m_data; // the worked example's start folder, no trailing "/"
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_temp.isValid());
+        m_data = QFile::encodeName(m_temp.path()) + "/Data";
+        for (const char* d : {"", "/Letters", "/Old", "/Old/2005"})
+            ::mkdir(m_data + d, 0755);
+        touch(m_data + "/a.txt", "abc");
+        touch(m_data + "/b.doc");
+        touch(m_data + "/Letters/Note.txt");
+        touch(m_data + "/Old/2005/x.txt");
+    }
+
+    void usage_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "--details LIST"
+                              << "";
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "quillmap_list 1.0.0\n"
+                                 << "";
+        QTest::newRow("no folder") << QStringList{} << 2 << ""
+                                   << "no folder given";
+        QTest::newRow("two folders") << QStringList{"a", "b"} << 2 << ""
+                                     << "more than one folder";
+        QTest::newRow("unknown option") << QStringList{"--depth", "1", "x"} << 2 << ""
+                                        << "unknown option '--depth'";
+        QTest::newRow("missing value") << QStringList{"x", "--levels"} << 2 << ""
+                                       << "needs a value";
+        QTest::newRow("bad format") << QStringList{"--format", "xml", "x"} << 2 << ""
+                                    << "text, tsv, json";
+        QTest::newRow("bad detail")
+            << QStringList{"--details", "size,colour", "x"} << 2 << ""
+            << "unknown detail 'colour' (valid: all, archive, compressed, hidden, normal, "
+               "readonly, "
+               "system, date-created, date-last-accessed, date-last-modified, type, size)";
+        QTest::newRow("missing folder")
+            << QStringList{"/nonexistent/folder"} << 2 << ""
+            << "cannot list the folder /nonexistent/folder: No such file";
+    }
+    void usage()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        const Run r = run(args);
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(QString::fromUtf8(r.out).contains(out), r.out.constData());
+        QVERIFY2(QString::fromUtf8(r.err).contains(err), r.err.constData());
+        if (exitCode == 2)
+            QVERIFY(r.out.isEmpty());
+    }
+
+    void workedExampleTsv()
+    {
+        const Run r = run({"--levels", "1", "--format", "tsv", QFile::decodeName(m_data)});
+        QCOMPARE(r.exitCode, 0);
+        const QByteArray d = m_data + "/";
+        QCOMPARE(r.out, "0\tR\t" + d + "\t" + d + "\n" + "1\tD\t" + d + "Letters/\tLetters\n" +
+                            "2\tF\t" + d + "Letters/Note.txt\tNote.txt\n" + "1\tD\t" + d +
+                            "Old/\tOld\n" + "2\tD\t" + d + "Old/2005/\t2005\n" + "1\tF\t" + d +
+                            "a.txt\ta.txt\n" + "1\tF\t" + d + "b.doc\tb.doc\n");
+        QCOMPARE(r.err, QByteArray("Dirs = 3 Files = 3\n"));
+    }
+
+    void textTree()
+    {
+        const Run r = run({QFile::decodeName(m_data), "--types=*.txt"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(r.out),
+                 QString::fromUtf8(m_data) + QStringLiteral("/\n"
+                                                            "├── Letters\n"
+                                                            "│   └── Note.txt\n"
+                                                            "├── Old\n"
+                                                            "│   └── 2005\n"
+                                                            "│       └── x.txt\n"
+                                                            "└── a.txt\n"));
+    }
+
+    void details_data()
+    {
+        QTest::addColumn<QString>("details");
+        QTest::addColumn<QString>("line"); // a.txt's line: 3 bytes, writable
+        QTest::newRow("readonly,size") << "readonly,size"
+                                       << "a.txt-------3";
+        QTest::newRow("case and dashes") << "ReadOnly,SIZE,Type"
+                                         << "a.txt-------TXT-----3";
+        QTest::newRow("underscore") << "Normal,file_type_is_not_a_name"
+                                    << "";
+        QTest::newRow("empty list") << ""
+                                    << "a.txt";
+    }
+    void details()
+    {
+        QFETCH(QString, details);
+        QFETCH(QString, line);
+        const Run r = run(
+            {"--details", details, "--format", "tsv", "--levels", "0", QFile::decodeName(m_data)});
+        if (line.isEmpty()) {
+            QCOMPARE(r.exitCode, 2);
+            return;
+        }
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.out.contains("\t" + line.toUtf8() + "\n"), r.out.constData());
+    }
+
+    void allDetails()
+    {
+        const QString folder = QFile::decodeName(m_data);
+        const Run all = run({"--details", "all", "--format", "tsv", folder});
+        const Run each = run({"--details",
+                              "ALL,archive,compressed,hidden,normal,read_only,system,date-created,"
+                              "date_last_accessed,Date-Last-Modified,type,size",
+                              "--format", "tsv", folder});
+        QCOMPARE(all.exitCode, 0);
+        // "read_only" is not an item ("ReadOnly" is one word).
+        QCOMPARE(each.exitCode, 2);
+        const Run listed = run({"--details",
+                                "all,archive,compressed,hidden,normal,readonly,system,date-created,"
+                                "date_last_accessed,Date-Last-Modified,type,size",
+                                "--format", "tsv", folder});
+        QCOMPARE(listed.out, all.out);
+        QVERIFY(all.out.contains("\tb.doc----------N----------"));
+    }
+
+    // Names with tabs, newlines, backslashes and bytes that are not UTF-8.
+    void escaping()
+    {
+        const QByteArray root = QFile::encodeName(m_temp.path()) + "/odd";
+        ::mkdir(root, 0755);
+        touch(root + "/tab\there");
+        touch(root + "/line\nbreak\r");
+        touch(root + "/back\\slash");
+        touch(root + "/bad\xff"
+                     "byte");
+        touch(root + "/quote\"d");
+        const Run tsv = run({"--format", "tsv", QFile::decodeName(root)});
+        QCOMPARE(tsv.exitCode, 0);
+        const QList<QByteArray> lines = tsv.out.split('\n');
+        QCOMPARE(lines.size(), 7); // root, five files, and the empty rest after the last "\n"
+        QVERIFY(tsv.out.contains("\tback\\\\slash\n"));
+        QVERIFY(tsv.out.contains("\tbad\\xFFbyte\n"));
+        QVERIFY(tsv.out.contains("\tline\\nbreak\\r\n"));
+        QVERIFY(tsv.out.contains("\ttab\\there\n"));
+        for (const QByteArray& l : lines)
+            QVERIFY(l.isEmpty() || l.count('\t') == 3);
+
+        const Run json = run({"--format", "json", QFile::decodeName(root)});
+        QCOMPARE(json.exitCode, 0);
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(json.out, &error);
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        const QJsonArray children = doc.object().value("children").toArray();
+        QStringList texts;
+        for (const QJsonValue& c : children)
+            texts << c.toObject().value("text").toString();
+        QCOMPARE(texts, QStringList({"back\\slash",
+                                     QString::fromUtf8("bad\xEF\xBF\xBD"
+                                                       "byte"),
+                                     "line\nbreak\r", "quote\"d", "tab\there"}));
+
+        const Run text = run({QFile::decodeName(root)});
+        QCOMPARE(text.out.count('\n'), 6); // one line per node, whatever the name holds
+        ::unlink(root + "/bad\xff"
+                        "byte"); // QTemporaryDir can't remove it
+    }
+
+    // As root, for real: an unprivileged user can't list a folder with mode 000.
+    void unreadableAsUser()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to switch to an unprivileged user");
+        if (QStandardPaths::findExecutable("setpriv").isEmpty())
+            QSKIP("setpriv is not installed");
+        QTemporaryDir dir;
+        const QByteArray root = QFile::encodeName(dir.path());
+        ::chmod(root, 0755);
+        // A copy of the program where the user can surely run it.
+        const QByteArray program = root + "/quillmap_list";
+        QVERIFY(QFile::copy(kProgram, QFile::decodeName(program)));
+        ::chmod(program, 0755);
+        const QByteArray tree = root + "/tree";
+        for (const char* d : {"", "/open", "/locked", "/locked/inner", "/shut"})
+            ::mkdir(tree + d, 0755);
+        touch(tree + "/open/seen.txt");
+        touch(tree + "/locked/hidden_from_user.txt");
+        touch(tree + "/top.txt");
+        ::chmod(tree + "/locked", 0);
+        ::chmod(tree + "/shut", 0);
+        const QStringList asNobody = {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                      QFile::decodeName(program)};
+        const Run r = run(asNobody + QStringList{"--format", "tsv", QFile::decodeName(tree)},
+                          QStringLiteral("setpriv"));
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.out.contains("\tlocked\n") && r.out.contains("\tseen.txt\n") &&
+                     r.out.contains("\ttop.txt\n") && !r.out.contains("hidden_from_user"),
+                 r.out.constData());
+        QCOMPARE(r.err, "Dirs = 3 Files = 2\n" + tree + "/locked: Permission denied\n" + tree +
+                            "/shut: Permission denied\n");
+
+        const Run start = run(asNobody + QStringList{QFile::decodeName(tree + "/shut")},
+                              QStringLiteral("setpriv"));
+        QCOMPARE(start.exitCode, 2);
+        QVERIFY(start.err.contains("cannot list the folder"));
+        QVERIFY(start.out.isEmpty());
+        ::chmod(tree + "/locked", 0755);
+        ::chmod(tree + "/shut", 0755);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestQuillmapList)
+#include "tst_quillmap_list.moc"
