@@ -99,6 +99,10 @@ void FormMain::buildMenus()
     MNU_Search->setObjectName(QStringLiteral("MNU_Search"));
     MNU_Print = MNU_File->addAction(QStringLiteral("Print"));
     MNU_Print->setObjectName(QStringLiteral("MNU_Print"));
+    MNU_PrintPreview = MNU_File->addAction(QStringLiteral("Print Preview"));
+    MNU_PrintPreview->setObjectName(QStringLiteral("MNU_PrintPreview"));
+    MNU_SaveAsPdf = MNU_File->addAction(QStringLiteral("Save as PDF..."));
+    MNU_SaveAsPdf->setObjectName(QStringLiteral("MNU_SaveAsPdf"));
     MNU_Exit = MNU_File->addAction(QStringLiteral("Exit"));
     MNU_Exit->setObjectName(QStringLiteral("MNU_Exit"));
     // A top-level item without a menu acts on its click.
@@ -107,6 +111,8 @@ void FormMain::buildMenus()
 
     connect(MNU_Search, &QAction::triggered, this, &FormMain::searchCommand);
     connect(MNU_Print, &QAction::triggered, this, &FormMain::printCommand);
+    connect(MNU_PrintPreview, &QAction::triggered, this, &FormMain::printPreviewCommand);
+    connect(MNU_SaveAsPdf, &QAction::triggered, this, &FormMain::saveAsPdfCommand);
     connect(MNU_Exit, &QAction::triggered, this, &FormMain::exitCommand);
     connect(MNU_About, &QAction::triggered, this, &FormMain::aboutCommand);
 }
@@ -345,6 +351,16 @@ void FormMain::searchCommand()
 void FormMain::printCommand()
 {
     PrintDir(this, m_store, m_printObject);
+}
+
+void FormMain::printPreviewCommand()
+{
+    PrintPreview(this, m_store, m_printObject);
+}
+
+void FormMain::saveAsPdfCommand()
+{
+    SaveAsPdf(this, m_store, m_printObject);
 }
 
 void FormMain::exitCommand()

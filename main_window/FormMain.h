@@ -75,6 +75,8 @@ public:
     QMenu* MNU_File = nullptr;
     QAction* MNU_Search = nullptr;
     QAction* MNU_Print = nullptr;
+    QAction* MNU_PrintPreview = nullptr;
+    QAction* MNU_SaveAsPdf = nullptr;
     QAction* MNU_Exit = nullptr;
     QAction* MNU_About = nullptr;
 
@@ -86,6 +88,8 @@ private:
 
     void searchCommand();
     void printCommand();
+    void printPreviewCommand();
+    void saveAsPdfCommand();
     void exitCommand();
     void aboutCommand();
     void Drive1_Change();

@@ -9,8 +9,11 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QStandardPaths>
 
 namespace quillmap {
@@ -69,14 +72,21 @@ private:
 
 } // namespace
 
+// With no searched tree there is nothing to print: tell the user to search first.
+bool treeToPrint(QWidget* window, const NodeStore& tree)
+{
+    if (!tree.isEmpty())
+        return true;
+    QMessageBox::information(window, caption(),
+                             message(46, "There is nothing to print yet. Search a folder "
+                                         "first, then print its tree."));
+    return false;
+}
+
 void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject)
 {
-    if (treeView1.isEmpty()) {
-        QMessageBox::information(window, caption(),
-                                 message(46, "There is nothing to print yet. Search a folder "
-                                             "first, then print its tree."));
+    if (!treeToPrint(window, treeView1))
         return;
-    }
 
     // A new printing object per print; the previous one is released here.
     printObject = NewDirectoryPrint(treeView1);
@@ -111,6 +121,66 @@ void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>&
     wait.restore();
     if (!printed)
         QMessageBox::warning(window, caption(),
+                             message(52, "The tree could not be printed. %1").arg(error));
+}
+
+void PrintPreview(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject)
+{
+    if (!treeToPrint(window, treeView1))
+        return;
+    printObject = NewDirectoryPrint(treeView1);
+    const std::shared_ptr<CPrintTvw> print = printObject;
+
+    const QString printerName = DefaultPrinterName();
+    QPrinter printer(QPrinter::HighResolution);
+    if (!printerName.isEmpty())
+        printer.setPrinterName(printerName);
+    PreparePrinter(printer, *print);
+    QPrintPreviewDialog dialog(&printer, window);
+    dialog.setWindowTitle(print->Title());
+    QString error;
+    // Called for the preview and again for the printer the preview's Print button chose.
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                     [print, &error](QPrinter* target) {
+                         WaitCursor wait;
+                         if (!PrintOnPrinter(*print, *target, &error))
+                             qWarning("Print preview: %s", qPrintable(error));
+                     });
+    dialog.exec();
+}
+
+void SaveAsPdf(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject)
+{
+    if (!treeToPrint(window, treeView1))
+        return;
+    printObject = NewDirectoryPrint(treeView1);
+    CPrintTvw& print = *printObject;
+
+    // The searched folder's name, or the title where the folder has none (the root folder).
+    const QString rootPath = NodeStore::displayString(treeView1.fullPath(treeView1.item1()));
+    QString name = QDir(rootPath).dirName();
+    if (name.isEmpty() || rootPath == QLatin1String("/"))
+        name = QString(print.Title()).replace(QLatin1Char('/'), QLatin1Char('_'));
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+
+    QFileDialog dialog(window, message(50, "Save as PDF"),
+                       QDir(folder).filePath(name + QStringLiteral(".pdf")),
+                       QStringLiteral("PDF (*.pdf)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("pdf"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+
+    WaitCursor wait;
+    QString error;
+    const bool saved = PrintToPdfFile(print, path, &error);
+    wait.restore();
+    if (!saved)
+        QMessageBox::warning(window, message(50, "Save as PDF"),
                              message(52, "The tree could not be printed. %1").arg(error));
 }
 

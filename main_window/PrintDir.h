@@ -13,4 +13,12 @@ class NodeStore;
 // `printObject` with the new CPrintTvw it creates. `window` parents any message it shows.
 void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject);
 
+// File > Print Preview: the document Print would send, page by page, in Qt's print preview
+// (from where it can be printed), through the same engine and settings. Modal.
+void PrintPreview(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject);
+
+// File > Save as PDF...: asks for a file name (the searched folder's name by default, in the
+// documents folder) and writes the same document there. Modal; says so when it fails.
+void SaveAsPdf(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject);
+
 } // namespace quillmap

@@ -13,6 +13,29 @@ QString DefaultPrinterName()
     return QPrinterInfo::defaultPrinterName();
 }
 
+void PreparePrinter(QPrinter& printer, const CPrintTvw& print)
+{
+    printer.setDocName(print.Title());
+    printer.setCreator(QStringLiteral("Quillmap Print"));
+    const QPageSize paper = QPrinterInfo(printer).defaultPageSize();
+    printer.setPageLayout(PainterPrinterDevice::standardLayout(
+        paper.isValid() ? paper : PainterPrinterDevice::localePageSize()));
+}
+
+bool PrintOnPrinter(CPrintTvw& print, QPrinter& printer, QString* error)
+{
+    bool ok = false;
+    {
+        PainterPrinterDevice device(printer);
+        ok = print.PrintTvw(device);
+        if (!ok)
+            printer.abort();
+    }
+    if (!ok && error)
+        *error = print.errorString();
+    return ok;
+}
+
 bool PrintToDefaultPrinter(CPrintTvw& print, QString* error)
 {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
@@ -22,23 +45,13 @@ bool PrintToDefaultPrinter(CPrintTvw& print, QString* error)
         return false;
     }
     QPrinter printer(info, QPrinter::HighResolution);
-    printer.setDocName(print.Title());
-    printer.setCreator(QStringLiteral("Quillmap Print"));
-    const QPageSize size = info.defaultPageSize().isValid()
-                               ? info.defaultPageSize()
-                               : PainterPrinterDevice::localePageSize();
-    printer.setPageLayout(PainterPrinterDevice::standardLayout(size));
-    bool ok = false;
-    {
-        PainterPrinterDevice device(printer);
-        ok = print.PrintTvw(device);
-        if (!ok)
-            printer.abort();
-    }
-    if (!ok && error)
-        *error = QStringLiteral("Printing on %1 failed: %2")
-                     .arg(info.printerName(), print.errorString());
-    return ok;
+    PreparePrinter(printer, print);
+    QString why;
+    if (PrintOnPrinter(print, printer, &why))
+        return true;
+    if (error)
+        *error = QStringLiteral("Printing on %1 failed: %2").arg(info.printerName(), why);
+    return false;
 }
 
 } // namespace quillmap

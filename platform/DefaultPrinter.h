@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QPrinter;
+
 namespace quillmap {
 
 class CPrintTvw;
@@ -13,7 +15,13 @@ class CPrintTvw;
 // the printer's default paper and this program's margins. Returns false with `error` set when
 // there is no default printer or the print fails. The job has been handed to the print system
 // when it returns true.
+// PreparePrinter: gives `printer` the document name and the paper every print of the tree uses
+// (the printer's default paper, else the locale's) with this program's margins.
+// PrintOnPrinter: prints `print` on a prepared printer (the default one, a print preview's or
+// the one a print dialog chose) as one document.
 QString DefaultPrinterName();
 bool PrintToDefaultPrinter(CPrintTvw& print, QString* error);
+void PreparePrinter(QPrinter& printer, const CPrintTvw& print);
+bool PrintOnPrinter(CPrintTvw& print, QPrinter& printer, QString* error);
 
 } // namespace quillmap

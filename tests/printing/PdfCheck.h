@@ -45,6 +45,18 @@ inline QStringList pageLines(const QString& path, int page)
     return lines;
 }
 
+// Every line of the document but the footers (whose date and time differ from print to print).
+inline QStringList linesWithoutFooters(const QString& path)
+{
+    QStringList all;
+    const int count = pages(path);
+    for (int page = 1; page <= count; ++page)
+        for (const QString& line : pageLines(path, page))
+            if (!line.contains(QStringLiteral("-Page %1-").arg(page)))
+                all << line;
+    return all;
+}
+
 // Checks a printed tree: the title first, the tree lines in order, and "-Page N-" on every page.
 // Returns what is wrong, or an empty text.
 inline QString checkPrintedTree(const QString& path, const QString& title,

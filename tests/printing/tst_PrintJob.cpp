@@ -13,9 +13,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <netinet/in.h>
 #include <signal.h>
@@ -24,6 +28,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -160,7 +165,17 @@ private slots:
         for (const char* sub : {"spool", "cache", "state", "log", "ppd", "tmp", "out"})
             QVERIFY(QDir(m_dir.path()).mkpath(QString::fromLatin1(sub)));
         QVERIFY(::chmod(QFile::encodeName(path(QStringLiteral("tmp"))).constData(), 01777) == 0);
-        QVERIFY(QFile::copy(kPdfPpd, path(QStringLiteral("ppd/%1.ppd").arg(kQueue))));
+        // The queue's paper is the locale's (A4 here), as for a PDF file, so that every way of
+        // printing gives the same pages.
+        QFile ppd(kPdfPpd);
+        QVERIFY(ppd.open(QIODevice::ReadOnly));
+        QByteArray ppdText = ppd.readAll();
+        for (const char* key : {"*DefaultPageSize: ", "*DefaultImageableArea: ",
+                                "*DefaultPaperDimension: ", "*DefaultPageRegion: "})
+            ppdText.replace(QByteArray(key) + "Letter", QByteArray(key) + "A4");
+        QFile queuePpd(path(QStringLiteral("ppd/%1.ppd").arg(kQueue)));
+        QVERIFY(queuePpd.open(QIODevice::WriteOnly) && queuePpd.write(ppdText) == ppdText.size());
+        queuePpd.close();
         m_output = path(QStringLiteral("out/printed.pdf"));
 
         const QString root = m_dir.path();
@@ -267,6 +282,81 @@ private slots:
         const QString problem = pdfcheck::checkPrintedTree(
             m_output, QStringLiteral("View of ") + expected.first(), expected);
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+
+    // Print, Print Preview, Save as PDF... and quillmap_list --pdf give the same document.
+    void sameDocumentEverywhere()
+    {
+        QTemporaryDir tree;
+        for (int d = 0; d < 3; ++d) {
+            const QString folder = QStringLiteral("Folder %1").arg(d);
+            QVERIFY(QDir(tree.path()).mkpath(folder));
+            for (int f = 0; f < 40; ++f)
+                QVERIFY(writeFile(tree.filePath(folder + QStringLiteral("/file %1.txt").arg(f)),
+                                  QStringLiteral("x")));
+        }
+        FormMain window;
+        QVERIFY(window.Dir1->setPath(QFile::encodeName(tree.path()).toStdString()));
+        window.MNU_Search->trigger();
+
+        QFile::remove(m_output);
+        window.MNU_Print->trigger();
+        QVERIFY2(waitForPrintedFile(), qPrintable(serverLog()));
+        const int pages = pdfcheck::pages(m_output);
+        const QStringList printed = pdfcheck::linesWithoutFooters(m_output);
+        QVERIFY(pages >= 2);
+        QVERIFY(printed.size() > 120);
+
+        // Answers the next modal dialog with `answer`.
+        const auto answering = [](std::function<void(QWidget*)> answer) {
+            auto* timer = new QTimer;
+            QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+                if (QWidget* modal = QApplication::activeModalWidget()) {
+                    timer->stop();
+                    timer->deleteLater();
+                    answer(modal);
+                    // Whatever the answer found, never leave a modal dialog waiting.
+                    if (modal->isVisible())
+                        QMetaObject::invokeMethod(modal, "reject");
+                }
+            });
+            timer->start(20);
+        };
+
+        const QString saved = m_dir.filePath(QStringLiteral("saved.pdf"));
+        answering([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(dialog);
+            QCOMPARE(QFileInfo(dialog->selectedFiles().value(0)).fileName(),
+                     QFileInfo(tree.path()).fileName() + QStringLiteral(".pdf"));
+            dialog->selectFile(saved);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        window.MNU_SaveAsPdf->trigger();
+        QCOMPARE(pdfcheck::pages(saved), pages);
+        QCOMPARE(pdfcheck::linesWithoutFooters(saved), printed);
+
+        int previewPages = -1;
+        answering([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QPrintPreviewDialog*>(modal);
+            QVERIFY(dialog);
+            auto* preview = dialog->findChild<QPrintPreviewWidget*>();
+            QVERIFY(preview);
+            preview->updatePreview();
+            previewPages = preview->pageCount();
+            dialog->reject();
+        });
+        window.MNU_PrintPreview->trigger();
+        QCOMPARE(previewPages, pages);
+
+        const QString listed = m_dir.filePath(QStringLiteral("listed.pdf"));
+        QProcess list;
+        list.start(QStringLiteral(QUILLMAP_BIN_DIR "/quillmap_list"),
+                   {QStringLiteral("--pdf"), listed, tree.path()});
+        QVERIFY(list.waitForFinished(60000));
+        QCOMPARE(list.exitCode(), 0);
+        QCOMPARE(pdfcheck::pages(listed), pages);
+        QCOMPARE(pdfcheck::linesWithoutFooters(listed), printed);
     }
 
     void listerPrintsAScannedFolder()
