@@ -157,11 +157,12 @@ void TestFormMain::menus()
     QCOMPARE(w->MNU_About->text(), QStringLiteral("About"));
     QVERIFY(!w->MNU_About->menu());
 
+    // Search, Print and Exit in that order, Exit last (print variants may stand between).
     const QList<QAction*> items = w->MNU_File->actions();
-    QCOMPARE(items.size(), 3);
-    QCOMPARE(items[0], w->MNU_Search);
+    QVERIFY(items.size() >= 3);
+    QCOMPARE(items.first(), w->MNU_Search);
     QCOMPARE(items[1], w->MNU_Print);
-    QCOMPARE(items[2], w->MNU_Exit);
+    QCOMPARE(items.last(), w->MNU_Exit);
     QCOMPARE(w->MNU_Search->text(), QStringLiteral("Search"));
     QCOMPARE(w->MNU_Print->text(), QStringLiteral("Print"));
     QCOMPARE(w->MNU_Exit->text(), QStringLiteral("Exit"));
