@@ -63,7 +63,7 @@ QPageSize PainterPrinterDevice::localePageSize()
 
 QString PainterPrinterDevice::fontFamily()
 {
-    return QStringLiteral("DejaVu Sans");
+    return PrintFont::family();
 }
 
 void PainterPrinterDevice::fontChanged()
@@ -93,11 +93,15 @@ void PainterPrinterDevice::applyPen()
 
 double PainterPrinterDevice::measureWidth(const QString& text)
 {
+    if (m_printFont.isValid() && m_printFont.supports(text, fontBold()))
+        return m_printFont.textWidth(text, std::max(1.0, fontSize()), fontBold());
     return m_metrics->horizontalAdvance(text) * 1440.0 / m_dpiX;
 }
 
 double PainterPrinterDevice::lineHeight()
 {
+    if (m_printFont.isValid())
+        return m_printFont.lineHeight(std::max(1.0, fontSize()), fontBold());
     return m_metrics->height() * 1440.0 / m_dpiY;
 }
 
@@ -115,7 +119,10 @@ bool PainterPrinterDevice::beginDocument()
 
 bool PainterPrinterDevice::drawText(double x, double y, const QString& text)
 {
-    m_painter.drawText(QPointF(toPixelsX(x), toPixelsY(y) + m_metrics->ascent()), text);
+    const double ascent = m_printFont.isValid()
+                              ? toPixelsY(m_printFont.ascent(std::max(1.0, fontSize()), fontBold()))
+                              : m_metrics->ascent();
+    m_painter.drawText(QPointF(toPixelsX(x), toPixelsY(y) + ascent), text);
     return true;
 }
 

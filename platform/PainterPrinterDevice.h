@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/PrintFont.h"
 #include "printing/PrinterDevice.h"
 
 #include <QFont>
@@ -15,7 +16,9 @@ namespace quillmap {
 
 // The printer device over a QPainter on a paged device: a QPdfWriter (a PDF file) or a
 // QPrinter (a real printer). Twips are converted with the device's resolution; the printable
-// area is the page layout's paint rectangle, the sheet its full rectangle.
+// area is the page layout's paint rectangle, the sheet its full rectangle. Line heights and
+// widths come from PrintFont (so the pages match the PDF stream device's); Qt draws the text and
+// falls back to other fonts for characters the print font lacks.
 //
 // Contract: the paged device must outlive this object and must not be painted on by anyone
 // else meanwhile. The painter begins on the first output and ends at endDoc(); a document left
@@ -53,6 +56,7 @@ private:
     QPagedPaintDevice& m_device;
     QPainter m_painter;
     QFont m_font;
+    PrintFont m_printFont; // the metrics, shared with the PDF stream device
     std::optional<QFontMetricsF> m_metrics;
     double m_dpiX = 1200;
     double m_dpiY = 1200;

@@ -2,10 +2,15 @@
 
 #include "platform/NodeStore.h"
 #include "platform/PainterPrinterDevice.h"
+#include "platform/PdfStreamPrinterDevice.h"
+#include "platform/PrintFont.h"
 #include "printing/CPrintTvw.h"
 
+#include <QDate>
 #include <QFile>
+#include <QLocale>
 #include <QPdfWriter>
+#include <QTime>
 
 namespace quillmap {
 
@@ -30,6 +35,33 @@ std::shared_ptr<CPrintTvw> NewDirectoryPrint(NodeStore& tree)
     return print;
 }
 
+namespace {
+
+// Whether every text of the document is in the print font, so the PDF stream device can
+// print it; otherwise Qt's PDF writer prints it, with its font fallback.
+bool printFontCovers(const PrintFont& font, const CPrintTvw& print)
+{
+    if (!font.isValid() || font.trueTypeFile(false).isEmpty())
+        return false;
+    const QLocale locale = QLocale::system();
+    const QString furniture = locale.toString(QDate::currentDate(), QLocale::ShortFormat) +
+                              locale.toString(QTime::currentTime(), QLocale::LongFormat) +
+                              QStringLiteral("-Page 0123456789");
+    if (!font.supports(print.Title(), print.TitleFontBold()) ||
+        !font.supports(print.SecondTitle(), print.SecondTitleFontBold()) ||
+        !font.supports(furniture, false) || !font.supports(furniture, true))
+        return false;
+    const NodeStore* tree = print.tvwToPrint();
+    if (!tree)
+        return true;
+    for (NodeStore::Id id = 0; id < tree->size(); ++id)
+        if (!font.supports(tree->displayText(id), print.FontBold()))
+            return false;
+    return true;
+}
+
+} // namespace
+
 bool PrintToPdfFile(CPrintTvw& print, const QString& path, QString* error)
 {
     bool ok = false;
@@ -41,13 +73,22 @@ bool PrintToPdfFile(CPrintTvw& print, const QString& path, QString* error)
                 *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
             return false;
         }
-        QPdfWriter writer(&file);
-        writer.setTitle(print.Title());
-        writer.setCreator(QStringLiteral("Quillmap Print"));
-        writer.setPageLayout(
-            PainterPrinterDevice::standardLayout(PainterPrinterDevice::localePageSize()));
-        PainterPrinterDevice device(writer);
-        ok = print.PrintTvw(device);
+        const QPageLayout layout =
+            PainterPrinterDevice::standardLayout(PainterPrinterDevice::localePageSize());
+        const QString creator = QStringLiteral("Quillmap Print");
+        const PrintFont font;
+        if (printFontCovers(font, print)) {
+            // Long listings: write the PDF directly, many times faster than through QPainter.
+            PdfStreamPrinterDevice device(file, font, layout, print.Title(), creator);
+            ok = print.PrintTvw(device);
+        } else {
+            QPdfWriter writer(&file);
+            writer.setTitle(print.Title());
+            writer.setCreator(creator);
+            writer.setPageLayout(layout);
+            PainterPrinterDevice device(writer);
+            ok = print.PrintTvw(device);
+        }
         message = print.errorString();
         file.close();
         if (ok && file.error() != QFileDevice::NoError) {
