@@ -1,7 +1,6 @@
 #include "platform/FolderListing.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace quillmap {
 
@@ -16,16 +15,38 @@ inline unsigned char upper(unsigned char c)
 
 void FolderListing::clear()
 {
-    m_names.clear();
-    m_entries.clear();
+    m_block = 0;
+    m_used = 0;
+    m_count = 0;
+    m_index.clear();
 }
 
 void FolderListing::append(std::string_view name, Kind kind)
 {
-    const auto offset = static_cast<std::uint32_t>(m_names.size());
-    m_names.insert(m_names.end(), name.begin(), name.end());
-    m_names.push_back('\0');
-    m_entries.push_back(Entry{offset, static_cast<std::uint32_t>(name.size()), kind});
+    const std::size_t bytes = kHeader + name.size() + 1;
+    if (name.size() > 0xFFFF)
+        return;
+    if (m_blocks.empty() || m_used + bytes > kBlockSize) {
+        const std::size_t next = m_blocks.empty() ? 0 : m_block + 1;
+        if (next >= (std::size_t(1) << (32 - kBlockBits)))
+            return; // 4 GiB of names in one folder: keep what fits
+        if (next == m_blocks.size()) {
+            m_blocks.push_back(std::make_unique_for_overwrite<char[]>(kBlockSize));
+            m_blockUsed.push_back(0);
+        }
+        if (next > 0)
+            m_blockUsed[m_block] = m_used;
+        m_block = next;
+        m_used = 0;
+    }
+    char* p = m_blocks[m_block].get() + m_used;
+    p[0] = static_cast<char>(kind);
+    const auto n = static_cast<std::uint16_t>(name.size());
+    std::memcpy(p + 1, &n, sizeof n);
+    std::memcpy(p + kHeader, name.data(), name.size());
+    p[kHeader + name.size()] = '\0';
+    m_used += bytes;
+    ++m_count;
 }
 
 bool FolderListing::nameLess(std::string_view a, std::string_view b)
@@ -44,9 +65,19 @@ bool FolderListing::nameLess(std::string_view a, std::string_view b)
 
 void FolderListing::sortByName()
 {
-    const char* base = m_names.data();
-    std::sort(m_entries.begin(), m_entries.end(), [base](const Entry& a, const Entry& b) {
-        return nameLess({base + a.offset, a.length}, {base + b.offset, b.length});
+    // Index the blocks in the order the entries were appended, at the exact size.
+    m_index.clear();
+    m_index.reserve(m_count);
+    for (std::size_t b = 0; b < m_blocks.size() && m_index.size() < m_count; ++b) {
+        const std::size_t end = b == m_block ? m_used : m_blockUsed[b];
+        for (std::size_t pos = 0; pos + kHeader <= end && m_index.size() < m_count;) {
+            const auto offset = static_cast<std::uint32_t>(b << kBlockBits | pos);
+            m_index.push_back(offset);
+            pos += kHeader + length(offset) + 1;
+        }
+    }
+    std::sort(m_index.begin(), m_index.end(), [this](std::uint32_t a, std::uint32_t b) {
+        return nameLess({at(a) + kHeader, length(a)}, {at(b) + kHeader, length(b)});
     });
 }
 

@@ -77,7 +77,8 @@ char* NodeStore::arenaAlloc(std::size_t bytes, std::uint64_t& offset)
 {
     if (m_arenaBlocks.empty() || m_arenaUsed + bytes > m_arenaBlockSizes.back()) {
         const std::size_t size = std::max(bytes, kArenaBlock);
-        m_arenaBlocks.push_back(std::make_unique<char[]>(size));
+        m_arenaBlocks.push_back(
+            std::make_unique_for_overwrite<char[]>(size)); // untouched pages cost no memory
         m_arenaBlockSizes.push_back(size);
         m_arenaUsed = 0;
     }
@@ -231,7 +232,8 @@ NodeStore::Id NodeStore::insert(Id parent, std::string_view suffix, bool folderS
 
     const Id id = static_cast<Id>(m_size);
     if ((id & ((1u << kNodeBlockBits) - 1)) == 0)
-        m_nodeBlocks.push_back(std::make_unique<Node[]>(std::size_t(1) << kNodeBlockBits));
+        m_nodeBlocks.push_back(
+            std::make_unique_for_overwrite<Node[]>(std::size_t(1) << kNodeBlockBits));
     ++m_size;
     Node& n = node(id);
     n = Node{parent, npos, npos, npos, 0, 0, offset, hash};

@@ -118,7 +118,7 @@ void PosixFileSystem::closeFolder(Handle folder)
 int PosixFileSystem::readFolder(Handle folder, FolderListing& out)
 {
     if (m_buffer.empty())
-        m_buffer.resize(256 * 1024);
+        m_buffer.resize(64 * 1024);
     for (;;) {
         const ssize_t n = getdents64(folder, m_buffer.data(), m_buffer.size());
         if (n == 0)
