@@ -56,28 +56,50 @@ double PrintFont::textWidth(const QString& text, double points, bool bold) const
 
 bool PrintFont::supports(const QString& text, bool bold) const
 {
-    const QRawFont& f = raw(bold);
     for (const QChar c : text)
-        if (c.isSurrogate() || !f.supportsCharacter(c))
+        if (c.isSurrogate() || glyphFor(c, bold) == 0)
             return false;
     return true;
+}
+
+quint32 PrintFont::glyphFor(QChar c, bool bold) const
+{
+    Cache& cache = m_caches[bold ? 1 : 0];
+    if (cache.glyphForChar.empty())
+        cache.glyphForChar.assign(0x10000, kUnknown);
+    quint32& glyph = cache.glyphForChar[c.unicode()];
+    if (glyph == kUnknown) {
+        quint32 id = 0;
+        int one = 1;
+        if (!raw(bold).supportsCharacter(c) || !raw(bold).glyphIndexesForChars(&c, 1, &id, &one) ||
+            one != 1)
+            id = 0;
+        glyph = id;
+    }
+    return glyph;
 }
 
 void PrintFont::glyphs(const QString& text, bool bold, std::vector<quint32>& ids,
                        std::vector<double>& advances) const
 {
     const QRawFont& f = raw(bold);
-    ids.resize(text.size());
-    int count = int(text.size());
-    if (!f.glyphIndexesForChars(text.constData(), int(text.size()), ids.data(), &count))
-        count = 0;
+    Cache& cache = m_caches[bold ? 1 : 0];
+    const qsizetype count = text.size();
     ids.resize(count);
-    std::vector<QPointF> points(count);
-    if (count)
-        f.advancesForGlyphIndexes(ids.data(), points.data(), count);
     advances.resize(count);
-    for (int i = 0; i < count; ++i)
-        advances[i] = points[i].x();
+    for (qsizetype i = 0; i < count; ++i) {
+        quint32 glyph = glyphFor(text.at(i), bold);
+        ids[i] = glyph;
+        if (glyph >= cache.advance.size())
+            cache.advance.resize(glyph + 1, -1);
+        float& advance = cache.advance[glyph];
+        if (advance < 0) {
+            QPointF point;
+            f.advancesForGlyphIndexes(&glyph, &point, 1);
+            advance = float(point.x());
+        }
+        advances[i] = advance;
+    }
 }
 
 QByteArray PrintFont::trueTypeFile(bool bold) const

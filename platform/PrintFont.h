@@ -36,7 +36,20 @@ public:
     QByteArray trueTypeFile(bool bold) const;
 
 private:
+    quint32 glyphFor(QChar c, bool bold) const;
+
+    // Looking glyphs and advances up in the font costs far more than printing them, so each
+    // is looked up once: per UTF-16 unit the glyph id (kUnknown until looked up), per glyph
+    // id its advance (negative until looked up).
+    static constexpr quint32 kUnknown = 0xFFFFFFFF;
+    struct Cache
+    {
+        std::vector<quint32> glyphForChar;
+        std::vector<float> advance;
+    };
+
     QRawFont m_fonts[2];
+    mutable Cache m_caches[2];
 };
 
 } // namespace quillmap
