@@ -5,6 +5,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/xattr.h>
@@ -106,7 +107,21 @@ int PosixFileSystem::openFolder(const std::string& path, Handle& folder)
 
 int PosixFileSystem::openSubfolder(Handle parent, const char* name, Handle& folder)
 {
-    return adopt(::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC), folder);
+    const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::openat(parent, name, flags);
+    if (fd < 0 && errno == EMFILE) {
+        // The walk holds one descriptor per level: a very deep tree may need more than the
+        // soft limit allows. Raise it to the hard limit once and try again.
+        struct rlimit limit;
+        if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+            limit.rlim_cur = limit.rlim_max;
+            if (setrlimit(RLIMIT_NOFILE, &limit) == 0)
+                fd = ::openat(parent, name, flags);
+        }
+        if (fd < 0)
+            errno = EMFILE;
+    }
+    return adopt(fd, folder);
 }
 
 void PosixFileSystem::closeFolder(Handle folder)
