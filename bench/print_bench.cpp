@@ -95,8 +95,7 @@ int main(int argc, char** argv)
     }
     std::printf("lines %ld  print %.3f s  (%.0f lines/s)  pdf %.1f MB  store %.1f MB  "
                 "peak RSS before print %.1f MB, after %.1f MB\n",
-                long(store.size()), seconds, store.size() / seconds,
-                QFile(out).size() / 1048576.0, store.memoryBytes() / 1048576.0,
-                beforeKiB / 1024.0, peakKiB() / 1024.0);
+                long(store.size()), seconds, store.size() / seconds, QFile(out).size() / 1048576.0,
+                store.memoryBytes() / 1048576.0, beforeKiB / 1024.0, peakKiB() / 1024.0);
     return 0;
 }
