@@ -4,8 +4,10 @@
 
 #include <QDateTime>
 #include <QFrame>
+#include <QHelpEvent>
 #include <QLocale>
 #include <QPainter>
+#include <QToolTip>
 
 namespace quillmap {
 
@@ -14,6 +16,8 @@ namespace quillmap {
 class StatusPanel : public QFrame
 {
 public:
+    static constexpr int kSmallestPixelSize = 9;
+
     explicit StatusPanel(QWidget* parent) : QFrame(parent)
     {
         setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -34,8 +38,30 @@ protected:
         QFrame::paintEvent(event);
         QPainter painter(this);
         const QRect area = contentsRect().adjusted(3, 0, -3, 0);
+        // Large counts are wider than the panel: a smaller font first, "..." only past that.
+        QFont font = this->font();
+        int pixels = QFontInfo(font).pixelSize();
+        while (pixels > kSmallestPixelSize &&
+               QFontMetrics(font).horizontalAdvance(m_text) > area.width()) {
+            font.setPixelSize(--pixels);
+            painter.setFont(font);
+        }
         painter.drawText(area, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
-                         fontMetrics().elidedText(m_text, Qt::ElideRight, area.width()));
+                         QFontMetrics(font).elidedText(m_text, Qt::ElideRight, area.width()));
+    }
+
+    bool event(QEvent* event) override
+    {
+        // The whole text as a tool tip, read when asked rather than set on every change.
+        if (event->type() == QEvent::ToolTip) {
+            const auto* help = static_cast<QHelpEvent*>(event);
+            if (!m_text.isEmpty())
+                QToolTip::showText(help->globalPos(), m_text, this);
+            else
+                QToolTip::hideText();
+            return true;
+        }
+        return QFrame::event(event);
     }
 
 private:
