@@ -9,6 +9,8 @@
 #include <QPainter>
 #include <QToolTip>
 
+#include <algorithm>
+
 namespace quillmap {
 
 // One panel: a sunken frame that paints its own text. A QLabel would post a layout request on
