@@ -88,7 +88,12 @@ FormMain::FormMain(QWidget* parent) : QMainWindow(parent), m_exit([] { QCoreAppl
     startUp();
 }
 
-FormMain::~FormMain() = default;
+FormMain::~FormMain()
+{
+    // The view and the model borrow the node store, a member that goes before the children.
+    delete TreeView1;
+    delete m_model;
+}
 
 void FormMain::buildMenus()
 {
