@@ -2,7 +2,8 @@
 # quillmap-printer_<version>-1_<arch>.deb. Its run-time dependencies are worked out by
 # dpkg-shlibdeps from the libraries the programs really link (Qt 6 Core, Gui, Widgets,
 # PrintSupport, the C++ runtime); the list below adds what is loaded at run time rather than
-# linked: the CUPS client library behind Qt's print plugin.
+# linked: the CUPS client library behind Qt's print plugin, and the font the tree is printed
+# in (DejaVu Sans, regular and bold), which fixes where lines and pages break.
 
 set(CPACK_PACKAGE_NAME "quillmap-printer")
 set(CPACK_PACKAGE_VENDOR "Tallowmere")
@@ -27,7 +28,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.tallowmere.example/index.html")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcups2")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcups2, fonts-dejavu-core")
 # The X11 platform plugin comes with libqt6gui6 on Debian 12. A browser opener for the About
 # window's links and a system information tool are welcome extras.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")

@@ -131,7 +131,9 @@ check "package architecture" [ "$(dpkg-deb -f "$deb" Architecture)" = "$(dpkg --
 depends=$(dpkg-deb -f "$deb" Depends)
 # Package names of the Depends field, alternatives included, without versions.
 dep_names=" $(echo "$depends" | sed 's/[,|]/\n/g' | sed 's/(.*)//; s/[[:space:]]//g' | tr '\n' ' ') "
-for need in libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libcups2 libc6 libstdc++6; do
+# fonts-dejavu-core: the print font, looked up by name at run time.
+for need in libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libcups2 libc6 libstdc++6 \
+    fonts-dejavu-core; do
     case $dep_names in *" $need "*) ;; *) fail "Depends lacks $need: $depends" ;; esac
 done
 case $dep_names in *asan* | *ubsan*) fail "Depends names a sanitizer runtime: $depends" ;; esac
