@@ -8,6 +8,8 @@
 #include "scan/SearchDir.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -47,6 +49,17 @@ int main(int argc, char** argv)
     if (options.version) {
         std::printf("quillmap_list %s\n", QUILLMAP_VERSION);
         return 0;
+    }
+
+    // Print problems that need no scan to find are told before a long scan, not after it.
+    if (options.print && DefaultPrinterName().isEmpty()) {
+        printError(QStringLiteral("quillmap_list: There is no default printer."));
+        return 2;
+    }
+    if (!options.pdfFile.isEmpty() && !QFileInfo(options.pdfFile).absoluteDir().exists()) {
+        printError(QStringLiteral("quillmap_list: Cannot write %1: the folder does not exist")
+                       .arg(options.pdfFile));
+        return 2;
     }
 
     ListControls controls(options);
