@@ -41,7 +41,7 @@ namespace {
 // print it; otherwise Qt's PDF writer prints it, with its font fallback.
 bool printFontCovers(const PrintFont& font, const CPrintTvw& print)
 {
-    if (!font.isValid() || font.trueTypeFile(false).isEmpty())
+    if (!font.isValid() || font.trueTypeFile(false).isEmpty() || font.trueTypeFile(true).isEmpty())
         return false;
     const QLocale locale = QLocale::system();
     const QString furniture = locale.toString(QDate::currentDate(), QLocale::ShortFormat) +
