@@ -169,6 +169,19 @@ for p in "${programs[@]}"; do
     done
 done
 
+# As on a clean Debian 12: with no package installed at all, apt must find every dependency in
+# the archive (needs the package lists, which a fresh container may not have yet).
+if compgen -G '/var/lib/apt/lists/*_Packages*' >/dev/null; then
+    : >"$work/empty-status"
+    if ! apt-get -s -o Dir::State::status="$work/empty-status" install "$deb" >"$work/apt-sim.log" 2>&1 ||
+        ! grep -q '^Inst quillmap-printer ' "$work/apt-sim.log"; then
+        fail "apt cannot install the package on an empty system:"
+        grep -v '^\(Inst\|Conf\) ' "$work/apt-sim.log" | tail -20 | sed 's/^/    /' >&2
+    fi
+else
+    echo "skipped the clean-system install check: no apt package lists (apt-get update)"
+fi
+
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed" >&2
     exit 1
