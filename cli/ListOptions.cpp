@@ -23,6 +23,22 @@ QString validDetailNames()
     return names.join(QStringLiteral(", "));
 }
 
+// `text` broken at blanks into lines of at most `width` characters, each indented by `indent`.
+QString wrapped(const QString& text, int indent, int width)
+{
+    QString out, line;
+    for (const QString& word : text.split(u' ')) {
+        if (!line.isEmpty() && indent + line.size() + 1 + word.size() > width) {
+            out += QString(indent, u' ') + line + u'\n';
+            line.clear();
+        }
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    if (!line.isEmpty())
+        out += QString(indent, u' ') + line + u'\n';
+    return out;
+}
+
 struct OptionSpec
 {
     const char* name; // without the leading "--"
@@ -172,7 +188,8 @@ QString ListOptions::helpText()
                "                    character, letters without regard to case (default \"*.*\",\n"
                "                    every file; an empty pattern also lists every file)\n"
                "  --details LIST    comma-separated details each file line shows, without\n"
-               "                    regard to case, \"-\" or \"_\" for a space: %1;\n"
+               "                    regard to case, \"-\" or \"_\" standing for a space:\n"
+               "%1"
                "                    \"all\" shows every one (default: none, bare names)\n"
                "  --format FORMAT   text (default): the tree drawn with connectors;\n"
                "                    tsv: one line per node: level, kind (R root, D folder,\n"
@@ -189,7 +206,7 @@ QString ListOptions::helpText()
                "entry that could not be read.\n"
                "Exit status: 0 all read; 1 some entries could not be read (the rest is listed);\n"
                "2 bad usage, a FOLDER that can't be listed, or a print that failed.\n")
-        .arg(validDetailNames());
+        .arg(wrapped(validDetailNames() + u';', 20, 80));
 }
 
 } // namespace quillmap
