@@ -39,16 +39,16 @@ QString wrapped(const QString& text, int indent, int width)
     return out;
 }
 
-struct OptionSpec
+struct OptionEntry
 {
     const char* name; // without the leading "--"
     bool takesValue;
     std::function<QString(ListOptions&, const QString&)> apply;
 };
 
-const std::vector<OptionSpec>& optionTable()
+const std::vector<OptionEntry>& optionTable()
 {
-    static const std::vector<OptionSpec> table = {
+    static const std::vector<OptionEntry> table = {
         {"levels", true,
          [](ListOptions& o, const QString& v) {
              o.levels = v;
@@ -146,20 +146,20 @@ QString ListOptions::parse(int argc, char** argv)
                 name.truncate(eq);
                 inlineValue = true;
             }
-            const OptionSpec* spec = nullptr;
-            for (const OptionSpec& s : optionTable())
+            const OptionEntry* entry = nullptr;
+            for (const OptionEntry& s : optionTable())
                 if (name == QLatin1String(s.name))
-                    spec = &s;
-            if (!spec)
+                    entry = &s;
+            if (!entry)
                 return QStringLiteral("unknown option '--%1'").arg(name);
-            if (spec->takesValue && !inlineValue) {
+            if (entry->takesValue && !inlineValue) {
                 if (i + 1 >= argc)
                     return QStringLiteral("option '--%1' needs a value").arg(name);
                 value = QString::fromLocal8Bit(argv[++i]);
-            } else if (!spec->takesValue && inlineValue) {
+            } else if (!entry->takesValue && inlineValue) {
                 return QStringLiteral("option '--%1' takes no value").arg(name);
             }
-            if (const QString error = spec->apply(*this, value); !error.isEmpty())
+            if (const QString error = entry->apply(*this, value); !error.isEmpty())
                 return error;
             continue;
         }
