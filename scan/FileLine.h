@@ -6,11 +6,11 @@
 #include <QLocale>
 
 #include <array>
-#include <climits>
 #include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillmap {
 
@@ -35,16 +35,22 @@ public:
     const std::string& timeSeparator() const { return m_timeSeparator; }
 
 private:
-    // Local time of `t`, through a small cache of 15-minute spans: every zone offset and every
-    // change of offset falls on a quarter hour, and a file's times often share one.
+    // Local time of `t`. The zone's offset from UTC is found once for each span of time in
+    // which it stays the same (a season between two clock changes, or up to a year), so most
+    // dates cost arithmetic only.
     bool localTime(std::int64_t t, std::tm& out) const;
+    bool utcOffset(std::int64_t t, long& offset) const;
 
-    struct Span
+    struct OffsetSpan
     {
-        std::int64_t quarter = INT64_MIN; // t / 900 of the span's start
-        std::tm start{};                  // local time at the span's start
+        std::int64_t first; // UTC seconds, both ends included
+        std::int64_t last;
+        long offset;
     };
-    mutable std::array<Span, 64> m_spans;
+    mutable std::vector<OffsetSpan> m_offsetSpans;
+    mutable std::size_t m_lastSpan = 0;
+    mutable bool m_arithmetic = true; // false where the zone counts leap seconds
+    mutable bool m_checked = false;
     std::array<std::string, 12> m_months;
     std::string m_dateSeparator;
     std::string m_timeSeparator;

@@ -3,9 +3,11 @@
 #include "scan/GetFileInfo.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -126,6 +128,65 @@ private slots:
         QVERIFY(QString::fromStdString(finnish.build("a", info, t)).endsWith("  09.07.02-"));
         const FileLine british(QLocale(QLocale::English, QLocale::UnitedKingdom));
         QCOMPARE(british.build("a", info, t), std::string("a-----05/Mar/2006  09:07:02-"));
+    }
+
+    // Dates in several zones, near clock changes too, as the C library writes them.
+    void datesInZones_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        for (const char* zone :
+             {"UTC", "Europe/Berlin", "America/New_York", "Australia/Lord_Howe", "Asia/Kathmandu",
+              "Africa/Casablanca", "Europe/Dublin", "right/UTC"})
+            QTest::newRow(zone) << QByteArray(zone);
+    }
+    void datesInZones()
+    {
+        QFETCH(QByteArray, zone);
+        if (zone != "UTC" && !QFile::exists(QStringLiteral("/usr/share/zoneinfo/") + zone))
+            QSKIP("zone data not installed");
+        const QByteArray saved = qgetenv("TZ");
+        const bool hadZone = qEnvironmentVariableIsSet("TZ");
+        qputenv("TZ", zone);
+        tzset();
+        std::vector<std::int64_t> times;
+        std::uint64_t seed = 12345;
+        for (int i = 0; i < 3000; ++i) {
+            seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+            times.push_back(std::int64_t(seed >> 33) % 6000000000ll - 2000000000ll);
+        }
+        // Every change of offset in 2005 to 2007, and the seconds around it.
+        long before = 0;
+        for (std::int64_t t = 1104537600; t < 1199145600; t += 900) {
+            const std::time_t when = t;
+            std::tm tm{};
+            localtime_r(&when, &tm);
+            if (t != 1104537600 && tm.tm_gmtoff != before)
+                for (std::int64_t k = t - 902; k <= t + 2; ++k)
+                    times.push_back(k);
+            before = tm.tm_gmtoff;
+        }
+        const FileLine line(QLocale::c());
+        static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+        int mismatches = 0;
+        for (std::int64_t t : times) {
+            const std::time_t when = t;
+            std::tm tm{};
+            QVERIFY(localtime_r(&when, &tm));
+            char expected[64];
+            std::snprintf(expected, sizeof expected, "%02d/%s/%04d  %02d:%02d:%02d", tm.tm_mday,
+                          months[tm.tm_mon], tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
+            std::string got;
+            line.appendDate(got, t);
+            if (got != expected && ++mismatches < 5)
+                qWarning("%lld: %s, expected %s", static_cast<long long>(t), got.c_str(), expected);
+        }
+        if (hadZone)
+            qputenv("TZ", saved);
+        else
+            qunsetenv("TZ");
+        tzset();
+        QCOMPARE(mismatches, 0);
     }
 
     void attributes_data()
