@@ -1,6 +1,9 @@
 #include "scan/LevelsRule.h"
 
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
+#include <locale.h>
 #include <string>
 
 namespace quillmap {
@@ -51,7 +54,11 @@ double LevelsRule::leadingNumber(const QString& text)
             number += exponent;
         }
     }
-    const double value = std::strtod(number.c_str(), nullptr);
+    // The point is the decimal mark whatever the user's locale says (Qt sets LC_NUMERIC from
+    // it, and plain strtod would stop at the "." of "2.5" under a comma locale).
+    static const locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", locale_t(0));
+    const double value =
+        cLocale ? strtod_l(number.c_str(), nullptr, cLocale) : std::strtod(number.c_str(), nullptr);
     return std::isfinite(value) ? value : (value > 0 ? HUGE_VAL : -HUGE_VAL);
 }
 

@@ -3,9 +3,39 @@
 #include "scan/FileTypesPattern.h"
 #include "scan/LevelsRule.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include <clocale>
+#include <cstdlib>
+#include <string>
+
 using namespace quillmap;
+
+namespace {
+
+// Makes LC_NUMERIC a locale whose decimal mark is a comma, as a German user's is: an installed
+// one, else one built with localedef in `dir`. Returns false when neither can be had.
+bool useCommaLocale(const QTemporaryDir& dir)
+{
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"})
+        if (std::setlocale(LC_NUMERIC, name))
+            return true;
+    if (!dir.isValid() || !QFile::exists(QStringLiteral("/usr/share/i18n/locales/de_DE")))
+        return false;
+    const std::string out = dir.path().toStdString() + "/de_DE.UTF-8";
+    const std::string command = "localedef -i de_DE -f UTF-8 '" + out + "' >/dev/null 2>&1";
+    if (!QFile::exists(QString::fromStdString(out)) && std::system(command.c_str()) != 0)
+        return false;
+    // glibc reads LOCPATH at each setlocale() call; the other categories stay as they are.
+    qputenv("LOCPATH", dir.path().toLocal8Bit());
+    const bool set = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+    qunsetenv("LOCPATH");
+    return set;
+}
+
+} // namespace
 
 class TestScanRules : public QObject
 {
@@ -44,6 +74,23 @@ private slots:
         QCOMPARE(rule.unlimited(), unlimited);
         QCOMPARE(rule.number(), number);
         QCOMPARE(rule.opens(0), unlimited || number > 0);
+    }
+
+    // The Levels number is read with "." as its decimal mark under any locale.
+    void levelsUnderCommaLocale_data() { levels_data(); }
+    void levelsUnderCommaLocale()
+    {
+        static QTemporaryDir dir;
+        QFETCH(QString, text);
+        QFETCH(double, number);
+        const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+        if (!useCommaLocale(dir))
+            QSKIP("no locale with a decimal comma is available");
+        const char mark = *std::localeconv()->decimal_point;
+        const double got = LevelsRule(text).number();
+        std::setlocale(LC_NUMERIC, saved.c_str());
+        QCOMPARE(mark, ',');
+        QCOMPARE(got, number);
     }
 
     void pattern_data()
