@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -140,6 +141,10 @@ void FormMain::buildControls()
     TreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
     TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TreeView1->setModel(m_model);
+    // A file line with its details is far wider than the view: the column takes the width of
+    // the lines shown and the view scrolls sideways, rather than cutting the details off.
+    TreeView1->header()->setStretchLastSection(false);
+    TreeView1->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     placeTwips(TreeView1, 120, 960, 2895, 3735);
     connect(TreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { m_store.setSelected(m_model->idOf(current)); });

@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -47,6 +48,7 @@ private slots:
     void searchUsesTheOpenedFolder();
     void searchReportsUnreadableEntries();
     void selectedNodeFollowsTheView();
+    void longFileLinesScrollSideways();
     void aboutIsModal();
     void unreadableDriveKeepsPreviousDriveAndFolder();
 
@@ -408,6 +410,26 @@ void TestFormMain::selectedNodeFollowsTheView()
     QCOMPARE(s.selected(), file);
     w->MNU_Search->trigger(); // a new search starts with nothing selected
     QCOMPARE(s.selected(), NodeStore::npos);
+}
+
+void TestFormMain::longFileLinesScrollSideways()
+{
+    // With every detail ticked a file line is far wider than the tree view: the view must
+    // scroll sideways to it instead of cutting the details off.
+    QTemporaryDir tmp;
+    QFile(tmp.path() + "/" + QString(60, 'n') + ".txt").open(QIODevice::WriteOnly);
+    QVERIFY(w->Dir1->setPath(QFile::encodeName(tmp.path()).toStdString()));
+    w->ListView1->setChecked(1, true);
+    w->MNU_Search->trigger();
+    const NodeStore& s = w->store();
+    const auto file = s.firstChild(s.item1());
+    QVERIFY(file != NodeStore::npos);
+    QTreeView* view = w->TreeView1;
+    const int textWidth =
+        view->fontMetrics().horizontalAdvance(w->model().data(w->model().indexOf(file)).toString());
+    QVERIFY(textWidth > view->viewport()->width());
+    QTRY_VERIFY(view->columnWidth(0) >= view->indentation() + textWidth);
+    QTRY_VERIFY(view->horizontalScrollBar()->maximum() > 0);
 }
 
 void TestFormMain::aboutIsModal()
