@@ -167,6 +167,9 @@ QString ListOptions::parse(int argc, char** argv)
             return QStringLiteral("unknown option '%1'").arg(QString::fromLocal8Bit(arg));
         if (haveFolder)
             return QStringLiteral("more than one folder given");
+        // An empty name would become the root "/" and list the whole file system.
+        if (arg[0] == '\0')
+            return QStringLiteral("the folder name is empty");
         folder = arg;
         haveFolder = true;
     }

@@ -77,6 +77,8 @@ private slots:
                                  << "";
         QTest::newRow("no folder") << QStringList{} << 2 << ""
                                    << "no folder given";
+        QTest::newRow("empty folder") << QStringList{"--levels", "0", ""} << 2 << ""
+                                      << "the folder name is empty";
         QTest::newRow("two folders") << QStringList{"a", "b"} << 2 << ""
                                      << "more than one folder";
         QTest::newRow("unknown option") << QStringList{"--depth", "1", "x"} << 2 << ""
