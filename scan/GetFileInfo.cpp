@@ -59,8 +59,9 @@ int GetFileInfo(FileSystem& fs, FileSystem::Handle folder, const char* name, Fil
 {
     FileStat stat;
     int error = fs.stat(folder, name, true, stat);
-    if (error == ENOENT || error == ELOOP) {
-        // A broken link is shown with its own properties.
+    if (error == ENOENT || error == ELOOP || error == ENOTDIR) {
+        // A broken link (to nothing, into a loop, or through a file) is shown with its own
+        // properties.
         FileStat own;
         if (fs.stat(folder, name, false, own) == 0 && S_ISLNK(own.mode)) {
             stat = own;

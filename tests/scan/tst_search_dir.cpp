@@ -212,6 +212,7 @@ private slots:
         ::symlink(".", (root + "self").c_str());
         ::symlink("file.txt", (root + "tofile").c_str());
         ::symlink("missing", (root + "broken").c_str());
+        ::symlink("file.txt/sub", (root + "through").c_str()); // broken: a file is no folder
         ::mkfifo((root + "pipe").c_str(), 0644);
         const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un addr{};
@@ -229,12 +230,12 @@ private slots:
         QStringList got = nodeLines(store, root);
         got.removeFirst();
         // Links to folders are listed and counted but not opened; a link to a file shows the
-        // target's size, a broken link its own (the length of "missing").
+        // target's size, a broken link its own (the length of what it points to).
         QCOMPARE(got, QStringList({"loop/|loop", "real/|real", "real/inside.txt|inside.txt-----",
                                    "self/|self", "broken|broken-----7", "file.txt|file.txt-----",
-                                   "tofile|tofile-----"}));
+                                   "through|through-----12", "tofile|tofile-----"}));
         QCOMPARE(r.dirCount, 3.0);
-        QCOMPARE(r.fileCount, 4.0);
+        QCOMPARE(r.fileCount, 5.0);
         QVERIFY(r.problems.isEmpty());
         QVERIFY(haveSocket);
     }
