@@ -4,6 +4,8 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <QRegularExpression>
+#include <QStringList>
 
 #include <cmath>
 #include <limits>
@@ -33,10 +35,15 @@ bool toWhole(double value, std::int32_t& out)
 
 QString timeText()
 {
-    // The locale's long time format without the time zone, which a footer does not need.
-    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    return QLocale::system().toString(QTime::currentTime(), format.trimmed());
+    // The locale's long time format without the time zone, which a footer does not need. Some
+    // locales put the zone in brackets ("H:mm:ss (t)"): they go with it. Quoted text is kept.
+    static const QRegularExpression zone(
+        QStringLiteral("\\s*\\(\\s*t+\\s*\\)|\\s*\\[\\s*t+\\s*\\]|\\s*t+"));
+    QStringList parts = QLocale::system().timeFormat(QLocale::LongFormat).split(QLatin1Char('\''));
+    for (qsizetype i = 0; i < parts.size(); i += 2)
+        parts[i].remove(zone);
+    return QLocale::system().toString(QTime::currentTime(),
+                                      parts.join(QLatin1Char('\'')).trimmed());
 }
 
 } // namespace

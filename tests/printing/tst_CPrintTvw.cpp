@@ -6,6 +6,8 @@
 #include "printing/CPrintTvw.h"
 #include "printing/DirectoryPrint.h"
 
+#include <QLocale>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -379,6 +381,29 @@ private slots:
         QCOMPARE(t[4].text, QStringLiteral("root"));
         QCOMPARE(t[4].y, 3 * 240);
         QCOMPARE(t[4].fontSize, 8);
+    }
+
+    // The footer's time of day, with its seconds and without the time zone or the brackets
+    // some locales put the zone in. Also run under other locales (CMakeLists.txt).
+    void footerTime()
+    {
+        NodeStore store;
+        build(store, {"root"});
+        CPrintTvw print;
+        plain(print, store, 1);
+        print.setPrintFooter(true);
+        RecordingPrinterDevice printer;
+        QVERIFY(print.PrintTvw(printer));
+        const auto t = texts(printer);
+        QCOMPARE(t.size(), std::size_t(4)); // date, time, label, root
+        const QString time = t[1].text;
+        const QString why = QLocale::system().name() + QStringLiteral(": ") + time;
+        QVERIFY2(
+            QRegularExpression(QStringLiteral("\\d[:.]\\d\\d[:.]\\d\\d")).match(time).hasMatch(),
+            qPrintable(why));
+        QVERIFY2(!time.contains(QRegularExpression(QStringLiteral("[()\\[\\]]|UTC"))),
+                 qPrintable(why));
+        QVERIFY2(time == time.simplified(), qPrintable(why));
     }
 
     void pageLabelNumbers()
