@@ -72,6 +72,22 @@ void plain(CPrintTvw& print, NodeStore& store, int connectorStyle)
     print.setFontSize(8);
 }
 
+// Line heights with a fraction, as real fonts have.
+class FractionalLinePrinter : public RecordingPrinterDevice
+{
+public:
+    FractionalLinePrinter(double extra, int printableHeight)
+        : RecordingPrinterDevice(12240, 15840, 11520, printableHeight), m_extra(extra)
+    {
+    }
+
+protected:
+    double lineHeight() override { return RecordingPrinterDevice::lineHeight() + m_extra; }
+
+private:
+    double m_extra;
+};
+
 QString lineText(const Op& op)
 {
     return QStringLiteral("(%1,%2)-(%3,%4)").arg(op.x).arg(op.y).arg(op.x2).arg(op.y2);
@@ -404,6 +420,46 @@ private slots:
         QVERIFY2(!time.contains(QRegularExpression(QStringLiteral("[()\\[\\]]|UTC"))),
                  qPrintable(why));
         QVERIFY2(time == time.simplified(), qPrintable(why));
+    }
+
+    // Positions read back (a stem's top) and the Y the footer puts back are whole twips, halves
+    // going to the even neighbour. Lines of 8 pt are 160 + extra high: p, one and two fit on
+    // page 1, three goes to page 2 (its footer follows), four comes after the footer.
+    void readBackRounding_data()
+    {
+        QTest::addColumn<double>("extra");
+        QTest::addColumn<double>("stemTop"); // of the stem drawn to two, on page 1
+        QTest::addColumn<double>("fourY");   // 100 below the Y the footer restored
+        QTest::newRow("160.5 down") << 0.5 << 160.0 << 260.0;
+        QTest::newRow("161.5 up") << 1.5 << 162.0 << 262.0;
+        QTest::newRow("162.5 down") << 2.5 << 162.0 << 262.0;
+        QTest::newRow("160.4") << 0.4 << 160.0 << 260.0;
+        QTest::newRow("160.6") << 0.6 << 161.0 << 261.0;
+    }
+    void readBackRounding()
+    {
+        QFETCH(double, extra);
+        QFETCH(double, stemTop);
+        QFETCH(double, fourY);
+        NodeStore store;
+        build(store, {"p", "  one", "  two", "  three", "  four"});
+        CPrintTvw print;
+        plain(print, store, 1);
+        print.setPrintFooter(true);
+        FractionalLinePrinter printer(extra, 900);
+        QVERIFY(print.PrintTvw(printer));
+        const double h = 160 + extra;
+        bool stemFound = false;
+        for (const Op& op : lines(printer))
+            if (op.page == 1 && op.x == 200 && op.x2 == 200 && op.y2 == 2 * h + 200)
+                stemFound = stemFound || op.y == stemTop;
+        QVERIFY(stemFound);
+        QStringList got;
+        for (const Op& op : treeTexts(printer))
+            got << QStringLiteral("%1@%2:%3").arg(op.text).arg(op.page).arg(op.y);
+        QCOMPARE(got, (QStringList{"p@1:0", QStringLiteral("one@1:%1").arg(h + 100),
+                                   QStringLiteral("two@1:%1").arg(2 * h + 200), "three@2:0",
+                                   QStringLiteral("four@2:%1").arg(fourY)}));
     }
 
     void pageLabelNumbers()
