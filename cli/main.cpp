@@ -24,6 +24,16 @@ void printError(const QString& text)
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 
+// A problem as one line of standard error: a name's control characters (a newline in it would
+// split the line) are shown as "?", as the text listing shows them.
+void printProblem(QString text)
+{
+    for (QChar& c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = u'?';
+    printError(text);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -82,7 +92,7 @@ int main(int argc, char** argv)
             printed = PrintToDefaultPrinter(*print, &error);
         printError(controls.status());
         for (const QString& problem : report.problems)
-            printError(problem);
+            printProblem(problem);
         if (!printed) {
             printError(QStringLiteral("quillmap_list: ") + error);
             return 2;
@@ -106,7 +116,7 @@ int main(int argc, char** argv)
 
     printError(controls.status());
     for (const QString& problem : report.problems)
-        printError(problem);
+        printProblem(problem);
     if (std::ferror(stdout)) {
         printError(QStringLiteral("quillmap_list: could not write the listing"));
         return 2;

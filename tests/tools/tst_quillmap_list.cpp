@@ -239,13 +239,14 @@ private slots:
         QVERIFY(QFile::copy(kProgram, QFile::decodeName(program)));
         ::chmod(program, 0755);
         const QByteArray tree = root + "/tree";
-        for (const char* d : {"", "/open", "/locked", "/locked/inner", "/shut"})
+        for (const char* d : {"", "/open", "/locked", "/locked/inner", "/shut", "/shut\nline"})
             ::mkdir(tree + d, 0755);
         touch(tree + "/open/seen.txt");
         touch(tree + "/locked/hidden_from_user.txt");
         touch(tree + "/top.txt");
         ::chmod(tree + "/locked", 0);
         ::chmod(tree + "/shut", 0);
+        ::chmod(tree + "/shut\nline", 0);
         const QStringList asNobody = {"--reuid=65534", "--regid=65534", "--clear-groups",
                                       QFile::decodeName(program)};
         const Run r = run(asNobody + QStringList{"--format", "tsv", QFile::decodeName(tree)},
@@ -254,8 +255,10 @@ private slots:
         QVERIFY2(r.out.contains("\tlocked\n") && r.out.contains("\tseen.txt\n") &&
                      r.out.contains("\ttop.txt\n") && !r.out.contains("hidden_from_user"),
                  r.out.constData());
-        QCOMPARE(r.err, "Dirs = 3 Files = 2\n" + tree + "/locked: Permission denied\n" + tree +
-                            "/shut: Permission denied\n");
+        // One line for each, whatever the name holds.
+        QCOMPARE(r.err, "Dirs = 4 Files = 2\n" + tree + "/locked: Permission denied\n" + tree +
+                            "/shut: Permission denied\n" + tree +
+                            "/shut?line: Permission denied\n");
 
         const Run start = run(asNobody + QStringList{QFile::decodeName(tree + "/shut")},
                               QStringLiteral("setpriv"));
@@ -264,6 +267,7 @@ private slots:
         QVERIFY(start.out.isEmpty());
         ::chmod(tree + "/locked", 0755);
         ::chmod(tree + "/shut", 0755);
+        ::chmod(tree + "/shut\nline", 0755);
     }
 };
 
