@@ -241,6 +241,11 @@ private slots:
         QTest::newRow("style 2 prints the selected subtree only")
             << tops << 1 << 2 << QStringList{"x@0,0", "y@300,260"}
             << QStringList{"(200,160)-(200,260)", "(200,260)-(300,260)"};
+        // Node 1 (selected) is "s", whose following sibling "t" is left out.
+        QTest::newRow("style 2 leaves out the selected node's siblings")
+            << QStringList{"r", "  s", "    s1", "  t", "    t1"} << 1 << 2
+            << QStringList{"s@0,0", "s1@300,260"}
+            << QStringList{"(200,160)-(200,260)", "(200,260)-(300,260)"};
         const QStringList nested = {"r", "  a", "    a1", "    a2", "  b"};
         QTest::newRow("stem passes a subtree")
             << nested << 1 << 1
