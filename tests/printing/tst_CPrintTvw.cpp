@@ -334,46 +334,67 @@ private slots:
         }
     }
 
-    // Pages of 1000 twips: the root and three lines of 260 fit, so the walk crosses pages.
+    void pageBreaks_data()
+    {
+        QTest::addColumn<QStringList>("tree");
+        QTest::addColumn<int>("printableHeight");
+        QTest::addColumn<QStringList>("expected"); // "text@page:x,y"
+        QTest::addColumn<QStringList>("labels");   // page labels in order, "label@page"
+        QTest::addColumn<QStringList>("topStems"); // page 2's stems that start at its top
+        // a3 would end at 1200: it goes to the top of page 2 (the step and tick stay on page
+        // 1, where they were drawn before the line moved). Footers: page 1 after the titles,
+        // page 2 after a3 and once more after b, whose parent's call began on page 1. Stems on
+        // page 2 start at the top: a4's (a's children) and b's and c's (r's children).
+        QTest::newRow("a sibling on a new page")
+            << QStringList{"r", "  a", "    a1", "    a2", "    a3", "    a4", "  b", "  c"} << 1000
+            << QStringList{"r@1:0,0",    "a@1:300,260",  "a1@1:600,520", "a2@1:600,780",
+                           "a3@2:600,0", "a4@2:600,260", "b@2:300,520",  "c@2:300,780"}
+            << QStringList{"-Page 1-@1", "-Page 2-@2", "-Page 2-@2"}
+            << QStringList{"(500,0)-(500,260)", "(200,0)-(200,520)", "(200,0)-(200,780)"};
+        // b1, b's first child, would end at 940: page 2 gets its footer after b1, and the stem
+        // to b2 starts at the top of page 2.
+        QTest::newRow("a first child on a new page")
+            << QStringList{"r", "  a", "  b", "    b1", "    b2"} << 900
+            << QStringList{"r@1:0,0", "a@1:300,260", "b@1:300,520", "b1@2:600,0", "b2@2:600,260"}
+            << QStringList{"-Page 1-@1", "-Page 2-@2"} << QStringList{"(500,0)-(500,260)"};
+    }
     void pageBreaks()
     {
+        QFETCH(QStringList, tree);
+        QFETCH(int, printableHeight);
+        QFETCH(QStringList, expected);
+        QFETCH(QStringList, labels);
+        QFETCH(QStringList, topStems);
         NodeStore store;
-        build(store, {"r", "  a", "    a1", "    a2", "    a3", "    a4", "  b", "  c"});
+        build(store, tree);
         CPrintTvw print;
         plain(print, store, 1);
         print.setPrintFooter(true);
-        RecordingPrinterDevice printer(12240, 2000, 11520, 1000);
+        RecordingPrinterDevice printer(12240, 2000, 11520, printableHeight);
         QVERIFY(print.PrintTvw(printer));
 
         // Tree lines in order, each on its page at the expected place.
         QStringList got;
         for (const Op& op : treeTexts(printer))
             got << QStringLiteral("%1@%2:%3,%4").arg(op.text).arg(op.page).arg(op.x).arg(op.y);
-        // a3 would end at 1200: it goes to the top of page 2 (the step and tick stay on page
-        // 1, where they were drawn before the line moved).
-        QCOMPARE(got, (QStringList{"r@1:0,0", "a@1:300,260", "a1@1:600,520", "a2@1:600,780",
-                                   "a3@2:600,0", "a4@2:600,260", "b@2:300,520", "c@2:300,780"}));
+        QCOMPARE(got, expected);
 
-        // Footers: page 1 after the titles, page 2 after a3 and once more after b, whose
-        // parent's call began on page 1.
-        QStringList labels;
+        QStringList gotLabels;
         for (const Op& op : texts(printer)) {
             if (op.text.startsWith(QLatin1String("-Page"))) {
-                labels << QStringLiteral("%1@%2").arg(op.text).arg(op.page);
+                gotLabels << QStringLiteral("%1@%2").arg(op.text).arg(op.page);
                 QCOMPARE(op.y, 2000 - 6 * 120);
                 QCOMPARE(op.fontSize, 6);
                 QCOMPARE(op.x, (12240 - op.text.size() * 60) / 2.0);
             }
         }
-        QCOMPARE(labels, (QStringList{"-Page 1-@1", "-Page 2-@2", "-Page 2-@2"}));
+        QCOMPARE(gotLabels, labels);
 
-        // Stems on page 2 start at the top: a4's (a's children) and c's (r's children).
         QStringList stems;
         for (const Op& op : lines(printer))
             if (op.page == 2 && op.x == op.x2 && op.y == 0)
                 stems << lineText(op);
-        QCOMPARE(stems,
-                 (QStringList{"(500,0)-(500,260)", "(200,0)-(200,520)", "(200,0)-(200,780)"}));
+        QCOMPARE(stems, topStems);
     }
 
     void footerPlacementAndRestore()
