@@ -2,12 +2,14 @@
 
 namespace quillmap {
 
-NodeModel::NodeModel(NodeStore& store, QObject* parent)
-    : QAbstractItemModel(parent), m_store(store)
+NodeModel::NodeModel(NodeStore& store, QObject* parent) : QAbstractItemModel(parent), m_store(store)
 {
 }
 
-void NodeModel::beginChange() { beginResetModel(); }
+void NodeModel::beginChange()
+{
+    beginResetModel();
+}
 
 void NodeModel::endChange()
 {
@@ -72,9 +74,15 @@ int NodeModel::rowCount(const QModelIndex& parent) const
     return static_cast<int>(m_store.childCount(idOf(parent)));
 }
 
-int NodeModel::columnCount(const QModelIndex&) const { return 1; }
+int NodeModel::columnCount(const QModelIndex&) const
+{
+    return 1;
+}
 
-bool NodeModel::hasChildren(const QModelIndex& parent) const { return rowCount(parent) > 0; }
+bool NodeModel::hasChildren(const QModelIndex& parent) const
+{
+    return rowCount(parent) > 0;
+}
 
 QVariant NodeModel::data(const QModelIndex& index, int role) const
 {
