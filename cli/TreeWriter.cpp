@@ -1,43 +1,12 @@
 #include "cli/TreeWriter.h"
 
+#include "support/Utf8Functions.h"
+
 #include <vector>
 
 namespace quillmap {
 
 using Id = NodeStore::Id;
-
-std::size_t TreeWriter::utf8SequenceLength(std::string_view s, std::size_t i)
-{
-    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char c = b(i);
-    if (c < 0x80)
-        return 1;
-    std::size_t len;
-    unsigned char lo = 0x80, hi = 0xBF; // allowed range of the second byte
-    if (c >= 0xC2 && c <= 0xDF) {
-        len = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        len = 3;
-        if (c == 0xE0)
-            lo = 0xA0; // no overlong forms
-        if (c == 0xED)
-            hi = 0x9F; // no surrogates
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        len = 4;
-        if (c == 0xF0)
-            lo = 0x90;
-        if (c == 0xF4)
-            hi = 0x8F; // nothing above U+10FFFF
-    } else {
-        return 0;
-    }
-    if (i + len > s.size() || b(i + 1) < lo || b(i + 1) > hi)
-        return 0;
-    for (std::size_t k = 2; k < len; ++k)
-        if ((b(i + k) & 0xC0) != 0x80)
-            return 0;
-    return len;
-}
 
 void TreeWriter::appendTsvEscaped(std::string& out, std::string_view s)
 {
@@ -64,7 +33,7 @@ void TreeWriter::appendTsvEscaped(std::string& out, std::string_view s)
         default:
             break;
         }
-        const std::size_t len = utf8SequenceLength(s, i);
+        const std::size_t len = Utf8Functions::SequenceLength(s, i);
         if (len == 0) {
             const auto b = static_cast<unsigned char>(c);
             out += "\\x";
@@ -76,53 +45,6 @@ void TreeWriter::appendTsvEscaped(std::string& out, std::string_view s)
             i += len;
         }
     }
-}
-
-void TreeWriter::appendJsonString(std::string& out, std::string_view s)
-{
-    static const char hex[] = "0123456789abcdef";
-    out.push_back('"');
-    for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        const std::size_t len = utf8SequenceLength(s, i);
-        if (len == 0) {
-            out += "\xEF\xBF\xBD"; // U+FFFD
-            ++i;
-            continue;
-        }
-        if (len > 1) {
-            out.append(s.substr(i, len));
-            i += len;
-            continue;
-        }
-        ++i;
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20 || c == 0x7F) {
-                out += "\\u00";
-                out.push_back(hex[c >> 4]);
-                out.push_back(hex[c & 15]);
-            } else {
-                out.push_back(char(c));
-            }
-        }
-    }
-    out.push_back('"');
 }
 
 void TreeWriter::flush(bool force)
@@ -138,7 +60,7 @@ void TreeWriter::writeText()
     // A node text on one line: control characters as "?", bytes that are not UTF-8 as U+FFFD.
     const auto appendLine = [this](std::string_view text) {
         for (std::size_t i = 0; i < text.size();) {
-            const std::size_t len = utf8SequenceLength(text, i);
+            const std::size_t len = Utf8Functions::SequenceLength(text, i);
             const auto c = static_cast<unsigned char>(text[i]);
             if (len == 0) {
                 m_buffer += "\xEF\xBF\xBD";
@@ -206,57 +128,6 @@ void TreeWriter::writeTsv()
         m_buffer.push_back('\n');
         flush();
     }
-    flush(true);
-}
-
-void TreeWriter::writeJson()
-{
-    const auto open = [this](Id id) {
-        m_buffer += "{\"key\":";
-        appendJsonString(m_buffer, m_store.key(id));
-        m_buffer += ",\"text\":";
-        appendJsonString(m_buffer, m_store.text(id));
-        m_buffer += ",\"children\":[";
-    };
-    // The start folder's node is the one top-level node a scan makes; write it as the root
-    // object (several top-level nodes become an array).
-    const bool several = m_store.topLevelCount() != 1;
-    if (several)
-        m_buffer.push_back('[');
-    for (Id top = m_store.firstTopLevel(); top != NodeStore::npos; top = m_store.nextSibling(top)) {
-        if (top != m_store.firstTopLevel())
-            m_buffer.push_back(',');
-        open(top);
-        std::vector<Id> stack{top};
-        Id id = m_store.firstChild(top);
-        while (!stack.empty()) {
-            if (id == NodeStore::npos) {
-                const Id done = stack.back();
-                stack.pop_back();
-                m_buffer += "]}";
-                if (stack.empty())
-                    break;
-                id = m_store.nextSibling(done);
-                if (id != NodeStore::npos)
-                    m_buffer.push_back(',');
-                continue;
-            }
-            open(id);
-            flush();
-            if (m_store.firstChild(id) != NodeStore::npos) {
-                stack.push_back(id);
-                id = m_store.firstChild(id);
-            } else {
-                m_buffer += "]}";
-                id = m_store.nextSibling(id);
-                if (id != NodeStore::npos)
-                    m_buffer.push_back(',');
-            }
-        }
-    }
-    if (several)
-        m_buffer.push_back(']');
-    m_buffer.push_back('\n');
     flush(true);
 }
 

@@ -8,7 +8,7 @@
 
 namespace quillmap {
 
-// Writes a scanned tree in quillmap_list's formats.
+// Writes a scanned tree in quillmap_list's text and TSV formats (JSON: ListingJsonWriter).
 class TreeWriter
 {
 public:
@@ -18,15 +18,9 @@ public:
     void writeText();
     // One line per node in the order added: level, kind, key, text, tab-separated, escaped.
     void writeTsv();
-    // The nodes nested as {"key", "text", "children"}.
-    void writeJson();
 
     // Backslash, tab, newline and CR as \\ \t \n \r; bytes that are not UTF-8 as \xHH.
     static void appendTsvEscaped(std::string& out, std::string_view bytes);
-    // A JSON string literal, quotes included; bytes that are not UTF-8 become U+FFFD.
-    static void appendJsonString(std::string& out, std::string_view bytes);
-    // Length of the valid UTF-8 sequence at bytes[i], or 0 when the byte there starts none.
-    static std::size_t utf8SequenceLength(std::string_view bytes, std::size_t i);
 
 private:
     void flush(bool force = false);

@@ -5,7 +5,9 @@
 #include "platform/DefaultPrinter.h"
 #include "platform/NodeStore.h"
 #include "printing/DirectoryPrint.h"
+#include "scan/ListingJsonWriter.h"
 #include "scan/SearchDir.h"
+#include "scan/SearchRecord.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -74,7 +76,9 @@ int main(int argc, char** argv)
 
     ListControls controls(options);
     NodeStore tree;
-    const ScanReport report = SearchDir(controls, tree);
+    SearchRecord record = SearchRecord::startedWith(controls);
+    record.report = SearchDir(controls, tree);
+    const ScanReport& report = record.report;
     if (!report.startFolderRead) {
         printError(QStringLiteral("quillmap_list: cannot list the folder ") +
                    (report.problems.isEmpty() ? NodeStore::displayString(options.folder)
@@ -109,7 +113,7 @@ int main(int argc, char** argv)
         writer.writeTsv();
         break;
     case ListOptions::Format::Json:
-        writer.writeJson();
+        ListingJsonWriter(tree, record, stdout).write();
         break;
     }
     std::fflush(stdout);

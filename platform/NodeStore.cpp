@@ -27,7 +27,17 @@ enum : unsigned char
 {
     kDerived = 1,
     kFolderSlash = 2,
-    kAbsolute = 4
+    kAbsolute = 4,
+    kDetails = 8
+};
+
+// Which of the Details' optional values are present.
+enum : unsigned char
+{
+    kHasSize = 1,
+    kHasCreated = 2,
+    kHasAccessed = 4,
+    kHasModified = 8
 };
 
 char* putVarint(char* p, std::size_t v)
@@ -54,6 +64,36 @@ const char* getVarint(const char* p, std::size_t& v)
 }
 
 constexpr std::size_t kMaxVarint = 10;
+constexpr std::size_t kMaxDetails = 2 + 4 * kMaxVarint;
+
+std::uint64_t zigzag(std::int64_t v)
+{
+    return (static_cast<std::uint64_t>(v) << 1) ^ static_cast<std::uint64_t>(v >> 63);
+}
+
+std::int64_t unzigzag(std::uint64_t v)
+{
+    return static_cast<std::int64_t>(v >> 1) ^ -static_cast<std::int64_t>(v & 1);
+}
+
+char* putDetails(char* p, const NodeStore::Details& d)
+{
+    char* mask = p++;
+    *mask = 0;
+    *p++ = static_cast<char>(d.attributes);
+    if (d.size) {
+        *mask |= kHasSize;
+        p = putVarint(p, *d.size);
+    }
+    const std::pair<const std::optional<std::int64_t>*, unsigned char> times[] = {
+        {&d.created, kHasCreated}, {&d.accessed, kHasAccessed}, {&d.modified, kHasModified}};
+    for (const auto& [t, bit] : times)
+        if (*t) {
+            *mask |= bit;
+            p = putVarint(p, zigzag(**t));
+        }
+    return p;
+}
 
 } // namespace
 
@@ -104,12 +144,36 @@ NodeStore::Entry NodeStore::entry(Id id) const
     e.folderSlash = flags & kFolderSlash;
     e.absolute = flags & kAbsolute;
     e.keyLength = keyLen;
+    e.details = (flags & kDetails) ? p + textLen + ((flags & kDerived) ? 0 : suffixLen) : nullptr;
     return e;
 }
 
 std::string_view NodeStore::text(Id id) const
 {
     return entry(id).text;
+}
+
+std::optional<NodeStore::Details> NodeStore::details(Id id) const
+{
+    const char* p = entry(id).details;
+    if (!p)
+        return std::nullopt;
+    const auto mask = static_cast<unsigned char>(*p++);
+    Details d;
+    d.attributes = static_cast<std::uint8_t>(*p++);
+    std::size_t v = 0;
+    if (mask & kHasSize) {
+        p = getVarint(p, v);
+        d.size = v;
+    }
+    const std::pair<std::optional<std::int64_t>*, unsigned char> times[] = {
+        {&d.created, kHasCreated}, {&d.accessed, kHasAccessed}, {&d.modified, kHasModified}};
+    for (const auto& [t, bit] : times)
+        if (mask & bit) {
+            p = getVarint(p, v);
+            *t = unzigzag(v);
+        }
+    return d;
 }
 
 std::string NodeStore::key(Id id) const
@@ -207,17 +271,19 @@ void NodeStore::growIndex()
 }
 
 NodeStore::Id NodeStore::insert(Id parent, std::string_view suffix, bool folderSlash, bool absolute,
-                                std::string_view text, std::uint64_t hash, std::size_t keyLength)
+                                std::string_view text, std::uint64_t hash, std::size_t keyLength,
+                                const Details* details)
 {
     if (m_size >= npos - 1)
         return npos;
     const bool derived = text.substr(0, suffix.size()) == suffix;
-    const std::size_t bytes = 1 + 3 * kMaxVarint + text.size() + (derived ? 0 : suffix.size());
+    const std::size_t bytes = 1 + 3 * kMaxVarint + text.size() + (derived ? 0 : suffix.size()) +
+                              (details ? kMaxDetails : 0);
     std::uint64_t offset = 0;
     char* start = arenaAlloc(bytes, offset);
     char* p = start;
     *p++ = static_cast<char>((derived ? kDerived : 0) | (folderSlash ? kFolderSlash : 0) |
-                             (absolute ? kAbsolute : 0));
+                             (absolute ? kAbsolute : 0) | (details ? kDetails : 0));
     p = putVarint(p, text.size());
     p = putVarint(p, keyLength);
     p = putVarint(p, suffix.size());
@@ -228,6 +294,8 @@ NodeStore::Id NodeStore::insert(Id parent, std::string_view suffix, bool folderS
         std::memcpy(p, suffix.data(), suffix.size());
         p += suffix.size();
     }
+    if (details)
+        p = putDetails(p, *details);
     m_arenaUsed -= bytes - static_cast<std::size_t>(p - start); // give back unused varint room
 
     const Id id = static_cast<Id>(m_size);
@@ -262,7 +330,8 @@ NodeStore::Id NodeStore::insert(Id parent, std::string_view suffix, bool folderS
     return id;
 }
 
-NodeStore::Id NodeStore::add(Id parent, std::string_view key, std::string_view text)
+NodeStore::Id NodeStore::add(Id parent, std::string_view key, std::string_view text,
+                             const Details* details)
 {
     if (parent != npos && !contains(parent))
         return npos;
@@ -279,10 +348,10 @@ NodeStore::Id NodeStore::add(Id parent, std::string_view key, std::string_view t
                 text.substr(0, suffix.size() - 1) == suffix.substr(0, suffix.size() - 1);
             if (slash)
                 suffix.remove_suffix(1);
-            return insert(parent, suffix, slash, false, text, hash, key.size());
+            return insert(parent, suffix, slash, false, text, hash, key.size(), details);
         }
     }
-    return insert(parent, key, false, true, text, hash, key.size());
+    return insert(parent, key, false, true, text, hash, key.size(), details);
 }
 
 NodeStore::Id NodeStore::addByKey(std::string_view parentKey, std::string_view key,
@@ -298,7 +367,7 @@ NodeStore::Id NodeStore::addByKey(std::string_view parentKey, std::string_view k
 }
 
 NodeStore::Id NodeStore::addChild(Id parent, std::string_view name, bool folder,
-                                  std::string_view text)
+                                  std::string_view text, const Details* details)
 {
     if (!contains(parent) || name.empty())
         return npos;
@@ -322,7 +391,7 @@ NodeStore::Id NodeStore::addChild(Id parent, std::string_view name, bool folder,
                 return npos;
         }
     }
-    return insert(parent, name, folder, false, text, hash, keyLength);
+    return insert(parent, name, folder, false, text, hash, keyLength, details);
 }
 
 std::size_t NodeStore::memoryBytes() const

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,17 +30,33 @@ public:
     using Id = std::uint32_t;
     static constexpr Id npos = std::numeric_limits<Id>::max();
 
+    // A file's properties as data, beside the text that shows the ticked ones. Kept only for
+    // nodes that have them (a file whose properties could be read), in a few bytes each.
+    struct Details
+    {
+        std::optional<std::uint64_t> size;
+        // Seconds since the epoch (UTC), whole seconds.
+        std::optional<std::int64_t> created;
+        std::optional<std::int64_t> accessed;
+        std::optional<std::int64_t> modified;
+        std::uint8_t attributes = 0; // the attribute value's bits (FileInfo's)
+
+        bool operator==(const Details&) const = default;
+    };
+
     NodeStore();
 
     // Adds a node as the last child of `parent` (npos: a top-level node) with the given key and
     // text. Returns the new id, or npos when the key exists already or `parent` is not a node.
-    Id add(Id parent, std::string_view key, std::string_view text);
+    Id add(Id parent, std::string_view key, std::string_view text,
+           const Details* details = nullptr);
     // The same, with the parent given by its key; an empty parent key adds a top-level node.
     // Returns npos when the parent key is unknown or the key exists already.
     Id addByKey(std::string_view parentKey, std::string_view key, std::string_view text);
     // The scan's fast path: key = parent's key + name (+ "/" when `folder`), with no need to
     // build the full key. Same result as add() with that key.
-    Id addChild(Id parent, std::string_view name, bool folder, std::string_view text);
+    Id addChild(Id parent, std::string_view name, bool folder, std::string_view text,
+                const Details* details = nullptr);
 
     // Removes every node and the selection.
     void clear();
@@ -65,6 +82,8 @@ public:
     std::uint32_t topLevelCount() const { return m_topCount; }
 
     std::string_view text(Id id) const;
+    // The node's properties, or nothing when it was added without them.
+    std::optional<Details> details(Id id) const;
     QString displayText(Id id) const { return displayString(text(id)); }
     std::string key(Id id) const;
     // The tree view's full path: the texts from the top-level node down to this one, joined by
@@ -100,6 +119,7 @@ private:
         bool folderSlash;           // a "/" follows keySuffix
         bool absolute;              // the key does not continue the parent's key
         std::size_t keyLength;
+        const char* details; // the encoded Details, or null
     };
 
     // Nodes and arena grow in fixed blocks, so growing never copies (and never doubles the
@@ -118,7 +138,8 @@ private:
     Entry entry(Id id) const;
     bool keyEquals(Id id, std::string_view key) const;
     Id insert(Id parent, std::string_view suffix, bool folderSlash, bool absolute,
-              std::string_view text, std::uint64_t hash, std::size_t keyLength);
+              std::string_view text, std::uint64_t hash, std::size_t keyLength,
+              const Details* details);
     Id findHashed(std::string_view key, std::uint64_t hash) const;
     char* arenaAlloc(std::size_t bytes, std::uint64_t& offset);
     void indexInsert(Id id, std::uint64_t hash);

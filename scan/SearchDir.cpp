@@ -10,6 +10,7 @@
 #include "scan/ScanControls.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <memory>
 #include <sys/stat.h>
@@ -20,6 +21,29 @@ namespace quillmap {
 namespace {
 
 using Kind = FolderListing::Kind;
+
+// The properties a file node keeps as data, whatever details its text shows.
+NodeStore::Details DetailsOf(const FileInfo& info)
+{
+    NodeStore::Details d;
+    std::uint32_t bits = 0;
+    bits |= info.ReadOnly ? FileInfo::kReadOnly : 0u;
+    bits |= info.Hidden ? FileInfo::kHidden : 0u;
+    bits |= info.System ? FileInfo::kSystem : 0u;
+    bits |= info.Archive ? FileInfo::kArchive : 0u;
+    bits |= info.Compressed ? FileInfo::kCompressed : 0u;
+    d.attributes = static_cast<std::uint8_t>(bits);
+    if (!info.Size.empty()) {
+        std::uint64_t size = 0;
+        const char* end = info.Size.data() + info.Size.size();
+        if (std::from_chars(info.Size.data(), end, size).ptr == end)
+            d.size = size;
+    }
+    d.created = info.DateCreated;
+    d.accessed = info.DateLastAccessed;
+    d.modified = info.DateLastModified;
+    return d;
+}
 
 // The hourglass is back whatever way the scan ends.
 class BusyGuard
@@ -155,17 +179,21 @@ void Walk::RecurseFiles2(NodeStore::Id folderNode, FileSystem::Handle folder, in
         const std::string_view name = listing.name(i);
         if (!pattern.matches(name))
             continue;
+        bool read = true;
         if (const int error = GetFileInfo(m_fs, folder, listing.cName(i), m_info)) {
             problem(folderNode, name, error);
             if (error == ENOENT)
                 continue; // vanished since the listing: left out
             // Listed with what could be read: the name, and no details.
             m_info = FileInfo{};
+            read = false;
         } else if (m_info.System) {
             continue; // became a special file since the listing: never listed
         }
         m_line.build(m_text, name, m_info, DetailTicks::read(m_controls));
-        if (m_tree.addChild(folderNode, name, false, m_text) == NodeStore::npos)
+        const NodeStore::Details details = DetailsOf(m_info);
+        if (m_tree.addChild(folderNode, name, false, m_text, read ? &details : nullptr) ==
+            NodeStore::npos)
             continue;
         ++m_report.fileCount;
         counted();

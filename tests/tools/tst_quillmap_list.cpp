@@ -209,10 +209,14 @@ private slots:
         QJsonParseError error;
         const QJsonDocument doc = QJsonDocument::fromJson(json.out, &error);
         QCOMPARE(error.error, QJsonParseError::NoError);
-        const QJsonArray children = doc.object().value("children").toArray();
-        QStringList texts;
-        for (const QJsonValue& c : children)
+        const QJsonArray children =
+            doc.object().value("tree").toObject().value("children").toArray();
+        QStringList texts, exact;
+        for (const QJsonValue& c : children) {
             texts << c.toObject().value("text").toString();
+            exact << c.toObject().value("text_bytes").toString();
+        }
+        QCOMPARE(exact, QStringList({"", "626164ff62797465", "", "", ""}));
         QCOMPARE(texts, QStringList({"back\\slash",
                                      QString::fromUtf8("bad\xEF\xBF\xBD"
                                                        "byte"),
