@@ -11,6 +11,7 @@
 #include "platform/Twips.h"
 #include "platform/WindowScanControls.h"
 #include "scan/SearchDir.h"
+#include "support/LangFunctions.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,6 +31,8 @@
 #include <unistd.h>
 
 namespace quillmap {
+
+using LangFunctions::MessageText;
 
 namespace {
 
@@ -204,7 +207,7 @@ void FormMain::buildControls()
     connect(Dir1, &FolderList::pathChanged, this, &FormMain::Dir1_PathChanged);
     connect(Dir1, &FolderList::openFailed, this, [this](const QString& path, const QString& why) {
         QMessageBox::warning(this, kCaption.trimmed(),
-                             tr("The folder %1 can't be opened: %2.").arg(path, why));
+                             MessageText(60, "The folder %1 can't be opened: %2.").arg(path, why));
     });
     const std::string cwd = currentFolder();
     if (!Dir1->setPath(cwd)) {
@@ -333,7 +336,7 @@ void FormMain::searchCommand()
     } catch (const std::exception& e) {
         failure = QString::fromLocal8Bit(e.what());
     } catch (...) {
-        failure = tr("unknown error");
+        failure = MessageText(56, "unknown error");
     }
     m_model->endChange();
     m_scanControls->setBusy(false); // in case the scan was cut short
@@ -342,20 +345,31 @@ void FormMain::searchCommand()
 
     if (!failure.isEmpty()) {
         QMessageBox::warning(this, kCaption.trimmed(),
-                             tr("The search stopped early: %1. The tree shows what was found "
-                                "up to then.")
+                             MessageText(54, "The search stopped early: %1. The tree shows what "
+                                             "was found up to then.")
                                  .arg(failure));
     }
     if (!report.problems.isEmpty()) {
-        const auto count = report.problems.size();
-        QString text = count == 1 ? tr("1 entry could not be read:")
-                                  : tr("%1 entries could not be read:").arg(count);
-        for (qsizetype i = 0; i < count && i < kProblemsNamed; ++i)
-            text += QLatin1Char('\n') + report.problems[i];
-        if (count > kProblemsNamed)
-            text += QLatin1Char('\n') + tr("and %1 more.").arg(count - kProblemsNamed);
-        QMessageBox::warning(this, kCaption.trimmed(), text);
+        QMessageBox::warning(this, kCaption.trimmed(), problemsText(report.problems));
     }
+}
+
+QString FormMain::problemsText(const QStringList& problems)
+{
+    // All are named when no more than one would be left over, so "and N more" is plural.
+    const auto count = problems.size();
+    const qsizetype named = count <= kProblemsNamed + 1 ? count : kProblemsNamed;
+    QString text =
+        count == 1
+            ? MessageText(57, "One entry could not be read:")
+            : (named == count ? MessageText(58, "%1 entries could not be read:")
+                              : MessageText(51, "%1 entries could not be read. The first of them:"))
+                  .arg(count);
+    for (qsizetype i = 0; i < named; ++i)
+        text += QLatin1Char('\n') + problems[i];
+    if (named < count)
+        text += QLatin1Char('\n') + MessageText(59, "and %1 more.").arg(count - named);
+    return text;
 }
 
 void FormMain::printCommand()
@@ -401,7 +415,7 @@ void FormMain::Drive1_Change()
             Drive1->setCurrentIndex(m_driveIndex);
         }
         QMessageBox::warning(this, kCaption.trimmed(),
-                             tr("The drive %1 can't be read: %2.")
+                             MessageText(61, "The drive %1 can't be read: %2.")
                                  .arg(NodeStore::displayString(mountPoint), reason));
     }
 }

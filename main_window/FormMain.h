@@ -53,6 +53,9 @@ public:
     // tick changed.
     void ListView1_ItemCheck(int index);
 
+    // The message after a search that met unreadable entries (one "path: reason" each).
+    static QString problemsText(const QStringList& problems);
+
     NodeStore& store() { return m_store; }
     NodeModel& model() { return *m_model; }
     QString statusText() const;

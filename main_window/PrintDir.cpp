@@ -41,16 +41,11 @@ QString pdfPath(const QString& folder, const QString& title)
     return path;
 }
 
-// A message of the catalogue, or the English text when no message file can be read.
-QString message(int number, const char* english)
-{
-    const QString text = LangFunctions::GetMessageText(number);
-    return text.isEmpty() ? QString::fromUtf8(english) : text;
-}
+using LangFunctions::MessageText;
 
 QString caption()
 {
-    return message(49, "Print");
+    return MessageText(49, "Print");
 }
 
 // The hourglass while the print runs inside the click; back before any message is shown.
@@ -78,8 +73,8 @@ bool treeToPrint(QWidget* window, const NodeStore& tree)
     if (!tree.isEmpty())
         return true;
     QMessageBox::information(window, caption(),
-                             message(46, "There is nothing to print yet. Search a folder "
-                                         "first, then print its tree."));
+                             MessageText(46, "There is nothing to print yet. Search a folder "
+                                             "first, then print its tree."));
     return false;
 }
 
@@ -105,13 +100,13 @@ void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>&
         if (saved)
             QMessageBox::information(
                 window, caption(),
-                message(47, "There is no default printer, so the tree was saved as a PDF file: "
-                            "%1")
+                MessageText(47, "There is no default printer, so the tree was saved as a PDF file: "
+                                "%1")
                     .arg(QDir::toNativeSeparators(path)));
         else
             QMessageBox::warning(window, caption(),
-                                 message(48, "There is no default printer, and the PDF file "
-                                             "could not be written. %1")
+                                 MessageText(48, "There is no default printer, and the PDF file "
+                                                 "could not be written. %1")
                                      .arg(error));
         return;
     }
@@ -121,7 +116,7 @@ void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>&
     wait.restore();
     if (!printed)
         QMessageBox::warning(window, caption(),
-                             message(52, "The tree could not be printed. %1").arg(error));
+                             MessageText(52, "The tree could not be printed. %1").arg(error));
 }
 
 void PrintPreview(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject)
@@ -165,7 +160,7 @@ void SaveAsPdf(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         folder = QDir::homePath();
 
-    QFileDialog dialog(window, message(50, "Save as PDF"),
+    QFileDialog dialog(window, MessageText(50, "Save as PDF"),
                        QDir(folder).filePath(name + QStringLiteral(".pdf")),
                        QStringLiteral("PDF (*.pdf)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -180,8 +175,8 @@ void SaveAsPdf(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>
     const bool saved = PrintToPdfFile(print, path, &error);
     wait.restore();
     if (!saved)
-        QMessageBox::warning(window, message(50, "Save as PDF"),
-                             message(52, "The tree could not be printed. %1").arg(error));
+        QMessageBox::warning(window, MessageText(50, "Save as PDF"),
+                             MessageText(52, "The tree could not be printed. %1").arg(error));
 }
 
 } // namespace quillmap

@@ -53,11 +53,8 @@ QString cut(QStringView value, qsizetype limit)
 
 QString readIni(const QString& section, const QString& key, const QString& fileName, int bufferSize)
 {
-    // Regular files only: a FIFO or device under the name would block the reader.
-    QFile file(fileName);
-    if (fileName.isEmpty() || !QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly))
-        return {};
-    return detail::LookupIniValue(detail::DecodeIniText(file.readAll()), section, key, bufferSize);
+    const std::optional<QString> text = ReadIniFile(fileName);
+    return text ? detail::LookupIniValue(*text, section, key, bufferSize) : QString();
 }
 
 } // namespace
@@ -75,6 +72,15 @@ QString GetAppPath()
         folder += QLatin1Char('/');
     App_Path = folder;
     return App_Path;
+}
+
+std::optional<QString> ReadIniFile(const QString& FileName)
+{
+    // Regular files only: a FIFO or device under the name would block the reader.
+    QFile file(FileName);
+    if (FileName.isEmpty() || !QFileInfo(FileName).isFile() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return detail::DecodeIniText(file.readAll());
 }
 
 QString ReadIniString(const QString& Section, const QString& Key, const QString& FileName)
@@ -163,10 +169,13 @@ QString DecodeIniText(const QByteArray& bytes)
     return text;
 }
 
-QString LookupIniValue(QStringView text, QStringView section, QStringView key, int bufferSize)
+namespace {
+
+// Calls `entry(name, value, hasValue)` for each key line of the first section named `section`,
+// in file order, until it returns true. The value is trimmed and unquoted, not yet cut.
+template <typename Entry> void forEachIniEntry(QStringView text, QStringView section, Entry entry)
 {
     const QStringView wantedSection = trimBlanks(section);
-    const QStringView wantedKey = trimBlanks(key);
     bool inSection = false;
 
     qsizetype pos = 0;
@@ -186,7 +195,7 @@ QString LookupIniValue(QStringView text, QStringView section, QStringView key, i
         if (line[0] == QLatin1Char('[')) {
             // Only the first section of a name counts.
             if (inSection)
-                return {};
+                return;
             qsizetype close = line.indexOf(QLatin1Char(']'));
             if (close < 0)
                 close = line.size();
@@ -198,17 +207,50 @@ QString LookupIniValue(QStringView text, QStringView section, QStringView key, i
             continue;
         const qsizetype eq = line.indexOf(QLatin1Char('='));
         const QStringView name = trimBlanks(eq < 0 ? line : line.left(eq));
-        if (name.compare(wantedKey, Qt::CaseInsensitive) != 0)
-            continue;
-        if (eq < 0)
-            return {};
-        QStringView value = trimBlanks(line.mid(eq + 1));
-        if (value.size() >= 2 && value.front() == value.back() &&
-            (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\'')))
-            value = value.mid(1, value.size() - 2);
-        return cut(value, bufferSize - 1);
+        QStringView value;
+        if (eq >= 0) {
+            value = trimBlanks(line.mid(eq + 1));
+            if (value.size() >= 2 && value.front() == value.back() &&
+                (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\'')))
+                value = value.mid(1, value.size() - 2);
+        }
+        if (entry(name, value, eq >= 0))
+            return;
     }
-    return {};
+}
+
+} // namespace
+
+QString LookupIniValue(QStringView text, QStringView section, QStringView key, int bufferSize)
+{
+    const QStringView wantedKey = trimBlanks(key);
+    QString result;
+    forEachIniEntry(text, section, [&](QStringView name, QStringView value, bool hasValue) {
+        if (name.compare(wantedKey, Qt::CaseInsensitive) != 0)
+            return false;
+        if (hasValue)
+            result = cut(value, bufferSize - 1);
+        return true;
+    });
+    return result;
+}
+
+QHash<QString, QString> ReadIniSection(QStringView text, QStringView section, int bufferSize)
+{
+    QHash<QString, QString> values;
+    forEachIniEntry(text, section, [&](QStringView name, QStringView value, bool) {
+        // The first line of a name wins, as in LookupIniValue.
+        const QString folded = name.toString().toCaseFolded();
+        if (!values.contains(folded))
+            values.insert(folded, cut(value, bufferSize - 1));
+        return false;
+    });
+    return values;
+}
+
+QString IniSectionValue(const QHash<QString, QString>& values, QStringView key)
+{
+    return values.value(trimBlanks(key).toString().toCaseFolded());
 }
 
 } // namespace detail

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringView>
 
@@ -27,6 +28,10 @@ QString ReadIniString(const QString& Section, const QString& Key, const QString&
 std::optional<QString> ReadIniString(const QString& Section, const QString& Key,
                                      const QString& FileName, QStringView BufferSize);
 
+// The whole text of the INI file `FileName`, decoded as ReadIniString decodes it, for a caller
+// that looks up many keys; nullopt when it is not a regular file that can be read.
+std::optional<QString> ReadIniFile(const QString& FileName);
+
 // The value under `Key` in section `Section` of the user's profile (on Linux only "intl" /
 // "slanguage", from the locale). "NO FILE" when the key or section is absent, empty text when
 // the value is empty; cut to 254 characters. Never fails.
@@ -41,6 +46,10 @@ bool IsValidUtf8(const QByteArray& bytes);
 QString DecodeIniText(const QByteArray& bytes);
 // Looks a value up in INI text; `bufferSize` as for ReadIniString (values cut to size - 1).
 QString LookupIniValue(QStringView text, QStringView section, QStringView key, int bufferSize);
+// Every key of section `section` in one pass, by case-folded name, each value as LookupIniValue
+// gives it for that key; IniSectionValue looks one up (empty text when absent).
+QHash<QString, QString> ReadIniSection(QStringView text, QStringView section, int bufferSize);
+QString IniSectionValue(const QHash<QString, QString>& values, QStringView key);
 } // namespace detail
 
 } // namespace quillmap::FileFunctions

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cmath>
+#include <mutex>
 
 namespace quillmap::LangFunctions {
 
@@ -104,6 +105,13 @@ Catalogue& catalogue()
     return c;
 }
 
+// Messages are also looked up for work done off the window's thread (a print, a scan).
+std::recursive_mutex& catalogueLock()
+{
+    static std::recursive_mutex m;
+    return m;
+}
+
 QString trimSpaces(const QString& s)
 {
     qsizetype begin = 0;
@@ -152,21 +160,26 @@ void DetectLanguage()
 
 bool LoadMessages()
 {
+    const std::lock_guard lock(catalogueLock());
     Catalogue& c = catalogue();
     const QString folder =
         c.folderOverride.isEmpty() ? FileFunctions::GetAppPath() : c.folderOverride;
-    const QString file = folder + QStringLiteral("lang.ini");
-    const QString section = QStringLiteral("Messages");
+    // The file is read and its section split once per load, however many messages it holds.
+    const std::optional<QString> text =
+        FileFunctions::ReadIniFile(folder + QStringLiteral("lang.ini"));
+    if (!text)
+        return false;
+    namespace FD = FileFunctions::detail;
+    const QHash<QString, QString> messages =
+        FD::ReadIniSection(*text, u"Messages", FD::kDefaultIniBuffer);
 
     bool ok = false;
-    const double number =
-        FileFunctions::ReadIniString(section, QStringLiteral("number"), file).toDouble(&ok);
+    const double number = FD::IniSectionValue(messages, u"number").toDouble(&ok);
     if (!ok || !std::isfinite(number))
         return false;
 
     for (int i = 0; i <= number; ++i) {
-        const QString line =
-            FileFunctions::ReadIniString(section, QStringLiteral("MES%1").arg(i), file);
+        const QString line = FD::IniSectionValue(messages, QStringLiteral("MES%1").arg(i));
         if (i > kLastMessage)
             return false;
         for (int lang = 0; lang < kLanguages; ++lang)
@@ -178,6 +191,7 @@ bool LoadMessages()
 
 QString GetMessageText(double Number)
 {
+    const std::lock_guard lock(catalogueLock());
     if (isBlank(LanguageName))
         DetectLanguage();
     Catalogue& c = catalogue();
@@ -192,8 +206,15 @@ QString GetMessageText(double Number)
     return isBlank(text) ? c.tables[0][i] : text;
 }
 
+QString MessageText(int Number, const char* english)
+{
+    const QString text = GetMessageText(Number);
+    return isBlank(text) ? QString::fromUtf8(english) : text;
+}
+
 void ResetMessages(const QString& folder)
 {
+    const std::lock_guard lock(catalogueLock());
     Catalogue& c = catalogue();
     for (auto& table : c.tables)
         table.fill(QString());

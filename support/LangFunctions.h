@@ -4,7 +4,8 @@
 
 namespace quillmap::LangFunctions {
 
-// The user's language and the numbered messages of lang.ini in it. UI thread only.
+// The user's language and the numbered messages of lang.ini in it. GetMessageText may be called
+// from any thread; LanguageName and LanguageCode are set on the first call.
 
 // The profile's language setting as read, trimmed and upper-cased; set by DetectLanguage.
 extern QString LanguageCode;
@@ -26,6 +27,10 @@ QString LanguageForCode(const QString& code);
 // next call. Never fails: empty text for a number outside 0 to 100 or when no usable message
 // file exists.
 QString GetMessageText(double Number);
+
+// GetMessageText(Number), or `english` (UTF-8) when the message file has no text for it: the
+// window's messages stay readable without a usable lang.ini.
+QString MessageText(int Number, const char* english);
 
 // Loads every message of lang.ini into memory. Returns false when the file is missing or its
 // "number" is absent, not a number or over 100; the tables then keep what was stored so far and

@@ -72,5 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(FF::detail::LookupIniValue(text, flipAsciiCase(section), flipAsciiCase(key),
                                      bufferSize) == value,
           "names not matched without regard to case");
+    check(FF::detail::IniSectionValue(FF::detail::ReadIniSection(text, section, bufferSize), key) ==
+              value,
+          "the one-pass section reader finds another value");
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "platform/NodeModel.h"
 #include "platform/OptionsList.h"
 #include "platform/StatusBar.h"
+#include "support/LangFunctions.h"
 
 #include <QAction>
 #include <QApplication>
@@ -51,6 +52,8 @@ private slots:
     void longFileLinesScrollSideways();
     void aboutIsModal();
     void unreadableDriveKeepsPreviousDriveAndFolder();
+    void problemsMessage_data();
+    void problemsMessage();
 
 private:
     FormMain* w = nullptr;
@@ -68,6 +71,7 @@ void TestFormMain::init()
 
 void TestFormMain::cleanup()
 {
+    LangFunctions::ResetMessages();
     delete w;
     w = nullptr;
     QVERIFY(!QApplication::overrideCursor()); // start-up and commands restore the pointer
@@ -474,7 +478,10 @@ void TestFormMain::unreadableDriveKeepsPreviousDriveAndFolder()
     w->Drive1->setCurrentIndex(1);
     QCOMPARE(w->Dir1->path(), readable);
 
-    // An unreadable one: a message, and the previous drive and folder stay.
+    // An unreadable one: a message in the user's language, and the previous drive and folder
+    // stay.
+    LangFunctions::ResetMessages(QStringLiteral(QUILLMAP_SOURCE_DIR "/resources/"));
+    LangFunctions::LanguageName = QStringLiteral("GERMAN");
     QDir(tmp.path()).mkpath("inner");
     QVERIFY(w->Dir1->setPath(readable + "/inner"));
     QString message;
@@ -486,6 +493,7 @@ void TestFormMain::unreadableDriveKeepsPreviousDriveAndFolder()
     });
     w->Drive1->setCurrentIndex(2);
     QVERIFY2(message.contains("not-mounted-any-more"), qPrintable(message));
+    QVERIFY2(message.startsWith("Das Laufwerk "), qPrintable(message));
     QCOMPARE(w->Drive1->currentIndex(), 1);
     QCOMPARE(w->Dir1->path(), readable + "/inner");
 
@@ -494,6 +502,60 @@ void TestFormMain::unreadableDriveKeepsPreviousDriveAndFolder()
     QCOMPARE(w->Dir1->path(), std::string("/"));
     w->Drive1->setCurrentIndex(1);
     QCOMPARE(w->Dir1->path(), readable + "/inner");
+}
+
+// The report after a search, from the message file in the user's language: singular, plural
+// with every entry named, and plural with the rest counted.
+void TestFormMain::problemsMessage_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<bool>("messageFile");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+    const struct
+    {
+        const char* language;
+        bool messageFile;
+        int count;
+        const char* first;
+        const char* last;
+    } rows[] = {
+        {"ENGLISH", true, 1, "One entry could not be read:", "p1: why"},
+        {"ENGLISH", true, 9, "9 entries could not be read:", "p9: why"},
+        {"ENGLISH", true, 12, "12 entries could not be read. The first of them:", "and 4 more."},
+        {"GERMAN", true, 1, "Ein Eintrag konnte nicht gelesen werden:", "p1: why"},
+        {"GERMAN", true, 3, "3 Einträge konnten nicht gelesen werden:", "p3: why"},
+        {"GERMAN", true, 10,
+         "10 Einträge konnten nicht gelesen werden. Die ersten davon:", "und 2 weitere."},
+        // Without a message file the texts built into the program.
+        {"GERMAN", false, 1, "One entry could not be read:", "p1: why"},
+        {"GERMAN", false, 10, "10 entries could not be read. The first of them:", "and 2 more."},
+    };
+    for (const auto& r : rows)
+        QTest::addRow("%s %s %d", r.language, r.messageFile ? "file" : "built-in", r.count)
+            << QString::fromLatin1(r.language) << r.messageFile << r.count
+            << QString::fromUtf8(r.first) << QString::fromUtf8(r.last);
+}
+
+void TestFormMain::problemsMessage()
+{
+    QFETCH(QString, language);
+    QFETCH(bool, messageFile);
+    QFETCH(int, count);
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+    QTemporaryDir empty;
+    LangFunctions::ResetMessages(messageFile ? QStringLiteral(QUILLMAP_SOURCE_DIR "/resources/")
+                                             : empty.path() + QLatin1Char('/'));
+    LangFunctions::LanguageName = language;
+    QStringList problems;
+    for (int i = 1; i <= count; ++i)
+        problems << QStringLiteral("p%1: why").arg(i);
+    const QStringList lines = FormMain::problemsText(problems).split(QLatin1Char('\n'));
+    QCOMPARE(lines.first(), first);
+    QCOMPARE(lines.last(), last);
+    QCOMPARE(lines.size(), 1 + qMin(count, count == 9 ? 9 : 8) + (count > 9 ? 1 : 0));
 }
 
 QTEST_MAIN(TestFormMain)

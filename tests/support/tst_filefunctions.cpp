@@ -144,7 +144,12 @@ private slots:
         QFETCH(QString, section);
         QFETCH(QString, key);
         QFETCH(QString, expected);
-        QCOMPARE(FF::ReadIniString(section, key, writeFile(content)), expected);
+        const QString file = writeFile(content);
+        QCOMPARE(FF::ReadIniString(section, key, file), expected);
+        // The message catalogue reads a whole section in one pass: it must find the same.
+        const QHash<QString, QString> values = FF::detail::ReadIniSection(
+            *FF::ReadIniFile(file), section, FF::detail::kDefaultIniBuffer);
+        QCOMPARE(FF::detail::IniSectionValue(values, key), expected);
     }
 
     void readIniMissingFile()
