@@ -8,10 +8,9 @@
 #include "scan/ListingJsonWriter.h"
 #include "scan/SearchDir.h"
 #include "scan/SearchRecord.h"
+#include "support/SafeFile.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -43,9 +42,9 @@ int main(int argc, char** argv)
     ListOptions options;
     const QString usageError = options.parse(argc, argv);
     const bool printing = usageError.isEmpty() && (options.print || !options.pdfFile.isEmpty());
-    // Printing needs fonts, hence a GUI application; without a display it draws offscreen.
-    if (printing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
-        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    // Printing needs fonts, hence a GUI application, but never a screen: it draws offscreen,
+    // so a DISPLAY that no server answers can't stop it.
+    if (printing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const std::unique_ptr<QCoreApplication> app(printing ? new QGuiApplication(argc, argv)
                                                          : new QCoreApplication(argc, argv));
@@ -68,10 +67,12 @@ int main(int argc, char** argv)
         printError(QStringLiteral("quillmap_list: There is no default printer."));
         return 2;
     }
-    if (!options.pdfFile.isEmpty() && !QFileInfo(options.pdfFile).absoluteDir().exists()) {
-        printError(QStringLiteral("quillmap_list: Cannot write %1: the folder does not exist")
-                       .arg(options.pdfFile));
-        return 2;
+    if (!options.pdfFile.isEmpty()) {
+        const QString problem = SafeFile::problem(options.pdfFile);
+        if (!problem.isEmpty()) {
+            printError(QStringLiteral("quillmap_list: ") + problem);
+            return 2;
+        }
     }
 
     ListControls controls(options);

@@ -74,7 +74,9 @@ int PdfStreamPrinterDevice::newObject()
 bool PdfStreamPrinterDevice::write(const QByteArray& bytes)
 {
     if (m_out.write(bytes) != bytes.size()) {
-        fail(QStringLiteral("Cannot write the PDF file: %1").arg(m_out.errorString()));
+        fail(QStringLiteral("Cannot write %1: %2")
+                 .arg(m_outputName.isEmpty() ? QStringLiteral("the PDF file") : m_outputName,
+                      m_out.errorString()));
         return false;
     }
     m_written += bytes.size();

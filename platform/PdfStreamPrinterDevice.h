@@ -28,6 +28,9 @@ public:
                            const QString& title, const QString& creator);
     ~PdfStreamPrinterDevice() override;
 
+    // The file's name, for the message when writing fails.
+    void setOutputName(const QString& name) { m_outputName = name; }
+
 protected:
     double measureWidth(const QString& text) override;
     double lineHeight() override;
@@ -58,6 +61,7 @@ private:
     const PrintFont& m_font;
     QString m_title;
     QString m_creator;
+    QString m_outputName;
     double m_sheetWidth = 0; // points
     double m_sheetHeight = 0;
     double m_left = 0;

@@ -5,9 +5,9 @@
 #include "platform/PdfStreamPrinterDevice.h"
 #include "platform/PrintFont.h"
 #include "printing/CPrintTvw.h"
+#include "support/SafeFile.h"
 
 #include <QDate>
-#include <QFile>
 #include <QLocale>
 #include <QPdfWriter>
 #include <QTime>
@@ -64,40 +64,43 @@ bool printFontCovers(const PrintFont& font, const CPrintTvw& print)
 
 bool PrintToPdfFile(CPrintTvw& print, const QString& path, QString* error)
 {
+    // Written beside the target and put in place when complete: a failed or interrupted print
+    // leaves whatever was there before.
+    SafeFile file(path);
+    if (!file.open()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    const QPageLayout layout =
+        PainterPrinterDevice::standardLayout(PainterPrinterDevice::localePageSize());
+    const QString creator = QStringLiteral("Quillmap Print");
+    const PrintFont font;
     bool ok = false;
-    QString message;
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            if (error)
-                *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-            return false;
-        }
-        const QPageLayout layout =
-            PainterPrinterDevice::standardLayout(PainterPrinterDevice::localePageSize());
-        const QString creator = QStringLiteral("Quillmap Print");
-        const PrintFont font;
-        if (printFontCovers(font, print)) {
-            // Long listings: write the PDF directly, many times faster than through QPainter.
-            PdfStreamPrinterDevice device(file, font, layout, print.Title(), creator);
-            ok = print.PrintTvw(device);
-        } else {
-            QPdfWriter writer(&file);
-            writer.setTitle(print.Title());
-            writer.setCreator(creator);
-            writer.setPageLayout(layout);
-            PainterPrinterDevice device(writer);
-            ok = print.PrintTvw(device);
-        }
-        message = print.errorString();
-        file.close();
-        if (ok && file.error() != QFileDevice::NoError) {
-            ok = false;
-            message = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-        }
+    if (printFontCovers(font, print)) {
+        // Long listings: write the PDF directly, many times faster than through QPainter.
+        PdfStreamPrinterDevice device(file.device(), font, layout, print.Title(), creator);
+        device.setOutputName(path);
+        ok = print.PrintTvw(device);
+    } else {
+        QPdfWriter writer(&file.device());
+        writer.setTitle(print.Title());
+        writer.setCreator(creator);
+        writer.setPageLayout(layout);
+        PainterPrinterDevice device(writer);
+        ok = print.PrintTvw(device);
+    }
+    QString message = print.errorString();
+    if (file.device().error() != QFileDevice::NoError) {
+        ok = false;
+        message = QStringLiteral("Cannot write %1: %2").arg(path, file.device().errorString());
+    }
+    if (ok && !file.commit()) {
+        ok = false;
+        message = file.errorString();
     }
     if (!ok) {
-        QFile::remove(path);
+        file.abort();
         if (error)
             *error = message;
     }

@@ -18,9 +18,9 @@ class NodeStore;
 // empty (the title comes from item 1); the caller keeps it alive while printing.
 std::shared_ptr<CPrintTvw> NewDirectoryPrint(NodeStore& tree);
 
-// Prints `print` into the PDF file `path` on the locale's paper size. Returns false with
-// `error` set when the file can't be written or the print is rejected; a file that could not
-// be completed is removed.
+// Prints `print` into the PDF file `path` on the locale's paper size, through SafeFile: a
+// failed print leaves what was at `path` as it was. Returns false with `error` set when the
+// file can't be written or the print is rejected.
 bool PrintToPdfFile(CPrintTvw& print, const QString& path, QString* error);
 
 } // namespace quillmap

@@ -5,14 +5,54 @@
 #include "printing/CPrintTvw.h"
 #include "printing/DirectoryPrint.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QPdfWriter>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <string>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace quillmap;
+
+namespace {
+
+// A tree of `lines` file lines under one folder: a PDF of some tens of KB.
+void fill(NodeStore& store, int lines)
+{
+    const auto root = store.add(NodeStore::npos, "/data/", "/data/");
+    for (int i = 0; i < lines; ++i) {
+        const std::string name = "file number " + std::to_string(i) + ".txt";
+        store.addChild(root, name, false, name);
+    }
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+// Every name in `folder`, hidden ones too: a temporary file left behind shows here.
+QStringList namesIn(const QString& folder)
+{
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+bool isPdf(const QByteArray& bytes)
+{
+    return bytes.startsWith("%PDF-") && bytes.trimmed().endsWith("%%EOF");
+}
+
+} // namespace
 
 class TestPdfOutput : public QObject
 {
@@ -105,6 +145,172 @@ private slots:
         QVERIFY(pdfcheck::pages(direct) > 2);
         QCOMPARE(pdfcheck::pages(direct), pdfcheck::pages(painted));
         QCOMPARE(pdfcheck::linesWithoutFooters(direct), pdfcheck::linesWithoutFooters(painted));
+    }
+
+    // A print that fails leaves what was at the path: the user's earlier PDF (through a link
+    // too) on a full disk (a file size limit stands in for it) or after a rejected print, and
+    // a device that refuses the data.
+    void failedWriteKeepsWhatWasThere_data()
+    {
+        QTest::addColumn<QString>("kind");  // file, link or device
+        QTest::addColumn<bool>("diskFull"); // else the print is rejected before any output
+        QTest::newRow("earlier PDF, disk full") << "file" << true;
+        QTest::newRow("earlier PDF, print rejected") << "file" << false;
+        QTest::newRow("link to an earlier PDF, disk full") << "link" << true;
+        QTest::newRow("device that is full") << "device" << true;
+    }
+    void failedWriteKeepsWhatWasThere()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, diskFull);
+        QTemporaryDir dir;
+        const QString old = dir.filePath(QStringLiteral("old.pdf"));
+        const QByteArray oldBytes = "%PDF-1.4 the user's earlier document\n%%EOF\n";
+        QFile oldFile(old);
+        QVERIFY(oldFile.open(QIODevice::WriteOnly) && oldFile.write(oldBytes) == oldBytes.size());
+        oldFile.close();
+        QString target = old;
+        if (kind == QLatin1String("link")) {
+            target = dir.filePath(QStringLiteral("link.pdf"));
+            QVERIFY(QFile::link(QStringLiteral("old.pdf"), target));
+        } else if (kind == QLatin1String("device")) {
+            target = QStringLiteral("/dev/full");
+        }
+        const QStringList namesBefore = namesIn(dir.path());
+
+        NodeStore store;
+        if (diskFull)
+            fill(store, 400);
+        const auto print = NewDirectoryPrint(store);
+        QString error;
+        rlimit limit{};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &limit) == 0);
+        const auto oldXfsz = std::signal(SIGXFSZ, SIG_IGN);
+        if (diskFull) {
+            rlimit small = limit;
+            small.rlim_cur = 16384;
+            QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
+        }
+        const bool printed = PrintToPdfFile(*print, target, &error);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, oldXfsz);
+        QVERIFY(!printed);
+        QVERIFY2(error.contains(diskFull ? QStringLiteral("Cannot write ") + target
+                                         : QStringLiteral("empty")),
+                 qPrintable(error));
+
+        QCOMPARE(readAll(old), oldBytes);
+        QCOMPARE(namesIn(dir.path()), namesBefore);
+        if (kind == QLatin1String("link"))
+            QVERIFY(QFileInfo(target).isSymLink());
+        struct stat st
+        {
+        };
+        if (kind == QLatin1String("device"))
+            QVERIFY(::stat("/dev/full", &st) == 0 && S_ISCHR(st.st_mode));
+    }
+
+    // A link is followed (its target replaced, the link kept); a FIFO is written in place; a
+    // replaced file keeps its mode; nothing else is left in the folder.
+    void writesThroughLinksAndPipes_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("link to an earlier PDF") << "link";
+        QTest::newRow("link to a new file") << "dangling link";
+        QTest::newRow("FIFO") << "fifo";
+        QTest::newRow("earlier PDF, mode 0640") << "mode";
+    }
+    void writesThroughLinksAndPipes()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const QString real = dir.filePath(QStringLiteral("real.pdf"));
+        const QString link = dir.filePath(QStringLiteral("link.pdf"));
+        QString target = real;
+        if (kind == QLatin1String("link") || kind == QLatin1String("mode")) {
+            QFile file(real);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("old") == 3);
+        }
+        if (kind.contains(QLatin1String("link"))) {
+            QVERIFY(QFile::link(QStringLiteral("real.pdf"), link));
+            target = link;
+        }
+        if (kind == QLatin1String("mode"))
+            QVERIFY(::chmod(QFile::encodeName(real).constData(), 0640) == 0);
+        QProcess reader;
+        if (kind == QLatin1String("fifo")) {
+            target = dir.filePath(QStringLiteral("pipe"));
+            QVERIFY(::mkfifo(QFile::encodeName(target).constData(), 0600) == 0);
+            reader.setStandardOutputFile(dir.filePath(QStringLiteral("read")));
+            reader.start(QStringLiteral("cat"), {target});
+            QVERIFY(reader.waitForStarted());
+        }
+        const QStringList namesBefore = namesIn(dir.path());
+
+        NodeStore store;
+        fill(store, 20);
+        const auto print = NewDirectoryPrint(store);
+        QString error;
+        QVERIFY2(PrintToPdfFile(*print, target, &error), qPrintable(error));
+
+        struct stat st
+        {
+        };
+        if (kind == QLatin1String("fifo")) {
+            QVERIFY(reader.waitForFinished(30000));
+            QVERIFY(isPdf(readAll(dir.filePath(QStringLiteral("read")))));
+            QVERIFY(::lstat(QFile::encodeName(target).constData(), &st) == 0 &&
+                    S_ISFIFO(st.st_mode));
+            QCOMPARE(namesIn(dir.path()), namesBefore);
+            return;
+        }
+        QVERIFY(isPdf(readAll(real)));
+        QCOMPARE(pdfcheck::pages(real), 1);
+        if (kind.contains(QLatin1String("link")))
+            QCOMPARE(QFileInfo(link).symLinkTarget(), real);
+        const QStringList expectedNames = kind == QLatin1String("dangling link")
+                                              ? QStringList{"link.pdf", "real.pdf"}
+                                              : namesBefore;
+        QCOMPARE(namesIn(dir.path()), expectedNames);
+        QVERIFY(::stat(QFile::encodeName(real).constData(), &st) == 0);
+        if (kind == QLatin1String("mode"))
+            QCOMPARE(int(st.st_mode & 0777), 0640);
+    }
+
+    // SIGINT or SIGTERM in the middle of a print ends the program as before, and removes the
+    // half-written file: the earlier PDF stays.
+    void signalMidWrite_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+    }
+    void signalMidWrite()
+    {
+        QFETCH(int, signalNumber);
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("tree.pdf"));
+        QFile old(target);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        NodeStore store;
+        fill(store, 400);
+        const auto print = NewDirectoryPrint(store);
+        // The signal comes once the first tree line is printed: the file is open and written.
+        connect(print.get(), &CPrintTvw::ProcessingTreeView,
+                [signalNumber] { ::raise(signalNumber); });
+        const pid_t child = ::fork();
+        if (child == 0) {
+            QString error;
+            PrintToPdfFile(*print, target, &error);
+            ::_exit(3); // not reached: the signal ends the program
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status));
+        QCOMPARE(WTERMSIG(status), signalNumber);
+        QCOMPARE(readAll(target), QByteArray("old"));
+        QCOMPARE(namesIn(dir.path()), QStringList{"tree.pdf"});
     }
 
     void unwritableFileIsReported()

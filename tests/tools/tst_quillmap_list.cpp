@@ -23,9 +23,11 @@ struct Run
     QByteArray err;
 };
 
-Run run(const QStringList& args, const QString& program = kProgram)
+Run run(const QStringList& args, const QString& program = kProgram,
+        const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
 {
     QProcess p;
+    p.setProcessEnvironment(env);
     p.start(program, args);
     p.waitForFinished(120000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
@@ -226,6 +228,52 @@ private slots:
         QCOMPARE(text.out.count('\n'), 6); // one line per node, whatever the name holds
         ::unlink(root + "/bad\xff"
                         "byte"); // QTemporaryDir can't remove it
+    }
+
+    // --pdf: drawn offscreen whatever display the environment names (none answers here), and
+    // a file that can't be written is told before the scan (no count of what it found).
+    void pdfFile_data()
+    {
+        QTest::addColumn<QString>("pdf"); // in the temporary folder unless absolute
+        QTest::addColumn<QStringList>("env");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("DISPLAY nobody answers")
+            << "x11.pdf" << QStringList{"DISPLAY=:97", "QT_QPA_PLATFORM="} << 0 << "Dirs = ";
+        QTest::newRow("WAYLAND_DISPLAY nobody answers")
+            << "wayland.pdf" << QStringList{"WAYLAND_DISPLAY=nowhere-0", "QT_QPA_PLATFORM="} << 0
+            << "Dirs = ";
+        QTest::newRow("missing folder")
+            << "/nonexistent-quillmap/x.pdf" << QStringList{} << 2
+            << "Cannot write /nonexistent-quillmap/x.pdf: the folder /nonexistent-quillmap does "
+               "not exist";
+        QTest::newRow("a folder") << "Data" << QStringList{} << 2 << ": it is a folder";
+    }
+    void pdfFile()
+    {
+        QFETCH(QString, pdf);
+        QFETCH(QStringList, env);
+        QFETCH(int, exitCode);
+        QFETCH(QString, err);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const QString& setting : env) {
+            const QString name = setting.section(QLatin1Char('='), 0, 0);
+            const QString value = setting.section(QLatin1Char('='), 1);
+            if (value.isEmpty())
+                environment.remove(name);
+            else
+                environment.insert(name, value);
+        }
+        const QString path = pdf.startsWith(QLatin1Char('/')) ? pdf : m_temp.filePath(pdf);
+        const Run r = run({"--pdf", path, QFile::decodeName(m_data)}, kProgram, environment);
+        QVERIFY2(r.exitCode == exitCode, r.err.constData());
+        QVERIFY2(QString::fromUtf8(r.err).contains(err), r.err.constData());
+        if (exitCode == 0) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly) && file.read(5) == "%PDF-");
+        } else {
+            QVERIFY2(!r.err.contains("Dirs = "), r.err.constData());
+        }
     }
 
     // As root, for real: an unprivileged user can't list a folder with mode 000.
