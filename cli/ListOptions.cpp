@@ -1,5 +1,6 @@
 #include "cli/ListOptions.h"
 
+#include <QFile>
 #include <QStringList>
 
 #include <cstring>
@@ -83,6 +84,18 @@ const std::vector<OptionEntry>& optionTable()
         {"print", false,
          [](ListOptions& o, const QString&) {
              o.print = true;
+             return QString();
+         }},
+        {"compare", true,
+         [](ListOptions& o, const QString& v) {
+             if (v.isEmpty())
+                 return QStringLiteral("option '--compare' needs a file name");
+             o.compareWith = QFile::encodeName(v).toStdString();
+             return QString();
+         }},
+        {"changed-only", false,
+         [](ListOptions& o, const QString&) {
+             o.changedOnly = true;
              return QString();
          }},
         {"help", false,
@@ -175,6 +188,10 @@ QString ListOptions::parse(int argc, char** argv)
     }
     if (!haveFolder && !help && !version)
         return QStringLiteral("no folder given");
+    if (changedOnly && compareWith.empty())
+        return QStringLiteral("option '--changed-only' needs '--compare'");
+    if (!compareWith.empty() && (print || !pdfFile.isEmpty()))
+        return QStringLiteral("option '--compare' lists, it does not print");
     return {};
 }
 
@@ -208,13 +225,23 @@ QString ListOptions::helpText()
                "                    window's Print command prints, instead of listing it\n"
                "  --print           print the tree on the default printer, as the window's\n"
                "                    Print command does, instead of listing it\n"
+               "  --compare OLD     compare FOLDER (or a listing saved as JSON in place of it)\n"
+               "                    with the listing OLD saved as JSON, by path below the\n"
+               "                    root: every node is added, removed (listed at its old\n"
+               "                    place), changed (a file's size or last-modified date, a\n"
+               "                    folder's content) or same; text shows + - ~ = before each\n"
+               "                    name, tsv the word in a fifth column, json in \"change\";\n"
+               "                    a summary goes to standard error\n"
+               "  --changed-only    with --compare, list only what differs, with its folders\n"
                "  --help            show this help and exit\n"
                "  --version         show the version and exit\n"
                "\n"
                "At the end \"Dirs = N Files = M\" goes to standard error, then one line for each\n"
                "entry that could not be read.\n"
                "Exit status: 0 all read; 1 some entries could not be read (the rest is listed);\n"
-               "2 bad usage, a FOLDER that can't be listed, or a print that failed.\n")
+               "2 bad usage, a FOLDER that can't be listed, or a print that failed.\n"
+               "With --compare: 0 nothing differs, 1 something does, 2 trouble (bad usage, a\n"
+               "listing that can't be read, a FOLDER that can't be listed).\n")
         .arg(wrapped(validDetailNames() + u';', 20, 80));
 }
 

@@ -23,9 +23,11 @@ struct ListOptions
     QString types = QStringLiteral("*.*");  // as the File Types box starts
     DetailTicks details;                    // nothing ticked
     Format format = Format::Text;
-    std::string folder; // file-system bytes, as given
-    QString pdfFile;    // --pdf: print the tree into this PDF file instead of listing it
-    bool print = false; // --print: print the tree on the default printer instead of listing it
+    std::string folder;      // file-system bytes, as given
+    QString pdfFile;         // --pdf: print the tree into this PDF file instead of listing it
+    bool print = false;      // --print: print the tree on the default printer instead of listing it
+    std::string compareWith; // --compare: a saved listing (file-system bytes) to compare with
+    bool changedOnly = false; // --changed-only: with --compare, leave out what is the same
 
     bool help = false;
     bool version = false;

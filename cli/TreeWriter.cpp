@@ -125,6 +125,10 @@ void TreeWriter::writeTsv()
         appendTsvEscaped(m_buffer, key);
         m_buffer.push_back('\t');
         appendTsvEscaped(m_buffer, m_store.text(id));
+        if (m_changes && id < m_changes->size()) {
+            m_buffer.push_back('\t');
+            m_buffer += ChangeWord((*m_changes)[id]);
+        }
         m_buffer.push_back('\n');
         flush();
     }

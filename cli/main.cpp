@@ -5,16 +5,21 @@
 #include "platform/DefaultPrinter.h"
 #include "platform/NodeStore.h"
 #include "printing/DirectoryPrint.h"
+#include "scan/ListingJsonReader.h"
 #include "scan/ListingJsonWriter.h"
 #include "scan/SearchDir.h"
 #include "scan/SearchRecord.h"
+#include "scan/TreeComparison.h"
 #include "support/SafeFile.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace quillmap;
 
@@ -33,6 +38,101 @@ void printProblem(QString text)
         if (c.unicode() < 0x20 || c.unicode() == 0x7F)
             c = u'?';
     printError(text);
+}
+
+// Reads a saved listing; false (with the reason told) when it can't be.
+bool readListing(const std::string& path, NodeStore& store, SearchRecord& record)
+{
+    ListingJsonReader reader;
+    const auto result = reader.read(path, store, record);
+    if (result == ListingJsonReader::Result::Ok)
+        return true;
+    QString why = QString::fromLatin1(ListingJsonReader::englishText(result));
+    if (result == ListingJsonReader::Result::CannotOpen)
+        why = QString::fromLocal8Bit(std::strerror(reader.systemError()));
+    else if (result != ListingJsonReader::Result::NoVersion)
+        why += QStringLiteral(" (") + QString::fromStdString(reader.detail()) + u')';
+    printProblem(QStringLiteral("quillmap_list: cannot read the listing ") +
+                 NodeStore::displayString(path) + QStringLiteral(": ") + why);
+    return false;
+}
+
+// --compare: the differences between a saved listing and FOLDER (or a second listing), with
+// diff's exit status.
+int compareListings(const ListOptions& options)
+{
+    NodeStore saved;
+    SearchRecord savedRecord;
+    if (!readListing(options.compareWith, saved, savedRecord))
+        return 2;
+
+    NodeStore current;
+    SearchRecord record;
+    ListControls controls(options);
+    struct stat st;
+    const bool listing = ::stat(options.folder.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    if (listing) {
+        if (!readListing(options.folder, current, record))
+            return 2;
+    } else {
+        record = SearchRecord::startedWith(controls);
+        record.report = SearchDir(controls, current);
+        if (!record.report.startFolderRead) {
+            printError(QStringLiteral("quillmap_list: cannot list the folder ") +
+                       (record.report.problems.isEmpty() ? NodeStore::displayString(options.folder)
+                                                         : record.report.problems.first()));
+            return 2;
+        }
+    }
+
+    TreeComparison comparison;
+    NodeStore merged;
+    TreeComparison::Options how;
+    how.onlyChanges = options.changedOnly;
+    how.markTexts = options.format == ListOptions::Format::Text;
+    comparison.compare(saved, current, merged, how);
+    saved.clear(); // what is written needs only the merged tree
+    current.clear();
+
+    bool written = true;
+    if (options.format == ListOptions::Format::Json) {
+        ListingJsonWriter writer(merged, record, stdout);
+        writer.setChanges(&comparison.changes());
+        written = writer.write();
+    } else {
+        TreeWriter writer(merged, stdout);
+        if (options.format == ListOptions::Format::Text) {
+            writer.writeText();
+        } else {
+            writer.setChanges(&comparison.changes());
+            writer.writeTsv();
+        }
+    }
+    std::fflush(stdout);
+
+    if (!listing)
+        printError(controls.status());
+    for (const QString& problem : record.report.problems)
+        printProblem(problem);
+    const TreeComparison::Summary& sum = comparison.summary();
+    const auto counts = [](const std::array<std::uint64_t, 4>& n, NodeChange c) {
+        return QString::number(n[std::size_t(c)]);
+    };
+    printError(
+        QStringLiteral("Files: %1 added, %2 removed, %3 changed, %4 same. "
+                       "Folders: %5 added, %6 removed, %7 changed, %8 same. "
+                       "Bytes: %9 added, %10 removed.")
+            .arg(counts(sum.files, NodeChange::Added), counts(sum.files, NodeChange::Removed),
+                 counts(sum.files, NodeChange::Changed), counts(sum.files, NodeChange::Same),
+                 counts(sum.folders, NodeChange::Added), counts(sum.folders, NodeChange::Removed),
+                 counts(sum.folders, NodeChange::Changed), counts(sum.folders, NodeChange::Same),
+                 QString::number(sum.bytesAdded))
+            .arg(sum.bytesRemoved));
+    if (!written || std::ferror(stdout)) {
+        printError(QStringLiteral("quillmap_list: could not write the listing"));
+        return 2;
+    }
+    return sum.anyChange() ? 1 : 0;
 }
 
 } // namespace
@@ -74,6 +174,9 @@ int main(int argc, char** argv)
             return 2;
         }
     }
+
+    if (!options.compareWith.empty())
+        return compareListings(options);
 
     ListControls controls(options);
     NodeStore tree;

@@ -219,6 +219,17 @@ bool NodeStore::keyEquals(Id id, std::string_view key) const
     }
 }
 
+bool NodeStore::appendKeyTail(Id id, std::string& out) const
+{
+    const Entry e = entry(id);
+    if (e.absolute)
+        return false;
+    out.append(e.keySuffix);
+    if (e.folderSlash)
+        out.push_back('/');
+    return true;
+}
+
 std::string NodeStore::fullPath(Id id) const
 {
     std::vector<std::string_view> texts;

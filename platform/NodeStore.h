@@ -90,6 +90,10 @@ public:
     // "/" (no separator is doubled where a text already ends in one).
     std::string fullPath(Id id) const;
     Id find(std::string_view key) const;
+    // The node's name in its parent: what its key adds to the parent's key ("name/" for a
+    // folder). False (nothing appended) when the key does not continue the parent's, as a
+    // top-level node's doesn't.
+    bool appendKeyTail(Id id, std::string& out) const;
 
     // Bytes held by the store itself (nodes, arena, index), for the memory figures.
     std::size_t memoryBytes() const;

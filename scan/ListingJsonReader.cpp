@@ -384,6 +384,30 @@ Result Parse::run()
 
 } // namespace
 
+const char* ListingJsonReader::englishText(Result result)
+{
+    switch (result) {
+    case Result::Ok:
+        return "";
+    case Result::CannotOpen:
+        return "the file can't be read";
+    case Result::NotJson:
+        return "the file is not a saved listing (it is not JSON)";
+    case Result::Truncated:
+        return "the file is cut short";
+    case Result::NotListing:
+        return "the file is not a saved listing";
+    case Result::NoVersion:
+        return "the listing was saved by an older version without a format version; save it "
+               "again";
+    case Result::NewerVersion:
+        return "the listing was saved by a newer version of the program";
+    case Result::Invalid:
+        return "the listing is damaged";
+    }
+    return "";
+}
+
 Result ListingJsonReader::fail(Result result, std::string detail)
 {
     m_detail = std::move(detail);

@@ -34,6 +34,9 @@ public:
     // The same from an open stream.
     Result read(std::FILE* in, NodeStore& store, SearchRecord& record);
 
+    // The English sentence for a result (the window shows its own language's).
+    static const char* englishText(Result result);
+
     // What went wrong, in English, for logs and quillmap_list ("" after Ok).
     const std::string& detail() const { return m_detail; }
     // The errno of a CannotOpen.

@@ -276,6 +276,70 @@ private slots:
         }
     }
 
+    // A listing saved, the tree changed in every way, then compared: each node's mark, and
+    // diff's exit status.
+    void compare()
+    {
+        const QByteArray root = QFile::encodeName(m_temp.path()) + "/cmp";
+        for (const char* d : {"", "/keep", "/gone", "/gone/inner", "/swap"})
+            ::mkdir(root + d, 0755);
+        touch(root + "/keep/same.txt", "1");
+        touch(root + "/keep/grows.txt", "1");
+        touch(root + "/keep/touched.txt", "1");
+        touch(root + "/gone/inner/z.txt");
+        touch(root + "/old-name.txt");
+        const QString folder = QFile::decodeName(root);
+        const QString saved = m_temp.path() + "/cmp.json";
+        const Run save = run({"--format", "json", folder});
+        QCOMPARE(save.exitCode, 0);
+        QFile file(saved);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(save.out) == save.out.size());
+        file.close();
+
+        touch(root + "/keep/grows.txt", "12");
+        const struct timespec times[2] = {{0, UTIME_OMIT}, {1'000'000'000, 0}};
+        ::utimensat(AT_FDCWD, root + "/keep/touched.txt", times, 0);
+        ::rename(root + "/old-name.txt", root + "/new-name.txt");
+        ::unlink(root + "/gone/inner/z.txt");
+        ::rmdir(root + "/gone/inner");
+        ::rmdir(root + "/gone");
+        ::rmdir(root + "/swap");
+        touch(root + "/swap");
+        touch(root + "/keep/added.txt");
+
+        const Run r = run({"--compare", saved, "--format", "tsv", folder});
+        QCOMPARE(r.exitCode, 1);
+        QStringList marks;
+        for (const QByteArray& line : r.out.split('\n'))
+            if (!line.isEmpty())
+                marks << QString::fromUtf8(line.split('\t')[2].mid(root.size()) + ' ' +
+                                           line.split('\t')[4]);
+        QCOMPARE(marks,
+                 QStringList({"/ changed", "/gone/ removed", "/gone/inner/ removed",
+                              "/gone/inner/z.txt removed", "/keep/ changed",
+                              "/keep/added.txt added", "/keep/grows.txt changed",
+                              "/keep/same.txt same", "/keep/touched.txt changed", "/swap/ removed",
+                              "/new-name.txt added", "/old-name.txt removed", "/swap added"}));
+        QVERIFY2(r.err.contains("Files: 3 added, 2 removed, 2 changed, 1 same. Folders: 0 added, "
+                                "3 removed, 1 changed, 0 same. Bytes: 1 added, 0 removed."),
+                 r.err.constData());
+
+        const Run changedOnly = run({"--compare", saved, "--changed-only", folder});
+        QCOMPARE(changedOnly.exitCode, 1);
+        QVERIFY(changedOnly.out.contains("\xE2\x94\x80\xE2\x94\x80 + added.txt\n"));
+        QVERIFY(!changedOnly.out.contains("same.txt"));
+
+        const Run json = run({"--compare", saved, "--format", "json", saved});
+        QCOMPARE(json.exitCode, 0);
+        QVERIFY(json.out.contains(R"("kind":"root","change":"same","children":[)"));
+
+        touch(root + "/broken.json", "{\"format\":\"quillmap-listing\",\"version\":1,\"tree\":{");
+        const Run broken = run({"--compare", QFile::decodeName(root + "/broken.json"), folder});
+        QCOMPARE(broken.exitCode, 2);
+        QVERIFY2(broken.err.contains("is cut short"), broken.err.constData());
+        QVERIFY(broken.out.isEmpty());
+    }
+
     // As root, for real: an unprivileged user can't list a folder with mode 000.
     void unreadableAsUser()
     {
