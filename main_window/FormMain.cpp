@@ -1,6 +1,7 @@
 #include "main_window/FormMain.h"
 
 #include "about/frmAbout.h"
+#include "main_window/ListingDir.h"
 #include "main_window/PrintDir.h"
 #include "platform/DriveList.h"
 #include "platform/FolderList.h"
@@ -10,12 +11,18 @@
 #include "platform/ToolbarImages.h"
 #include "platform/Twips.h"
 #include "platform/WindowScanControls.h"
+#include "scan/ListingJsonReader.h"
 #include "scan/SearchDir.h"
+#include "scan/TreeComparison.h"
 #include "support/LangFunctions.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QColor>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFont>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -112,6 +119,13 @@ void FormMain::buildMenus()
     MNU_PrintPreview->setObjectName(QStringLiteral("MNU_PrintPreview"));
     MNU_SaveAsPdf = MNU_File->addAction(QStringLiteral("Save as PDF..."));
     MNU_SaveAsPdf->setObjectName(QStringLiteral("MNU_SaveAsPdf"));
+    MNU_OpenListing = MNU_File->addAction(QStringLiteral("Open Listing..."));
+    MNU_OpenListing->setObjectName(QStringLiteral("MNU_OpenListing"));
+    MNU_CompareListing = MNU_File->addAction(QStringLiteral("Compare with Listing..."));
+    MNU_CompareListing->setObjectName(QStringLiteral("MNU_CompareListing"));
+    MNU_ChangedOnly = MNU_File->addAction(QStringLiteral("Show Only Changes"));
+    MNU_ChangedOnly->setObjectName(QStringLiteral("MNU_ChangedOnly"));
+    MNU_ChangedOnly->setCheckable(true);
     MNU_Exit = MNU_File->addAction(QStringLiteral("Exit"));
     MNU_Exit->setObjectName(QStringLiteral("MNU_Exit"));
     // A top-level item without a menu acts on its click.
@@ -122,6 +136,12 @@ void FormMain::buildMenus()
     connect(MNU_Print, &QAction::triggered, this, &FormMain::printCommand);
     connect(MNU_PrintPreview, &QAction::triggered, this, &FormMain::printPreviewCommand);
     connect(MNU_SaveAsPdf, &QAction::triggered, this, &FormMain::saveAsPdfCommand);
+    connect(MNU_OpenListing, &QAction::triggered, this, &FormMain::openListingCommand);
+    connect(MNU_CompareListing, &QAction::triggered, this, &FormMain::compareListingCommand);
+    connect(MNU_ChangedOnly, &QAction::toggled, this, [this] {
+        if (m_compared)
+            showComparison();
+    });
     connect(MNU_Exit, &QAction::triggered, this, &FormMain::exitCommand);
     connect(MNU_About, &QAction::triggered, this, &FormMain::aboutCommand);
 }
@@ -143,6 +163,23 @@ void FormMain::buildControls()
     TreeView1->setUniformRowHeights(true);
     TreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
     TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A comparison's marks: the symbol begins each text; colour (and italics for what is
+    // gone) make them stand out.
+    m_model->setExtraData([this](NodeStore::Id id, int role) -> QVariant {
+        if (id >= m_changes.size())
+            return {};
+        const NodeChange change = m_changes[id];
+        if (role == Qt::ForegroundRole && change != NodeChange::Same)
+            return QColor(change == NodeChange::Added     ? QColor(0x00, 0x80, 0x00)
+                          : change == NodeChange::Removed ? QColor(0xC0, 0x00, 0x00)
+                                                          : QColor(0x00, 0x50, 0xC0));
+        if (role == Qt::FontRole && change == NodeChange::Removed) {
+            QFont font = TreeView1->font();
+            font.setItalic(true);
+            return font;
+        }
+        return {};
+    });
     TreeView1->setModel(m_model);
     // A file line with its details is far wider than the view: the column takes the width of
     // the lines shown and the view scrolls sideways, rather than cutting the details off.
@@ -330,8 +367,10 @@ void FormMain::searchCommand()
 {
     ScanReport report;
     QString failure;
+    endComparison();
     m_model->beginChange();
     try {
+        m_lastSearch = SearchRecord::startedWith(*m_scanControls);
         report = SearchDir(*m_scanControls, m_store);
     } catch (const std::exception& e) {
         failure = QString::fromLocal8Bit(e.what());
@@ -339,6 +378,7 @@ void FormMain::searchCommand()
         failure = MessageText(56, "unknown error");
     }
     m_model->endChange();
+    m_lastSearch.report = report;
     m_scanControls->setBusy(false); // in case the scan was cut short
     if (m_store.item1() != NodeStore::npos)
         TreeView1->expand(m_model->indexOf(m_store.item1()));
@@ -374,17 +414,124 @@ QString FormMain::problemsText(const QStringList& problems)
 
 void FormMain::printCommand()
 {
-    PrintDir(this, m_store, m_printObject);
+    PrintDir(this, m_store, m_printObject, m_closingPage);
 }
 
 void FormMain::printPreviewCommand()
 {
-    PrintPreview(this, m_store, m_printObject);
+    PrintPreview(this, m_store, m_printObject, m_closingPage);
 }
 
 void FormMain::saveAsPdfCommand()
 {
-    SaveAsPdf(this, m_store, m_printObject);
+    SaveAsPdf(this, m_store, m_printObject, m_closingPage);
+}
+
+void FormMain::openListingCommand()
+{
+    const QString path = ChooseListing(this, MessageText(80, "Open Listing"));
+    if (!path.isEmpty())
+        openListing(path);
+}
+
+void FormMain::compareListingCommand()
+{
+    if (m_store.isEmpty()) {
+        QMessageBox::information(this, MessageText(81, "Compare with Listing"),
+                                 MessageText(88, "There is nothing to compare yet. Search a folder "
+                                                 "or open a listing first."));
+        return;
+    }
+    const QString path = ChooseListing(this, MessageText(81, "Compare with Listing"));
+    if (!path.isEmpty())
+        compareWithListing(path);
+}
+
+bool FormMain::openListing(const QString& path)
+{
+    NodeStore store;
+    SearchRecord record;
+    ListingJsonReader reader;
+    const auto result = reader.read(QFile::encodeName(path).toStdString(), store, record);
+    if (result != ListingJsonReader::Result::Ok) {
+        QMessageBox::warning(
+            this, MessageText(80, "Open Listing"),
+            ListingErrorText(result, QDir::toNativeSeparators(path), reader.systemError()));
+        return false;
+    }
+    endComparison();
+    m_model->beginChange();
+    m_store = std::move(store);
+    m_model->endChange();
+    m_lastSearch = std::move(record);
+    m_scanControls->showCounts(m_lastSearch.report.dirCount, m_lastSearch.report.fileCount);
+    if (m_store.item1() != NodeStore::npos)
+        TreeView1->expand(m_model->indexOf(m_store.item1()));
+    setWindowTitle(kCaption + QStringLiteral("- ") + QFileInfo(path).fileName());
+    return true;
+}
+
+bool FormMain::compareWithListing(const QString& path)
+{
+    const QString caption = MessageText(81, "Compare with Listing");
+    if (m_store.isEmpty()) {
+        QMessageBox::information(this, caption,
+                                 MessageText(88, "There is nothing to compare yet. Search a folder "
+                                                 "or open a listing first."));
+        return false;
+    }
+    NodeStore saved;
+    SearchRecord record;
+    ListingJsonReader reader;
+    const auto result = reader.read(QFile::encodeName(path).toStdString(), saved, record);
+    if (result != ListingJsonReader::Result::Ok) {
+        QMessageBox::warning(
+            this, caption,
+            ListingErrorText(result, QDir::toNativeSeparators(path), reader.systemError()));
+        return false;
+    }
+    // Another comparison starts again from the tree the first one was made on.
+    if (!m_compared)
+        m_compareBase = std::move(m_store);
+    m_compareSaved = std::move(saved);
+    m_compareFile = QFileInfo(path).fileName();
+    m_compared = true;
+    showComparison();
+    return true;
+}
+
+void FormMain::showComparison()
+{
+    TreeComparison comparison;
+    NodeStore merged;
+    TreeComparison::Options options;
+    options.onlyChanges = MNU_ChangedOnly->isChecked();
+    options.markTexts = true;
+    comparison.compare(m_compareSaved, m_compareBase, merged, options);
+    m_model->beginChange();
+    m_store = std::move(merged);
+    m_changes = comparison.changes();
+    m_model->endChange();
+    m_closingPage = ComparisonSummary(comparison.summary(), m_compareFile);
+    if (m_store.item1() != NodeStore::npos)
+        TreeView1->expand(m_model->indexOf(m_store.item1()));
+    setWindowTitle(kCaption + QStringLiteral("- ") +
+                   MessageText(89, "Compared with %1").arg(m_compareFile));
+}
+
+void FormMain::endComparison()
+{
+    if (m_compared) {
+        m_model->beginChange();
+        m_changes.clear();
+        m_model->endChange();
+    }
+    m_compared = false;
+    m_compareBase.clear();
+    m_compareSaved.clear();
+    m_compareFile.clear();
+    m_closingPage.clear();
+    setWindowTitle(kCaption);
 }
 
 void FormMain::exitCommand()

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/NodeStore.h"
+#include "scan/NodeChange.h"
+#include "scan/SearchRecord.h"
 
 #include <QHash>
 #include <QImage>
@@ -9,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -56,6 +59,17 @@ public:
     // The message after a search that met unreadable entries (one "path: reason" each).
     static QString problemsText(const QStringList& problems);
 
+    // What File > Open Listing... and File > Compare with Listing... do once a file is chosen;
+    // false (after a message, with nothing changed) when the file can't be used.
+    bool openListing(const QString& path);
+    bool compareWithListing(const QString& path);
+    // The change of each node shown (by id) after a comparison; empty otherwise.
+    const std::vector<NodeChange>& changes() const { return m_changes; }
+    // The options, date and report of the tree shown (a search's, or an opened listing's).
+    const SearchRecord& lastSearch() const { return m_lastSearch; }
+    // What the printout adds after the tree (a comparison's summary).
+    const QStringList& closingPage() const { return m_closingPage; }
+
     NodeStore& store() { return m_store; }
     NodeModel& model() { return *m_model; }
     QString statusText() const;
@@ -80,6 +94,9 @@ public:
     QAction* MNU_Print = nullptr;
     QAction* MNU_PrintPreview = nullptr;
     QAction* MNU_SaveAsPdf = nullptr;
+    QAction* MNU_OpenListing = nullptr;
+    QAction* MNU_CompareListing = nullptr;
+    QAction* MNU_ChangedOnly = nullptr;
     QAction* MNU_Exit = nullptr;
     QAction* MNU_About = nullptr;
 
@@ -93,12 +110,26 @@ private:
     void printCommand();
     void printPreviewCommand();
     void saveAsPdfCommand();
+    void openListingCommand();
+    void compareListingCommand();
+    // The tree shown is no longer a comparison (a search or an opened listing replaces it).
+    void endComparison();
+    void showComparison();
     void exitCommand();
     void aboutCommand();
     void Drive1_Change();
     void Dir1_PathChanged();
 
     NodeStore m_store;
+    SearchRecord m_lastSearch; // the options and report of the search shown
+    // A comparison: the tree it started from, the saved listing, the listing's file name, and
+    // the marks and summary page of what is shown.
+    NodeStore m_compareBase;
+    NodeStore m_compareSaved;
+    QString m_compareFile;
+    bool m_compared = false;
+    std::vector<NodeChange> m_changes;
+    QStringList m_closingPage;
     NodeModel* m_model = nullptr;
     std::unique_ptr<WindowScanControls> m_scanControls;
     std::shared_ptr<CPrintTvw> m_printObject;

@@ -78,13 +78,15 @@ bool treeToPrint(QWidget* window, const NodeStore& tree)
     return false;
 }
 
-void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject)
+void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject,
+              const QStringList& closingPage)
 {
     if (!treeToPrint(window, treeView1))
         return;
 
     // A new printing object per print; the previous one is released here.
     printObject = NewDirectoryPrint(treeView1);
+    printObject->setClosingPage(closingPage);
     CPrintTvw& print = *printObject;
     WaitCursor wait;
 
@@ -119,11 +121,13 @@ void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>&
                              MessageText(52, "The tree could not be printed. %1").arg(error));
 }
 
-void PrintPreview(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject)
+void PrintPreview(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject,
+                  const QStringList& closingPage)
 {
     if (!treeToPrint(window, treeView1))
         return;
     printObject = NewDirectoryPrint(treeView1);
+    printObject->setClosingPage(closingPage);
     const std::shared_ptr<CPrintTvw> print = printObject;
 
     const QString printerName = DefaultPrinterName();
@@ -144,11 +148,13 @@ void PrintPreview(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintT
     dialog.exec();
 }
 
-void SaveAsPdf(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject)
+void SaveAsPdf(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject,
+               const QStringList& closingPage)
 {
     if (!treeToPrint(window, treeView1))
         return;
     printObject = NewDirectoryPrint(treeView1);
+    printObject->setClosingPage(closingPage);
     CPrintTvw& print = *printObject;
 
     // The searched folder's name, or the title where the folder has none (the root folder).

@@ -95,7 +95,7 @@ QVariant NodeModel::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole:
         return NodeStore::displayString(m_store.key(id));
     default:
-        return {};
+        return m_extra ? m_extra(id, role) : QVariant();
     }
 }
 

@@ -4,6 +4,8 @@
 
 #include <QAbstractItemModel>
 
+#include <functional>
+
 #include <unordered_map>
 #include <vector>
 
@@ -24,6 +26,11 @@ public:
     void beginChange();
     void endChange();
 
+    // Data for the roles other than the text and the tool tip (colours, fonts), by node; none
+    // when empty. Whoever sets it wraps the change in beginChange()/endChange().
+    using ExtraData = std::function<QVariant(NodeStore::Id id, int role)>;
+    void setExtraData(ExtraData extra) { m_extra = std::move(extra); }
+
     QModelIndex indexOf(NodeStore::Id id) const;
     NodeStore::Id idOf(const QModelIndex& index) const;
 
@@ -38,6 +45,7 @@ private:
     NodeStore::Id childAt(NodeStore::Id parent, int row) const;
 
     NodeStore& m_store;
+    ExtraData m_extra;
     // Children by row, built the first time a view asks for an inner row of a parent; sibling
     // lists are singly linked, so this keeps large folders from costing O(n) per row.
     mutable std::unordered_map<NodeStore::Id, std::vector<NodeStore::Id>> m_rows;

@@ -93,6 +93,8 @@ bool CPrintTvw::PrintTvw(PrinterDevice& printer)
     emit ProcessingTreeView();
     if (!PrintBranch(start))
         return false;
+    if (!PrintClosingPage())
+        return printerFailed();
     emit SendingToPrinter();
     if (!printer.endDoc())
         return printerFailed();
@@ -271,6 +273,23 @@ bool CPrintTvw::PrintPageFooter()
 
     printer.setCurrentY(savedY);
     printer.setFontSize(savedSize);
+    return true;
+}
+
+bool CPrintTvw::PrintClosingPage()
+{
+    PrinterDevice& printer = *m_printer;
+    for (qsizetype i = 0; i < m_closingPage.size(); ++i) {
+        printer.setFontSize(i == 0 ? m_titleFontSize : m_fontSize);
+        printer.setFontBold(i == 0 ? m_titleFontBold : m_fontBold);
+        printer.setCurrentX(0);
+        // Past the printable area, the first line starts a page of its own.
+        if (i == 0)
+            printer.setCurrentY(printer.printableHeight());
+        const int page = printer.page();
+        if (!printer.printLine(m_closingPage[i]) || (printer.page() != page && !PrintPageFooter()))
+            return false;
+    }
     return true;
 }
 

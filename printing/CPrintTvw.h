@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -56,6 +57,10 @@ public:
     void setSecondTitle(const QString& vData) { m_secondTitle = vData; }
     QString SecondTitle() const { return m_secondTitle; }
     void setTitle(const QString& vData) { m_title = vData; }
+    // Lines printed after the tree on a page of their own (a comparison's summary; the first
+    // in the title's font); none by default.
+    void setClosingPage(const QStringList& lines) { m_closingPage = lines; }
+    const QStringList& ClosingPage() const { return m_closingPage; }
     QString Title() const { return m_title; }
     void setFontBold(bool vData) { m_fontBold = vData; }
     bool FontBold() const { return m_fontBold; }
@@ -75,6 +80,7 @@ private:
     bool PrintBranch(NodeStore::Id startNode);
     bool PrintTitles();
     bool PrintPageFooter();
+    bool PrintClosingPage();
     bool ConnectorDown(std::int32_t offset);
     bool ConnectorAcross();
     bool ConnectorStem(std::int32_t x, std::int32_t y);
@@ -85,6 +91,7 @@ private:
     bool printerFailed();
 
     NodeStore* m_tvwToPrint = nullptr;
+    QStringList m_closingPage;
     std::int32_t m_printStyle = 0;
     std::int32_t m_connectorStyle = 0;
     bool m_secondTitleFontBold = false;

@@ -51,6 +51,9 @@ bool printFontCovers(const PrintFont& font, const CPrintTvw& print)
         !font.supports(print.SecondTitle(), print.SecondTitleFontBold()) ||
         !font.supports(furniture, false) || !font.supports(furniture, true))
         return false;
+    for (const QString& line : print.ClosingPage())
+        if (!font.supports(line, true))
+            return false;
     const NodeStore* tree = print.tvwToPrint();
     if (!tree)
         return true;

@@ -4,7 +4,11 @@
 #include "platform/FolderList.h"
 #include "platform/NodeModel.h"
 #include "platform/OptionsList.h"
+#include "platform/RecordingPrinterDevice.h"
 #include "platform/StatusBar.h"
+#include "printing/CPrintTvw.h"
+#include "printing/DirectoryPrint.h"
+#include "scan/ListingJsonWriter.h"
 #include "support/LangFunctions.h"
 
 #include <QAction>
@@ -16,12 +20,16 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using namespace quillmap;
 
@@ -54,8 +62,18 @@ private slots:
     void unreadableDriveKeepsPreviousDriveAndFolder();
     void problemsMessage_data();
     void problemsMessage();
+    void openedListingIsTheSearchedTree();
+    void compareMarksEveryChange();
+    void badListingChangesNothing_data();
+    void badListingChangesNothing();
 
 private:
+    // Saves the tree shown as a listing at `path`.
+    void saveListing(const QString& path);
+    // Every node as "key text parent", and what the Print command prints but the clock.
+    QStringList nodes();
+    QStringList printout(const QStringList& closingPage = {});
+
     FormMain* w = nullptr;
     int exits = 0;
 };
@@ -556,6 +574,198 @@ void TestFormMain::problemsMessage()
     QCOMPARE(lines.first(), first);
     QCOMPARE(lines.last(), last);
     QCOMPARE(lines.size(), 1 + qMin(count, count == 9 ? 9 : 8) + (count > 9 ? 1 : 0));
+}
+
+void TestFormMain::saveListing(const QString& path)
+{
+    std::FILE* out = std::fopen(QFile::encodeName(path).constData(), "wb");
+    QVERIFY(out);
+    QVERIFY(ListingJsonWriter(w->store(), w->lastSearch(), out).write());
+    std::fclose(out);
+}
+
+QStringList TestFormMain::nodes()
+{
+    QStringList lines;
+    const NodeStore& s = w->store();
+    for (NodeStore::Id id = 0; id < s.size(); ++id)
+        lines << QString::fromLatin1(QByteArray::fromStdString(s.key(id)).toHex()) + u' ' +
+                     s.displayText(id) + u' ' + QString::number(qint64(s.parent(id)));
+    return lines;
+}
+
+QStringList TestFormMain::printout(const QStringList& closingPage)
+{
+    const auto print = NewDirectoryPrint(w->store());
+    print->setClosingPage(closingPage);
+    RecordingPrinterDevice device;
+    if (!print->PrintTvw(device))
+        return {QStringLiteral("failed")};
+    QStringList texts;
+    for (const auto& op : device.ops())
+        if (op.kind == RecordingPrinterDevice::Op::Text && !op.text.isEmpty() &&
+            !op.text.contains(QRegularExpression("^[0-9]")))
+            texts << QStringLiteral("%1 %2 %3 %4").arg(op.page).arg(op.x).arg(op.y).arg(op.text);
+    return texts;
+}
+
+void TestFormMain::openedListingIsTheSearchedTree()
+{
+    QTemporaryDir tmp;
+    const QByteArray root = QFile::encodeName(tmp.path()) + "/tree";
+    for (const char* d : {"", "/sub", "/sub/deep", "/empty"})
+        ::mkdir(root + d, 0755);
+    for (const char* f : {"/a.txt", "/sub/b.doc", "/sub/deep/c", "/odd\xff\"name\n"})
+        ::close(::open(root + f, O_CREAT | O_WRONLY, 0644));
+    QVERIFY(w->Dir1->setPath(root.toStdString()));
+    w->ListView1->setChecked(1, true);
+    w->MNU_Search->trigger();
+    const QStringList searched = nodes();
+    const QStringList printed = printout();
+    const QString status = w->statusText();
+    const QString listing = tmp.path() + "/saved.json";
+    saveListing(listing);
+
+    // Another tree in between, then the listing: the very same nodes, status and printout, with
+    // the folder itself gone.
+    QVERIFY(w->Dir1->setPath(QFile::encodeName(tmp.path()).toStdString()));
+    w->MNU_Search->trigger();
+    ::unlink(root + "/odd\xff\"name\n"); // a name QDir can't remove
+    QVERIFY(QDir(QFile::decodeName(root)).removeRecursively());
+    QVERIFY(w->openListing(listing));
+    QCOMPARE(nodes(), searched);
+    QCOMPARE(w->statusText(), status);
+    QCOMPARE(printout(), printed);
+    QVERIFY2(w->windowTitle().contains("saved.json"), qPrintable(w->windowTitle()));
+    QVERIFY(w->TreeView1->isExpanded(w->model().indexOf(w->store().item1())));
+    // Saved again, the same file.
+    const QString again = tmp.path() + "/again.json";
+    saveListing(again);
+    QFile a(listing), b(again);
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    QCOMPARE(b.readAll(), a.readAll());
+
+    w->MNU_Search->trigger(); // a search shows the window's own title again
+    QCOMPARE(w->windowTitle(), QStringLiteral("Quillmap Printer "));
+}
+
+void TestFormMain::compareMarksEveryChange()
+{
+    QTemporaryDir tmp;
+    const QByteArray root = QFile::encodeName(tmp.path()) + "/tree";
+    const auto write = [&](const char* name, const char* content) {
+        const int fd = ::open(root + name, O_CREAT | O_WRONLY | O_TRUNC, 0644);
+        QVERIFY(fd >= 0 && ::write(fd, content, strlen(content)) == ssize_t(strlen(content)));
+        ::close(fd);
+    };
+    for (const char* d : {"", "/keep", "/gone", "/swap"})
+        ::mkdir(root + d, 0755);
+    for (const char* f :
+         {"/keep/same.txt", "/keep/grows.txt", "/keep/touched.txt", "/gone/z.txt", "/old-name.txt"})
+        write(f, "1");
+    QVERIFY(w->Dir1->setPath(root.toStdString()));
+    w->MNU_Search->trigger();
+    const QString listing = tmp.path() + "/saved.json";
+    saveListing(listing);
+
+    write("/keep/grows.txt", "12");
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {1'000'000'000, 0}};
+    ::utimensat(AT_FDCWD, root + "/keep/touched.txt", times, 0);
+    ::rename(root + "/old-name.txt", root + "/new-name.txt");
+    QVERIFY(QDir(QFile::decodeName(root + "/gone")).removeRecursively());
+    ::rmdir(root + "/swap");
+    write("/swap", "");
+    write("/keep/added.txt", "123");
+    w->MNU_Search->trigger();
+    QVERIFY(w->compareWithListing(listing));
+
+    const auto marks = [this] {
+        QStringList out;
+        const NodeStore& s = w->store();
+        for (NodeStore::Id id = 0; id < s.size(); ++id) {
+            const QModelIndex index = w->model().indexOf(id);
+            const QVariant colour = w->model().data(index, Qt::ForegroundRole);
+            out << s.displayText(id) + (colour.isValid() ? " coloured" : "") + u' ' +
+                       QString::fromLatin1(ChangeWord(w->changes()[id]).data());
+        }
+        return out;
+    };
+    const QString top = QFile::decodeName(root) + u'/';
+    QCOMPARE(marks(), QStringList({"~ " + top + " coloured changed", "- gone coloured removed",
+                                   "- z.txt coloured removed", "~ keep coloured changed",
+                                   "+ added.txt coloured added", "~ grows.txt coloured changed",
+                                   "= same.txt same", "~ touched.txt coloured changed",
+                                   "- swap coloured removed", "+ new-name.txt coloured added",
+                                   "- old-name.txt coloured removed", "+ swap coloured added"}));
+    QVERIFY2(w->windowTitle().contains("saved.json"), qPrintable(w->windowTitle()));
+
+    // Only what changed, with the folders leading to it; the printout ends with the summary.
+    w->MNU_ChangedOnly->trigger();
+    QCOMPARE(w->store().size(), std::size_t(11));
+    QVERIFY(w->store().find(root.toStdString() + "/keep/same.txt") == NodeStore::npos);
+    const QStringList printed = printout(w->closingPage());
+    // The summary on a page of its own after the tree's.
+    const QStringList summary = printed.filter(QRegularExpression("^2 "));
+    QCOMPARE(summary.size(), 6);
+    QVERIFY2(summary[0].endsWith(" Compared with saved.json"), qPrintable(summary[0]));
+    QVERIFY(summary[1].endsWith(" -Page 2-"));
+    QVERIFY(summary[2].endsWith(" Files: 3 added, 2 removed, 2 changed, 1 the same"));
+    QVERIFY(summary[3].endsWith(" Folders: 0 added, 2 removed, 1 changed, 0 the same"));
+    QVERIFY(summary[4].endsWith(" Bytes added: 5, bytes removed: 2"));
+    QVERIFY(summary[5].endsWith(" Marks: + added, - removed, ~ changed, = the same"));
+    w->MNU_ChangedOnly->trigger();
+    QCOMPARE(w->store().size(), std::size_t(12));
+}
+
+void TestFormMain::badListingChangesNothing_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("not json") << QByteArray("%PDF-1.4") << "is not a saved listing";
+    QTest::newRow("other json") << QByteArray(R"({"type":"FeatureCollection"})")
+                                << "is not a saved listing";
+    QTest::newRow("cut short") << QByteArray(
+                                      R"({"format":"quillmap-listing","version":1,"tree":{"ke)")
+                               << "is cut short";
+    QTest::newRow("no version") << QByteArray(R"({"key":"/x/","text":"/x/","children":[]})")
+                                << "older version";
+    QTest::newRow("nested deep") << QByteArray(
+                                        R"({"format":"quillmap-listing","version":1,"tree":)") +
+                                        QByteArray(100000, '[')
+                                 << "is damaged";
+    QTest::newRow("missing") << QByteArray() << "can't be read";
+}
+
+void TestFormMain::badListingChangesNothing()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, message);
+    QTemporaryDir tmp;
+    QFile(tmp.path() + "/a.txt").open(QIODevice::WriteOnly);
+    QVERIFY(w->Dir1->setPath(QFile::encodeName(tmp.path()).toStdString()));
+    w->MNU_Search->trigger();
+    const QStringList before = nodes();
+    const QString status = w->statusText();
+    const QString path = tmp.path() + "/listing.json";
+    if (!content.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    }
+    for (const bool compare : {false, true}) {
+        QString shown;
+        QTimer::singleShot(0, this, [&shown] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown = box->text();
+                box->accept();
+            }
+        });
+        QVERIFY(!(compare ? w->compareWithListing(path) : w->openListing(path)));
+        QVERIFY2(shown.contains(message), qPrintable(shown));
+        QCOMPARE(nodes(), before);
+        QCOMPARE(w->statusText(), status);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quillmap Printer "));
+        QVERIFY(w->changes().empty());
+    }
 }
 
 QTEST_MAIN(TestFormMain)

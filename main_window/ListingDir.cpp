@@ -1,0 +1,82 @@
+#include "main_window/ListingDir.h"
+
+#include "support/LangFunctions.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLocale>
+#include <QStandardPaths>
+
+#include <cstring>
+
+namespace quillmap {
+
+using LangFunctions::MessageText;
+
+QString ChooseListing(QWidget* window, const QString& title)
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    QFileDialog dialog(window, title, folder, QStringLiteral("JSON (*.json);;* (*)"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString ListingErrorText(ListingJsonReader::Result result, const QString& file, int systemError)
+{
+    using Result = ListingJsonReader::Result;
+    switch (result) {
+    case Result::Ok:
+        break;
+    case Result::CannotOpen:
+        return MessageText(82, "The file %1 can't be read: %2")
+            .arg(file, QString::fromLocal8Bit(std::strerror(systemError)));
+    case Result::NotJson:
+    case Result::NotListing:
+        return MessageText(83, "The file %1 is not a saved listing. Nothing was changed.")
+            .arg(file);
+    case Result::Truncated:
+        return MessageText(84, "The file %1 is cut short: it is not a complete listing. Nothing "
+                               "was changed.")
+            .arg(file);
+    case Result::NoVersion:
+        return MessageText(85, "The listing %1 was saved by an older version that wrote no format "
+                               "version. Save it again with this version.")
+            .arg(file);
+    case Result::NewerVersion:
+        return MessageText(86, "The listing %1 was saved by a newer version of the program.")
+            .arg(file);
+    case Result::Invalid:
+        return MessageText(87, "The listing %1 is damaged. Nothing was changed.").arg(file);
+    }
+    return {};
+}
+
+QStringList ComparisonSummary(const TreeComparison::Summary& summary, const QString& file)
+{
+    const QLocale locale;
+    const auto counts = [&](const std::array<std::uint64_t, 4>& n, int message,
+                            const char* english) {
+        return MessageText(message, english)
+            .arg(locale.toString(qulonglong(n[std::size_t(NodeChange::Added)])),
+                 locale.toString(qulonglong(n[std::size_t(NodeChange::Removed)])),
+                 locale.toString(qulonglong(n[std::size_t(NodeChange::Changed)])),
+                 locale.toString(qulonglong(n[std::size_t(NodeChange::Same)])));
+    };
+    return {MessageText(89, "Compared with %1").arg(file),
+            QString(),
+            counts(summary.files, 90, "Files: %1 added, %2 removed, %3 changed, %4 the same"),
+            counts(summary.folders, 91, "Folders: %1 added, %2 removed, %3 changed, %4 the same"),
+            MessageText(92, "Bytes added: %1, bytes removed: %2")
+                .arg(locale.toString(qulonglong(summary.bytesAdded)),
+                     locale.toString(qulonglong(summary.bytesRemoved))),
+            QString(),
+            MessageText(93, "Marks: + added, - removed, ~ changed, = the same")};
+}
+
+} // namespace quillmap
