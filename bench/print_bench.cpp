@@ -2,7 +2,8 @@
 // listing (for the comparison with a text-to-PDF pipeline) and prints the tree into a PDF with
 // the Print command's settings, timing the print alone.
 // usage: print_bench LINES OUT.pdf [LISTING.txt]
-#include "platform/NodeStore.h"
+#include "platform/print/PdfFileJob.h"
+#include "platform/tree/NodeStore.h"
 #include "printing/CPrintTvw.h"
 #include "printing/DirectoryPrint.h"
 

@@ -4,7 +4,7 @@
 // Runs the real scan (all twelve details ticked, into the real node store), the floor walk and
 // `find DIR -printf '%y %s %A@ %C@ %T@ %p\n'` ROUNDS times each, interleaved, and prints the best
 // time of each with the ratios, and the scan's peak memory beyond the node texts.
-#include "platform/NodeStore.h"
+#include "platform/tree/NodeStore.h"
 #include "scan/ScanControls.h"
 #include "scan/SearchDir.h"
 

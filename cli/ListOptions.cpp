@@ -13,7 +13,7 @@ namespace {
 // A detail's command-line name: its item text in lower case, blanks written as "-".
 QString detailName(int item)
 {
-    return QString::fromLatin1(kDetailItemTexts[item - 1]).toLower().replace(u' ', u'-');
+    return QString::fromLatin1(kDetailItems[item - 1].text).toLower().replace(u' ', u'-');
 }
 
 QString validDetailNames()
@@ -125,7 +125,7 @@ QString ListOptions::parseDetails(const QString& list, DetailTicks& out)
         }
         int found = 0;
         for (int i = 2; i <= DetailTicks::kCount && !found; ++i)
-            if (name == QString::fromLatin1(kDetailItemTexts[i - 1]).toLower())
+            if (name == QString::fromLatin1(kDetailItems[i - 1].text).toLower())
                 found = i;
         if (!found)
             return QStringLiteral("unknown detail '%1' (valid: %2)")

@@ -75,36 +75,26 @@ void TreeWriter::writeText()
         }
         m_buffer.push_back('\n');
     };
-    std::string prefix; // the connectors of the ancestors
-    std::vector<std::size_t> prefixLengths;
-    for (Id top = m_store.firstTopLevel(); top != NodeStore::npos; top = m_store.nextSibling(top)) {
-        appendLine(m_store.text(top));
-        Id id = m_store.firstChild(top);
-        std::vector<Id> stack;
-        while (id != NodeStore::npos || !stack.empty()) {
-            if (id == NodeStore::npos) {
-                id = m_store.nextSibling(stack.back());
-                stack.pop_back();
-                prefix.resize(prefixLengths.back());
-                prefixLengths.pop_back();
-                continue;
-            }
-            const bool last = m_store.nextSibling(id) == NodeStore::npos;
-            m_buffer += prefix;
-            m_buffer += last ? "\xE2\x94\x94\xE2\x94\x80\xE2\x94\x80 "  // "└── "
-                             : "\xE2\x94\x9C\xE2\x94\x80\xE2\x94\x80 "; // "├── "
+    std::string prefix;                           // the connectors of the ancestors
+    std::vector<std::size_t> prefixLengths{0, 0}; // prefix length of a node, by depth
+    const auto enter = [&](Id id, std::uint32_t depth) {
+        if (depth == 0) {
             appendLine(m_store.text(id));
-            flush();
-            if (m_store.firstChild(id) != NodeStore::npos) {
-                stack.push_back(id);
-                prefixLengths.push_back(prefix.size());
-                prefix += last ? "    " : "\xE2\x94\x82   "; // "│   "
-                id = m_store.firstChild(id);
-            } else {
-                id = m_store.nextSibling(id);
-            }
+            return true;
         }
-    }
+        const bool last = m_store.nextSibling(id) == NodeStore::npos;
+        prefix.resize(prefixLengths[depth]);
+        m_buffer += prefix;
+        m_buffer += last ? "\xE2\x94\x94\xE2\x94\x80\xE2\x94\x80 "  // "└── "
+                         : "\xE2\x94\x9C\xE2\x94\x80\xE2\x94\x80 "; // "├── "
+        appendLine(m_store.text(id));
+        flush();
+        prefix += last ? "    " : "\xE2\x94\x82   "; // "│   "
+        prefixLengths.resize(depth + 2);
+        prefixLengths[depth + 1] = prefix.size();
+        return true;
+    };
+    m_store.walk(m_store.firstTopLevel(), true, enter, [](Id, std::uint32_t) {});
     flush(true);
 }
 

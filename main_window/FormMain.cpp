@@ -3,14 +3,16 @@
 #include "about/frmAbout.h"
 #include "main_window/ListingDir.h"
 #include "main_window/PrintDir.h"
-#include "platform/DriveList.h"
-#include "platform/FolderList.h"
-#include "platform/NodeModel.h"
-#include "platform/OptionsList.h"
-#include "platform/StatusBar.h"
-#include "platform/ToolbarImages.h"
-#include "platform/Twips.h"
-#include "platform/WindowScanControls.h"
+#include "main_window/WindowScanControls.h"
+#include "platform/controls/DriveList.h"
+#include "platform/controls/FolderList.h"
+#include "platform/controls/OptionsList.h"
+#include "platform/controls/StatusBar.h"
+#include "platform/controls/ToolbarImages.h"
+#include "platform/controls/Twips.h"
+#include "platform/controls/WaitCursor.h"
+#include "platform/tree/NodeModel.h"
+#include "scan/DetailTicks.h"
 #include "scan/ListingJsonReader.h"
 #include "scan/SearchDir.h"
 #include "scan/TreeComparison.h"
@@ -284,19 +286,9 @@ void FormMain::buildToolbar()
 void FormMain::startUp()
 {
     // Each step that fails is skipped; start-up goes on with the next one.
-    bool hourglass = false;
-    try {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        hourglass = true;
-    } catch (...) {
-    }
+    WaitCursor wait;
     try {
         SetUp();
-    } catch (...) {
-    }
-    try {
-        if (hourglass)
-            QApplication::restoreOverrideCursor();
     } catch (...) {
     }
 }
@@ -314,20 +306,8 @@ void FormMain::SetUp()
 
     ListView1->clearItems();
     ListView1->setColumn(QStringLiteral("ch1"), QStringLiteral("Show"), 2000);
-    static const char* const kItems[][2] = {{"a", "ALL"},
-                                            {"b", "Archive"},
-                                            {"c", "Compressed"},
-                                            {"d", "Hidden"},
-                                            {"e", "Normal"},
-                                            {"f", "ReadOnly"},
-                                            {"g", "System"},
-                                            {"h", "Date Created"},
-                                            {"i", "Date Last Accessed"},
-                                            {"j", "Date Last Modified"},
-                                            {"k", "Type"},
-                                            {"l", "Size"}};
-    for (const auto& item : kItems)
-        ListView1->addItem(QString::fromLatin1(item[0]), QString::fromLatin1(item[1]));
+    for (const DetailItem& item : kDetailItems)
+        ListView1->addItem(QString::fromLatin1(item.key), QString::fromLatin1(item.text));
 }
 
 void FormMain::ListView1_ItemCheck(int index)

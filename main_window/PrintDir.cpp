@@ -1,13 +1,14 @@
 #include "main_window/PrintDir.h"
 
-#include "platform/DefaultPrinter.h"
-#include "platform/NodeStore.h"
+#include "platform/controls/WaitCursor.h"
+#include "platform/print/DefaultPrinter.h"
+#include "platform/print/PdfFileJob.h"
+#include "platform/tree/NodeStore.h"
 #include "printing/CPrintTvw.h"
 #include "printing/DirectoryPrint.h"
 #include "support/LangFunctions.h"
 
 #include <QApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -20,50 +21,12 @@ namespace quillmap {
 
 namespace {
 
-// A new file in `folder` named after the title and the time; " (2)", " (3)", ... keep a second
-// print in the same second from replacing the first.
-QString pdfPath(const QString& folder, const QString& title)
-{
-    QString name = title;
-    for (QChar& c : name) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') ||
-            c.category() == QChar::Other_Control)
-            c = QLatin1Char('_');
-    }
-    name = name.simplified();
-    if (name.size() > 120)
-        name.truncate(120);
-    name += QDateTime::currentDateTime().toString(QStringLiteral(" yyyy-MM-dd hh.mm.ss"));
-    const QDir dir(folder);
-    QString path = dir.filePath(name + QStringLiteral(".pdf"));
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = dir.filePath(name + QStringLiteral(" (%1).pdf").arg(n));
-    return path;
-}
-
 using LangFunctions::MessageText;
 
 QString caption()
 {
     return MessageText(49, "Print");
 }
-
-// The hourglass while the print runs inside the click; back before any message is shown.
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { restore(); }
-    void restore()
-    {
-        if (m_on)
-            QApplication::restoreOverrideCursor();
-        m_on = false;
-    }
-
-private:
-    bool m_on = true;
-};
 
 } // namespace
 
@@ -91,11 +54,7 @@ void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>&
     WaitCursor wait;
 
     if (DefaultPrinterName().isEmpty()) {
-        QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        if (folder.isEmpty())
-            folder = QDir::homePath();
-        QDir().mkpath(folder);
-        const QString path = pdfPath(folder, print.Title());
+        const QString path = DocumentsPdfPath(print.Title());
         QString error;
         const bool saved = PrintToPdfFile(print, path, &error);
         wait.restore();

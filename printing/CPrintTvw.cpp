@@ -139,65 +139,58 @@ bool CPrintTvw::checkedAdd(std::int32_t a, std::int32_t b, std::int32_t& out)
     return false;
 }
 
-// The walk in pre-order. A frame stands for one pending call of the recursive form
-// PrintBranch(node, level, text X, stem X, stem top Y): its first child is handled by pushing a
-// frame, its next sibling by replacing the frame (the recursive form's tail call), so the stack
-// grows with the depth only. The page at entry is the page when that call would have begun.
+// The tree below `startNode` (and, in print style 1, its following siblings and theirs) in
+// pre-order. A frame per level holds what the recursive form PrintBranch(node, level, text X,
+// stem X, stem top Y) kept in its call: a first child is drawn from its parent's frame, a later
+// sibling from its previous sibling's, which it then replaces. The page at entry is the page
+// when that call would have begun.
 bool CPrintTvw::PrintBranch(NodeStore::Id startNode)
 {
     struct Frame
     {
-        NodeStore::Id node;
-        std::int32_t level;
         std::int32_t textX;
         std::int32_t stemX;
         std::int32_t stemTopY;
         int pageAtEntry;
-        bool childDone;
     };
-    const NodeStore& tree = *m_tvwToPrint;
     PrinterDevice& printer = *m_printer;
-    std::vector<Frame> stack;
-    stack.push_back({startNode, 0, 0, 0, 0, printer.page(), false});
+    std::vector<Frame> frames;
 
-    while (!stack.empty()) {
-        const Frame f = stack.back();
-        if (!f.childDone) {
-            stack.back().childDone = true;
-            const NodeStore::Id child = tree.firstChild(f.node);
-            if (child != NodeStore::npos) {
-                std::int32_t offset = 0;
-                if (!checkedAdd(f.textX, kStemOffset, offset) || !ConnectorDown(offset) ||
-                    !ConnectorAcross())
+    const auto enter = [&](NodeStore::Id node, std::uint32_t depth) {
+        if (node == startNode) { // drawn by the caller
+            frames.push_back({0, 0, 0, printer.page()});
+            return true;
+        }
+        if (frames.size() > depth + 1)
+            frames.resize(depth + 1); // the previous sibling's subtree is done
+        if (frames.size() == depth) {
+            // The first child of the node whose frame is on top.
+            const Frame f = frames.back();
+            std::int32_t offset = 0;
+            if (!checkedAdd(f.textX, kStemOffset, offset))
+                return false;
+            if (!ConnectorDown(offset) || !ConnectorAcross())
+                return printerFailed();
+            std::int32_t x = 0;
+            std::int32_t y = 0;
+            std::int32_t childTopY = 0;
+            std::int32_t childStemX = 0;
+            if (!readX(x) || !readY(y) || !checkedAdd(y, -kStep, childTopY) ||
+                !checkedAdd(x, -kStep, childStemX))
+                return false;
+            if (!printNodeLine(node))
+                return printerFailed();
+            if (printer.page() != f.pageAtEntry) {
+                if (!PrintPageFooter())
                     return printerFailed();
-                std::int32_t x = 0;
-                std::int32_t y = 0;
-                std::int32_t childTopY = 0;
-                std::int32_t childStemX = 0;
-                if (!readX(x) || !readY(y) || !checkedAdd(y, -kStep, childTopY) ||
-                    !checkedAdd(x, -kStep, childStemX))
-                    return false;
-                if (!printNodeLine(child))
-                    return printerFailed();
-                std::int32_t level = 0;
-                if (!checkedAdd(f.level, 1, level))
-                    return false;
-                if (printer.page() != f.pageAtEntry) {
-                    if (!PrintPageFooter())
-                        return printerFailed();
-                    childTopY = 0;
-                }
-                stack.push_back({child, level, x, childStemX, childTopY, printer.page(), false});
-                continue;
+                childTopY = 0;
             }
+            frames.push_back({x, childStemX, childTopY, printer.page()});
+            return true;
         }
-
-        const NodeStore::Id sibling = tree.nextSibling(f.node);
-        if (sibling == NodeStore::npos || (f.level == 0 && m_printStyle == 2)) {
-            stack.pop_back();
-            continue;
-        }
-        if (f.level != 0) {
+        // A later sibling: its stem continues the previous sibling's.
+        const Frame f = frames.back();
+        if (depth != 0) {
             if (!ConnectorDown(f.stemX) ||
                 !ConnectorStem(f.stemX, printer.page() == f.pageAtEntry ? f.stemTopY : 0) ||
                 !ConnectorAcross())
@@ -206,7 +199,7 @@ bool CPrintTvw::PrintBranch(NodeStore::Id startNode)
         std::int32_t x = 0;
         if (!readX(x))
             return false;
-        if (!printNodeLine(sibling))
+        if (!printNodeLine(node))
             return printerFailed();
         std::int32_t stemTopY = f.stemTopY;
         if (printer.page() != f.pageAtEntry) {
@@ -214,9 +207,11 @@ bool CPrintTvw::PrintBranch(NodeStore::Id startNode)
                 return printerFailed();
             stemTopY = 0;
         }
-        stack.back() = {sibling, f.level, x, f.stemX, stemTopY, printer.page(), false};
-    }
-    return true;
+        frames.back() = {x, f.stemX, stemTopY, printer.page()};
+        return true;
+    };
+    return m_tvwToPrint->walk(startNode, m_printStyle != 2, enter,
+                              [](NodeStore::Id, std::uint32_t) {});
 }
 
 bool CPrintTvw::PrintTitles()

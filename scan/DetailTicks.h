@@ -51,21 +51,26 @@ struct DetailTicks
     static DetailTicks read(const ScanControls& controls);
 };
 
-// Keys and texts of the options list items, index 1 first.
-inline constexpr std::array<const char*, DetailTicks::kCount> kDetailItemKeys = {
-    "a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l"};
-inline constexpr std::array<const char*, DetailTicks::kCount> kDetailItemTexts = {
-    "ALL",
-    "Archive",
-    "Compressed",
-    "Hidden",
-    "Normal",
-    "ReadOnly",
-    "System",
-    "Date Created",
-    "Date Last Accessed",
-    "Date Last Modified",
-    "Type",
-    "Size"};
+// The items of the options list, index 1 first: the key and text the window shows them with;
+// quillmap_list names them by their text in lower case with "-" for " ".
+struct DetailItem
+{
+    const char* key;
+    const char* text;
+};
+inline constexpr std::array<DetailItem, DetailTicks::kCount> kDetailItems = {{
+    {"a", "ALL"},
+    {"b", "Archive"},
+    {"c", "Compressed"},
+    {"d", "Hidden"},
+    {"e", "Normal"},
+    {"f", "ReadOnly"},
+    {"g", "System"},
+    {"h", "Date Created"},
+    {"i", "Date Last Accessed"},
+    {"j", "Date Last Modified"},
+    {"k", "Type"},
+    {"l", "Size"},
+}};
 
 } // namespace quillmap

@@ -1,6 +1,7 @@
 #include "scan/FileLine.h"
 
 #include "scan/ScanControls.h"
+#include "support/Utf8Functions.h"
 
 #include <charconv>
 #include <ctime>
@@ -43,10 +44,9 @@ bool isAscii(std::string_view s)
 void appendUpper(std::string& out, std::string_view s)
 {
     if (!isAscii(s)) {
-        const QString text = QString::fromUtf8(s.data(), qsizetype(s.size()));
         // Only valid UTF-8 goes through Unicode case mapping; other bytes stay as they are.
-        if (text.toUtf8() == QByteArrayView(s.data(), qsizetype(s.size()))) {
-            out.append(text.toUpper().toStdString());
+        if (Utf8Functions::IsValid(s)) {
+            out.append(QString::fromUtf8(s.data(), qsizetype(s.size())).toUpper().toStdString());
             return;
         }
     }

@@ -1,5 +1,7 @@
 #include "scan/FileTypesPattern.h"
 
+#include "support/Utf8Functions.h"
+
 namespace quillmap {
 
 namespace {
@@ -12,18 +14,8 @@ inline unsigned char fold(unsigned char c)
 // Length of the character starting at s[i]: a whole valid UTF-8 sequence, else one byte.
 std::size_t charLength(std::string_view s, std::size_t i)
 {
-    const auto c = static_cast<unsigned char>(s[i]);
-    std::size_t len = c < 0x80           ? 1
-                      : (c >> 5) == 0x6  ? 2
-                      : (c >> 4) == 0xE  ? 3
-                      : (c >> 3) == 0x1E ? 4
-                                         : 1;
-    if (i + len > s.size())
-        return 1;
-    for (std::size_t k = 1; k < len; ++k)
-        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-            return 1;
-    return len;
+    const std::size_t len = Utf8Functions::SequenceLength(s, i);
+    return len == 0 ? 1 : len;
 }
 
 } // namespace

@@ -1,7 +1,5 @@
 #include "scan/GetFileInfo.h"
 
-#include "platform/PosixFileSystem.h"
-
 #include <cerrno>
 #include <charconv>
 #include <sys/stat.h>
@@ -72,24 +70,6 @@ int GetFileInfo(FileSystem& fs, FileSystem::Handle folder, const char* name, Fil
         return error;
     FillFileInfo(info, name, stat);
     return 0;
-}
-
-int GetFileInfo(const std::string& fullPath, FileInfo& info)
-{
-    const std::size_t slash = fullPath.rfind('/');
-    const std::string folderPath = slash == std::string::npos ? std::string(".")
-                                   : slash == 0               ? std::string("/")
-                                                              : fullPath.substr(0, slash);
-    const std::string name = slash == std::string::npos ? fullPath : fullPath.substr(slash + 1);
-    if (name.empty())
-        return EISDIR;
-    PosixFileSystem fs;
-    FileSystem::Handle folder = -1;
-    if (const int error = fs.openFolder(folderPath, folder))
-        return error;
-    const int error = GetFileInfo(fs, folder, name.c_str(), info);
-    fs.closeFolder(folder);
-    return error;
 }
 
 } // namespace quillmap

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "scan/FileInfo.h"
 
 #include <string>
@@ -18,8 +18,5 @@ void FillFileInfo(FileInfo& info, std::string_view name, const FileStat& stat);
 // broken link gives the link's own properties). Returns 0 or the errno of the failed read;
 // `info` is then left as it was.
 int GetFileInfo(FileSystem& fs, FileSystem::Handle folder, const char* name, FileInfo& info);
-
-// The same for a full path, through the real file system. Returns 0 or an errno value.
-int GetFileInfo(const std::string& fullPath, FileInfo& info);
 
 } // namespace quillmap

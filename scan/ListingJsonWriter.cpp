@@ -211,34 +211,25 @@ bool ListingJsonWriter::write()
     }
     m_buffer += "],\"tree\":";
 
-    // A listing has one root, as a search makes; written depth first without recursion.
+    // A listing has one root, as a search makes.
     const Id root = m_store.firstTopLevel();
     if (root == NodeStore::npos) {
         m_buffer += "null";
     } else {
-        appendNode(root);
-        std::vector<Id> open{root}; // the folders whose children are being written
-        Id id = m_store.firstChild(root);
-        while (!open.empty()) {
-            if (id == NodeStore::npos) {
-                m_buffer += "]}";
-                id = m_store.nextSibling(open.back());
-                open.pop_back();
-                if (!open.empty() && id != NodeStore::npos)
-                    m_buffer.push_back(',');
-                continue;
-            }
+        std::vector<bool> hasChildren; // by depth: the node there opened a children array
+        const auto enter = [&](Id id, std::uint32_t depth) {
+            if (depth > 0 && m_store.firstChild(m_store.parent(id)) != id)
+                m_buffer.push_back(',');
             appendNode(id);
+            hasChildren.resize(depth + 1);
+            hasChildren[depth] = m_buffer.back() == '[';
             flush();
-            if (m_buffer.back() == '[') {
-                open.push_back(id);
-                id = m_store.firstChild(id);
-            } else {
-                id = m_store.nextSibling(id);
-                if (id != NodeStore::npos)
-                    m_buffer.push_back(',');
-            }
-        }
+            return true;
+        };
+        m_store.walk(root, false, enter, [&](Id, std::uint32_t depth) {
+            if (hasChildren[depth])
+                m_buffer += "]}";
+        });
     }
     m_buffer += "}\n";
     flush(true);

@@ -1,8 +1,8 @@
 #include "scan/SearchDir.h"
 
-#include "platform/FileSystem.h"
-#include "platform/NodeStore.h"
-#include "platform/PosixFileSystem.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/PosixFileSystem.h"
+#include "platform/tree/NodeStore.h"
 #include "scan/FileLine.h"
 #include "scan/FileTypesPattern.h"
 #include "scan/GetFileInfo.h"

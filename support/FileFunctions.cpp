@@ -1,6 +1,7 @@
 #include "support/FileFunctions.h"
 
-#include "platform/LocaleProfile.h"
+#include "platform/locale/LocaleProfile.h"
+#include "support/Utf8Functions.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -110,46 +111,7 @@ namespace detail {
 
 bool IsValidUtf8(const QByteArray& bytes)
 {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const qsizetype n = bytes.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        int extra = 0;
-        char32_t cp = 0;
-        char32_t min = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            cp = c & 0x1F;
-            min = 0x80;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            cp = c & 0x0F;
-            min = 0x800;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            cp = c & 0x07;
-            min = 0x10000;
-        } else {
-            return false;
-        }
-        if (n - i <= extra)
-            return false;
-        for (int k = 1; k <= extra; ++k) {
-            const unsigned char cc = p[i + k];
-            if ((cc & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        i += extra + 1;
-    }
-    return true;
+    return Utf8Functions::IsValid(std::string_view(bytes.constData(), std::size_t(bytes.size())));
 }
 
 QString DecodeIniText(const QByteArray& bytes)

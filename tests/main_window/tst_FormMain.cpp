@@ -1,14 +1,15 @@
 #include "about/frmAbout.h"
 #include "main_window/FormMain.h"
-#include "platform/DriveList.h"
-#include "platform/FolderList.h"
-#include "platform/NodeModel.h"
-#include "platform/OptionsList.h"
-#include "platform/RecordingPrinterDevice.h"
-#include "platform/StatusBar.h"
+#include "platform/controls/DriveList.h"
+#include "platform/controls/FolderList.h"
+#include "platform/controls/OptionsList.h"
+#include "platform/controls/StatusBar.h"
+#include "platform/tree/NodeModel.h"
+#include "scan/DetailTicks.h"
 #include "printing/CPrintTvw.h"
 #include "printing/DirectoryPrint.h"
 #include "scan/ListingJsonWriter.h"
+#include "tests/common/RecordingPrinterDevice.h"
 #include "support/LangFunctions.h"
 
 #include <QAction>
@@ -303,23 +304,10 @@ void TestFormMain::optionsList()
     QCOMPARE(list->columnKey(), QStringLiteral("ch1"));
     QCOMPARE(list->columnHeading(), QStringLiteral("Show"));
     QCOMPARE(list->columnWidthTwips(), 2000);
-    const QStringList keys = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l"};
-    const QStringList texts = {"ALL",
-                               "Archive",
-                               "Compressed",
-                               "Hidden",
-                               "Normal",
-                               "ReadOnly",
-                               "System",
-                               "Date Created",
-                               "Date Last Accessed",
-                               "Date Last Modified",
-                               "Type",
-                               "Size"};
     QCOMPARE(list->itemCount(), 12);
     for (int i = 1; i <= 12; ++i) {
-        QCOMPARE(list->itemKey(i), keys[i - 1]);
-        QCOMPARE(list->itemText(i), texts[i - 1]);
+        QCOMPARE(list->itemKey(i), QString::fromLatin1(kDetailItems[i - 1].key));
+        QCOMPARE(list->itemText(i), QString::fromLatin1(kDetailItems[i - 1].text));
         QVERIFY(!list->isChecked(i));
         QVERIFY(list->topLevelItem(i - 1)->icon(0).isNull());
     }

@@ -1,4 +1,4 @@
-#include "platform/NodeModel.h"
+#include "platform/tree/NodeModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QTest>

@@ -1,4 +1,5 @@
-#include "platform/NodeStore.h"
+#include "platform/tree/NodeStore.h"
+#include "tests/common/NodeStoreByKey.h"
 
 #include <QTest>
 
@@ -58,7 +59,7 @@ void TestNodeStore::operations()
     const auto root = s.add(NodeStore::npos, "/data/", "/data/");
     QCOMPARE(root, NodeStore::Id(0));
     QCOMPARE(s.item1(), root);
-    const auto sub = s.addByKey("/data/", "/data/sub/", "sub");
+    const auto sub = AddByKey(s, "/data/", "/data/sub/", "sub");
     const auto file = s.addChild(sub, "a.txt", false, "a.txt  12 bytes");
     const auto folder = s.addChild(root, "zz", true, "zz");
     // A key that doesn't continue its parent's key is kept whole.
@@ -91,7 +92,7 @@ void TestNodeStore::operations()
     QCOMPARE(s.fullPath(root), std::string("/data/"));
 
     // Unknown parents add nothing.
-    QCOMPARE(s.addByKey("/nowhere/", "/nowhere/x", "x"), NodeStore::npos);
+    QCOMPARE(AddByKey(s, "/nowhere/", "/nowhere/x", "x"), NodeStore::npos);
     QCOMPARE(s.add(99, "k", "t"), NodeStore::npos);
     QCOMPARE(s.addChild(99, "k", false, "t"), NodeStore::npos);
 
@@ -135,7 +136,7 @@ void TestNodeStore::duplicateKeysRejected()
         again = s.add(root, "/r/f/", "other text");
         break;
     case 1:
-        again = s.addByKey("/r/", "/r/g", "g");
+        again = AddByKey(s, "/r/", "/r/g", "g");
         break;
     case 2:
         again = s.addChild(root, "f", true, "f");

@@ -1,9 +1,9 @@
-#include "platform/DriveList.h"
-#include "platform/FolderList.h"
-#include "platform/OptionsList.h"
-#include "platform/StatusBar.h"
-#include "platform/ToolbarImages.h"
-#include "platform/WindowScanControls.h"
+#include "main_window/WindowScanControls.h"
+#include "platform/controls/DriveList.h"
+#include "platform/controls/FolderList.h"
+#include "platform/controls/OptionsList.h"
+#include "platform/controls/StatusBar.h"
+#include "platform/controls/ToolbarImages.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,7 +1,8 @@
 // The Print command's document written as a PDF file and read back.
 #include "PdfCheck.h"
-#include "platform/NodeStore.h"
-#include "platform/PainterPrinterDevice.h"
+#include "platform/print/PainterPrinterDevice.h"
+#include "platform/print/PdfFileJob.h"
+#include "platform/tree/NodeStore.h"
 #include "printing/CPrintTvw.h"
 #include "printing/DirectoryPrint.h"
 

@@ -3,8 +3,8 @@
 // searched tree the user is told to search first.
 #include "PdfCheck.h"
 #include "main_window/PrintDir.h"
-#include "platform/DefaultPrinter.h"
-#include "platform/NodeStore.h"
+#include "platform/print/DefaultPrinter.h"
+#include "platform/tree/NodeStore.h"
 #include "printing/CPrintTvw.h"
 
 #include <QApplication>

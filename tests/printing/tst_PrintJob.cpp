@@ -4,9 +4,9 @@
 #include "PdfCheck.h"
 #include "main_window/FormMain.h"
 #include "main_window/PrintDir.h"
-#include "platform/DefaultPrinter.h"
-#include "platform/FolderList.h"
-#include "platform/NodeStore.h"
+#include "platform/controls/FolderList.h"
+#include "platform/print/DefaultPrinter.h"
+#include "platform/tree/NodeStore.h"
 #include "printing/CPrintTvw.h"
 
 #include <QAction>

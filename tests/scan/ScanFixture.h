@@ -1,7 +1,7 @@
 #pragma once
 
 // Test helpers for scans: controls without widgets and fixture trees in a temporary folder.
-#include "platform/NodeStore.h"
+#include "platform/tree/NodeStore.h"
 #include "scan/DetailTicks.h"
 #include "scan/ScanControls.h"
 

@@ -1,6 +1,7 @@
 // File properties and the file line built from them.
 #include "scan/FileLine.h"
 #include "scan/GetFileInfo.h"
+#include "tests/common/FileInfoByPath.h"
 
 #include <QDateTime>
 #include <QFile>

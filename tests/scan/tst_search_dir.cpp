@@ -1,7 +1,7 @@
 // The walk over real fixture trees, and over an injected file system for the failures.
 #include "ScanFixture.h"
 
-#include "platform/PosixFileSystem.h"
+#include "platform/files/PosixFileSystem.h"
 #include "scan/SearchDir.h"
 
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "platform/LocaleProfile.h"
+#include "platform/locale/LocaleProfile.h"
 #include "support/FileFunctions.h"
 
 #include <QCoreApplication>

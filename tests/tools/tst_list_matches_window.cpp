@@ -1,9 +1,9 @@
 // One test drives both: the window's search and quillmap_list give the same nodes for the
 // same options.
 #include "main_window/FormMain.h"
-#include "platform/FolderList.h"
-#include "platform/NodeStore.h"
-#include "platform/OptionsList.h"
+#include "platform/controls/FolderList.h"
+#include "platform/controls/OptionsList.h"
+#include "platform/tree/NodeStore.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/files/FolderListing.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quillmap {
+
+// What one property read of an entry gives (a statx, or what a test injects).
+struct FileStat
+{
+    std::uint32_t mode = 0; // file type and permission bits as in st_mode
+    std::uint64_t size = 0;
+    std::int64_t accessed = 0; // seconds since the epoch, fractions dropped
+    std::int64_t modified = 0;
+    std::int64_t born = 0;
+    bool hasBirth = false;   // the file system records a creation time
+    bool compressed = false; // the file system stores the file compressed
+    bool archive = false;    // DOS archive bit, where the file system keeps DOS attributes
+};
+
+// The folder enumeration and file properties of the platform, behind an interface so tests can
+// inject unreadable folders, vanishing files and folders that change during a scan.
+//
+// Contract: folders are addressed by handles that openFolder()/openSubfolder() give and
+// closeFolder() ends; entries by a folder handle and a NUL-terminated name (raw bytes). Every
+// call returns 0 or an errno value and never throws. One instance serves one thread.
+class FileSystem
+{
+public:
+    using Handle = int;
+
+    virtual ~FileSystem() = default;
+
+    virtual int openFolder(const std::string& path, Handle& folder) = 0;
+    // Opens the subfolder `name` of `parent` without following a link.
+    virtual int openSubfolder(Handle parent, const char* name, Handle& folder) = 0;
+    virtual void closeFolder(Handle folder) = 0;
+    // Appends the folder's entries to `out` in the file system's order, leaving out ".", "..",
+    // hidden entries (names starting with ".") and special files the enumeration can already
+    // tell apart. On an error part-way, what was read stays in `out`.
+    virtual int readFolder(Handle folder, FolderListing& out) = 0;
+    // The properties of `name` in `folder`; `follow` reads a link's target instead of the link.
+    virtual int stat(Handle folder, const char* name, bool follow, FileStat& out) = 0;
+
+    // The enumeration the walk uses: the whole folder, sorted by name (FolderListing order).
+    int list(Handle folder, FolderListing& out)
+    {
+        out.clear();
+        const int error = readFolder(folder, out);
+        out.sortByName();
+        return error;
+    }
+};
+
+} // namespace quillmap

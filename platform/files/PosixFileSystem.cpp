@@ -1,0 +1,182 @@
+#include "platform/files/PosixFileSystem.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace quillmap {
+
+namespace {
+
+// Extended attributes through which NTFS and SMB mounts expose the DOS attribute word.
+constexpr const char* kDosAttributeNames[] = {"system.ntfs_attrib", "user.cifs.dosattrib",
+                                              "system.dos_attrib"};
+constexpr std::uint32_t kDosArchive = 0x20;
+
+// File systems that may carry DOS attributes: NTFS (kernel and FUSE drivers) and SMB/CIFS.
+bool mayKeepDosAttributes(long type)
+{
+    switch (static_cast<unsigned long>(type)) {
+    case 0x5346544eUL: // NTFS
+    case 0x7366746eUL: // ntfs3
+    case 0x65735546UL: // FUSE (ntfs-3g)
+    case 0xFF534D42UL: // CIFS
+    case 0xFE534D42UL: // SMB2
+    case 0x517BUL:     // SMB
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Reads the DOS attribute word of `name` in folder `fd` (empty name: the folder itself).
+bool readDosWord(int fd, const char* name, std::uint32_t& word)
+{
+    char path[64 + 256];
+    if (name[0] != '\0' && std::strlen(name) > 255)
+        return false;
+    std::snprintf(path, sizeof path, "/proc/self/fd/%d%s%s", fd, name[0] ? "/" : "", name);
+    for (const char* attribute : kDosAttributeNames) {
+        unsigned char bytes[4] = {};
+        const ssize_t n = getxattr(path, attribute, bytes, sizeof bytes);
+        if (n > 0) {
+            word = std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 |
+                   std::uint32_t(bytes[2]) << 16 | std::uint32_t(bytes[3]) << 24;
+            return true;
+        }
+    }
+    return false;
+}
+
+FolderListing::Kind kindOf(unsigned char type)
+{
+    switch (type) {
+    case DT_DIR:
+        return FolderListing::Kind::Folder;
+    case DT_REG:
+        return FolderListing::Kind::File;
+    case DT_LNK:
+        return FolderListing::Kind::Link;
+    case DT_FIFO:
+    case DT_SOCK:
+    case DT_CHR:
+    case DT_BLK:
+        return FolderListing::Kind::Special;
+    default:
+        return FolderListing::Kind::Unknown;
+    }
+}
+
+} // namespace
+
+PosixFileSystem::PosixFileSystem() = default;
+
+PosixFileSystem::~PosixFileSystem() = default;
+
+int PosixFileSystem::adopt(int fd, Handle& folder)
+{
+    if (fd < 0)
+        return errno;
+    if (static_cast<std::size_t>(fd) >= m_dosFolder.size())
+        m_dosFolder.resize(std::size_t(fd) + 64, 0);
+    m_dosFolder[fd] = readsDosAttributes(fd);
+    folder = fd;
+    return 0;
+}
+
+bool PosixFileSystem::readsDosAttributes(int fd) const
+{
+    struct statfs fs;
+    if (fstatfs(fd, &fs) != 0 || !mayKeepDosAttributes(fs.f_type))
+        return false;
+    std::uint32_t word = 0;
+    return readDosWord(fd, "", word);
+}
+
+int PosixFileSystem::openFolder(const std::string& path, Handle& folder)
+{
+    return adopt(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), folder);
+}
+
+int PosixFileSystem::openSubfolder(Handle parent, const char* name, Handle& folder)
+{
+    const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::openat(parent, name, flags);
+    if (fd < 0 && errno == EMFILE) {
+        // The walk holds one descriptor per level: a very deep tree may need more than the
+        // soft limit allows. Raise it to the hard limit once and try again.
+        struct rlimit limit;
+        if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+            limit.rlim_cur = limit.rlim_max;
+            if (setrlimit(RLIMIT_NOFILE, &limit) == 0)
+                fd = ::openat(parent, name, flags);
+        }
+        if (fd < 0)
+            errno = EMFILE;
+    }
+    return adopt(fd, folder);
+}
+
+void PosixFileSystem::closeFolder(Handle folder)
+{
+    if (folder >= 0)
+        ::close(folder);
+}
+
+int PosixFileSystem::readFolder(Handle folder, FolderListing& out)
+{
+    if (m_buffer.empty())
+        m_buffer.resize(64 * 1024);
+    for (;;) {
+        const ssize_t n = getdents64(folder, m_buffer.data(), m_buffer.size());
+        if (n == 0)
+            return 0;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        for (ssize_t at = 0; at < n;) {
+            const auto* d = reinterpret_cast<const struct dirent64*>(m_buffer.data() + at);
+            at += d->d_reclen;
+            const char* name = d->d_name;
+            if (name[0] == '.') // ".", ".." and hidden entries
+                continue;
+            const FolderListing::Kind kind = kindOf(d->d_type);
+            if (kind == FolderListing::Kind::Special)
+                continue;
+            out.append(std::string_view(name, std::strlen(name)), kind);
+        }
+    }
+}
+
+int PosixFileSystem::stat(Handle folder, const char* name, bool follow, FileStat& out)
+{
+    struct statx sx;
+    if (::statx(folder, name, follow ? 0 : AT_SYMLINK_NOFOLLOW,
+                STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME,
+                &sx) != 0)
+        return errno;
+    out.mode = sx.stx_mode;
+    out.size = sx.stx_size;
+    out.accessed = sx.stx_atime.tv_sec;
+    out.modified = sx.stx_mtime.tv_sec;
+    out.hasBirth = (sx.stx_mask & STATX_BTIME) != 0;
+    out.born = out.hasBirth ? sx.stx_btime.tv_sec : 0;
+    out.compressed = (sx.stx_attributes_mask & sx.stx_attributes & STATX_ATTR_COMPRESSED) != 0;
+    out.archive = false;
+    if (static_cast<std::size_t>(folder) < m_dosFolder.size() && m_dosFolder[folder]) {
+        std::uint32_t word = 0;
+        out.archive = readDosWord(folder, name, word) && (word & kDosArchive);
+    }
+    return 0;
+}
+
+} // namespace quillmap

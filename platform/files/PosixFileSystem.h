@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/files/FileSystem.h"
+
+#include <string>
+#include <vector>
+
+namespace quillmap {
+
+// The real file system: getdents64 into one reused buffer, statx relative to the folder's
+// descriptor, and the DOS archive bit from extended attributes on file systems that keep them.
+class PosixFileSystem : public FileSystem
+{
+public:
+    PosixFileSystem();
+    ~PosixFileSystem() override;
+
+    int openFolder(const std::string& path, Handle& folder) override;
+    int openSubfolder(Handle parent, const char* name, Handle& folder) override;
+    void closeFolder(Handle folder) override;
+    int readFolder(Handle folder, FolderListing& out) override;
+    int stat(Handle folder, const char* name, bool follow, FileStat& out) override;
+
+private:
+    int adopt(int fd, Handle& folder);
+    bool readsDosAttributes(int fd) const;
+
+    std::string m_buffer; // getdents64 buffer, reused
+    std::vector<unsigned char>
+        m_dosFolder; // by descriptor: the folder's files carry DOS attributes
+};
+
+} // namespace quillmap

@@ -1,0 +1,317 @@
+#include "platform/print/PdfStreamPrinterDevice.h"
+
+#include <QIODevice>
+#include <QtEndian>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace quillmap {
+
+namespace {
+
+constexpr int kCatalog = 1;
+constexpr int kPages = 2;
+constexpr int kResources = 3;
+constexpr int kInfo = 4;
+
+QByteArray hexUtf16(const QString& text)
+{
+    QByteArray out = "<FEFF";
+    for (const QChar c : text)
+        out += QByteArray::number(c.unicode() | 0x10000, 16).mid(1).toUpper();
+    return out + '>';
+}
+
+QByteArray ref(int id)
+{
+    return QByteArray::number(id) + " 0 R";
+}
+
+} // namespace
+
+PdfStreamPrinterDevice::PdfStreamPrinterDevice(QIODevice& out, const PrintFont& font,
+                                               const QPageLayout& layout, const QString& title,
+                                               const QString& creator)
+    : m_out(out), m_font(font), m_title(title), m_creator(creator)
+{
+    const QRectF full = layout.fullRectPoints();
+    const QRectF paint = layout.paintRectPoints();
+    m_sheetWidth = full.width();
+    m_sheetHeight = full.height();
+    m_left = paint.left();
+    m_top = paint.top();
+    setPageGeometry(int(std::lround(full.width() * 20)), int(std::lround(full.height() * 20)),
+                    int(std::lround(paint.width() * 20)), int(std::lround(paint.height() * 20)));
+    m_offsets.assign(kInfo + 1, 0);
+}
+
+PdfStreamPrinterDevice::~PdfStreamPrinterDevice() = default;
+
+double PdfStreamPrinterDevice::size() const
+{
+    // The engine passes sizes on unchanged; print 0 or less at the smallest size instead.
+    return std::max(1.0, fontSize());
+}
+
+double PdfStreamPrinterDevice::measureWidth(const QString& text)
+{
+    return m_font.textWidth(text, size(), fontBold());
+}
+
+double PdfStreamPrinterDevice::lineHeight()
+{
+    return m_font.lineHeight(size(), fontBold());
+}
+
+int PdfStreamPrinterDevice::newObject()
+{
+    m_offsets.push_back(0);
+    return int(m_offsets.size() - 1);
+}
+
+bool PdfStreamPrinterDevice::write(const QByteArray& bytes)
+{
+    if (m_out.write(bytes) != bytes.size()) {
+        fail(QStringLiteral("Cannot write %1: %2")
+                 .arg(m_outputName.isEmpty() ? QStringLiteral("the PDF file") : m_outputName,
+                      m_out.errorString()));
+        return false;
+    }
+    m_written += bytes.size();
+    return true;
+}
+
+bool PdfStreamPrinterDevice::beginObject(int id)
+{
+    m_offsets[id] = m_written;
+    return write(QByteArray::number(id) + " 0 obj\n");
+}
+
+bool PdfStreamPrinterDevice::writeStream(int id, const QByteArray& dict, const QByteArray& data,
+                                         bool compress)
+{
+    QByteArray body = data;
+    QByteArray filter;
+    if (compress) {
+        body = qCompress(data, 1).mid(4); // qCompress puts the length first: a zlib stream follows
+        filter = " /Filter /FlateDecode";
+    }
+    return beginObject(id) &&
+           write("<<" + dict + filter + " /Length " + QByteArray::number(body.size()) +
+                 " >>\nstream\n") &&
+           write(body) && write("\nendstream\nendobj\n");
+}
+
+void PdfStreamPrinterDevice::number(double value)
+{
+    char buffer[32];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
+    m_page.append(buffer, result.ptr - buffer);
+}
+
+bool PdfStreamPrinterDevice::beginDocument()
+{
+    m_written = 0;
+    m_offsets.assign(kInfo + 1, 0);
+    m_pageIds.clear();
+    for (UsedFont& f : m_fonts)
+        f = UsedFont();
+    if (!write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n"))
+        return false;
+    m_page.clear();
+    m_pageOpen = true;
+    return true;
+}
+
+bool PdfStreamPrinterDevice::drawText(double x, double y, const QString& text)
+{
+    const bool bold = fontBold();
+    m_font.glyphs(text, bold, m_glyphs, m_advances);
+    UsedFont& used = m_fonts[bold ? 1 : 0];
+    if (!used.used) {
+        const int count = std::max(1, m_font.raw(bold).fontTable("maxp").size() >= 6
+                                          ? int(qFromBigEndian<quint16>(
+                                                m_font.raw(bold).fontTable("maxp").constData() + 4))
+                                          : 65536);
+        used.unicode.assign(count, -1);
+        used.width.assign(count, 0);
+        used.used = true;
+    }
+    m_page += "BT /F";
+    m_page += bold ? '1' : '0';
+    m_page += ' ';
+    number(size());
+    m_page += " Tf ";
+    number(m_left + x / 20);
+    m_page += ' ';
+    number(m_sheetHeight - m_top - (y + m_font.ascent(size(), bold)) / 20);
+    m_page += " Td <";
+    static const char kHex[] = "0123456789ABCDEF";
+    for (std::size_t i = 0; i < m_glyphs.size(); ++i) {
+        const quint32 g = m_glyphs[i];
+        if (g < used.unicode.size()) {
+            used.unicode[g] = text.at(qsizetype(i)).unicode();
+            used.width[g] = float(m_advances[i]);
+        }
+        const char hex[4] = {kHex[(g >> 12) & 15], kHex[(g >> 8) & 15], kHex[(g >> 4) & 15],
+                             kHex[g & 15]};
+        m_page.append(hex, 4);
+    }
+    m_page += "> Tj ET\n";
+    return true;
+}
+
+bool PdfStreamPrinterDevice::drawSegment(double x1, double y1, double x2, double y2)
+{
+    number(m_left + x1 / 20);
+    m_page += ' ';
+    number(m_sheetHeight - m_top - y1 / 20);
+    m_page += " m ";
+    number(m_left + x2 / 20);
+    m_page += ' ';
+    number(m_sheetHeight - m_top - y2 / 20);
+    m_page += " l S\n";
+    return true;
+}
+
+bool PdfStreamPrinterDevice::flushPage()
+{
+    // Line width: pixels at 600 dpi, in points.
+    QByteArray content =
+        QByteArray::number(std::max(1, drawWidth()) * 72.0 / 600, 'f', 3) + " w 0 G 0 g\n" + m_page;
+    const int contentId = newObject();
+    const int pageId = newObject();
+    m_pageIds.push_back(pageId);
+    m_page.clear();
+    return writeStream(contentId, QByteArray(), content, true) && beginObject(pageId) &&
+           write("<< /Type /Page /Parent " + ref(kPages) + " /MediaBox [0 0 " +
+                 QByteArray::number(m_sheetWidth, 'f', 2) + ' ' +
+                 QByteArray::number(m_sheetHeight, 'f', 2) + "] /Resources " + ref(kResources) +
+                 " /Contents " + ref(contentId) + " >>\nendobj\n");
+}
+
+bool PdfStreamPrinterDevice::newPage()
+{
+    return flushPage();
+}
+
+bool PdfStreamPrinterDevice::writeFont(bool bold, int type0Id)
+{
+    const UsedFont& used = m_fonts[bold ? 1 : 0];
+    const QRawFont& raw = m_font.raw(bold);
+    const QByteArray file = m_font.trueTypeFile(bold);
+    if (file.isEmpty()) {
+        fail(QStringLiteral("The print font has no TrueType outlines to embed."));
+        return false;
+    }
+    const QByteArray head = raw.fontTable("head");
+    double unitsPerEm = 2048;
+    QByteArray bbox = "[-1000 -500 2000 1200]";
+    if (head.size() >= 54) {
+        const char* h = head.constData();
+        unitsPerEm = qFromBigEndian<quint16>(h + 18);
+        const auto scaled = [&](int offset) {
+            return QByteArray::number(
+                std::lround(qFromBigEndian<qint16>(h + offset) * 1000 / unitsPerEm));
+        };
+        bbox = '[' + scaled(36) + ' ' + scaled(38) + ' ' + scaled(40) + ' ' + scaled(42) + ']';
+    }
+    QString family = raw.familyName() + (bold ? QStringLiteral("-Bold") : QString());
+    family.remove(QLatin1Char(' '));
+    const QByteArray name = family.toLatin1();
+
+    const int fileId = newObject();
+    const int descriptorId = newObject();
+    const int cidId = newObject();
+    const int toUnicodeId = newObject();
+
+    QByteArray widths = "[";
+    QByteArray cmap;
+    int entries = 0;
+    QByteArray block;
+    for (std::size_t g = 0; g < used.unicode.size(); ++g) {
+        if (used.unicode[g] < 0)
+            continue;
+        widths += QByteArray::number(qulonglong(g)) + " [" +
+                  QByteArray::number(std::lround(used.width[g])) + "] ";
+        block += '<' + QByteArray::number(qulonglong(g) | 0x10000, 16).mid(1).toUpper() + "> <" +
+                 QByteArray::number(used.unicode[g] | 0x10000, 16).mid(1).toUpper() + ">\n";
+        if (++entries == 100) {
+            cmap += "100 beginbfchar\n" + block + "endbfchar\n";
+            block.clear();
+            entries = 0;
+        }
+    }
+    if (entries)
+        cmap += QByteArray::number(entries) + " beginbfchar\n" + block + "endbfchar\n";
+    widths += ']';
+    const QByteArray toUnicode =
+        "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+        "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+        "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+        "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n" +
+        cmap + "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+
+    const QByteArray ascent = QByteArray::number(std::lround(raw.ascent()));
+    const QByteArray descent = QByteArray::number(-std::lround(raw.descent()));
+    return writeStream(fileId, " /Length1 " + QByteArray::number(file.size()), file, true) &&
+           beginObject(descriptorId) &&
+           write("<< /Type /FontDescriptor /FontName /" + name + " /Flags 32 /FontBBox " + bbox +
+                 " /ItalicAngle 0 /Ascent " + ascent + " /Descent " + descent + " /CapHeight " +
+                 ascent + " /StemV " + (bold ? "120" : "80") + " /FontFile2 " + ref(fileId) +
+                 " >>\nendobj\n") &&
+           beginObject(cidId) &&
+           write("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
+                 " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>"
+                 " /FontDescriptor " +
+                 ref(descriptorId) + " /CIDToGIDMap /Identity /DW 1000 /W " + widths +
+                 " >>\nendobj\n") &&
+           writeStream(toUnicodeId, QByteArray(), toUnicode, true) && beginObject(type0Id) &&
+           write("<< /Type /Font /Subtype /Type0 /BaseFont /" + name +
+                 " /Encoding /Identity-H /DescendantFonts [" + ref(cidId) + "] /ToUnicode " +
+                 ref(toUnicodeId) + " >>\nendobj\n");
+}
+
+bool PdfStreamPrinterDevice::finishDocument()
+{
+    if (!flushPage())
+        return false;
+    QByteArray fonts;
+    for (int style = 0; style < 2; ++style) {
+        if (!m_fonts[style].used)
+            continue;
+        const int id = newObject();
+        if (!writeFont(style == 1, id))
+            return false;
+        fonts += " /F" + QByteArray::number(style) + ' ' + ref(id);
+    }
+    QByteArray kids;
+    for (const int id : m_pageIds)
+        kids += ref(id) + ' ';
+    const bool ok =
+        beginObject(kResources) &&
+        write("<< /Font <<" + fonts + " >> /ProcSet [/PDF /Text] >>\nendobj\n") &&
+        beginObject(kPages) &&
+        write("<< /Type /Pages /Count " + QByteArray::number(qsizetype(m_pageIds.size())) +
+              " /Kids [" + kids + "] >>\nendobj\n") &&
+        beginObject(kCatalog) &&
+        write("<< /Type /Catalog /Pages " + ref(kPages) + " >>\nendobj\n") && beginObject(kInfo) &&
+        write("<< /Title " + hexUtf16(m_title) + " /Creator " + hexUtf16(m_creator) +
+              " /Producer " + hexUtf16(m_creator) + " >>\nendobj\n");
+    if (!ok)
+        return false;
+    const qint64 xref = m_written;
+    QByteArray table =
+        "xref\n0 " + QByteArray::number(qsizetype(m_offsets.size())) + "\n0000000000 65535 f \n";
+    for (std::size_t id = 1; id < m_offsets.size(); ++id)
+        table += QByteArray::number(m_offsets[id]).rightJustified(10, '0') + " 00000 n \n";
+    table += "trailer\n<< /Size " + QByteArray::number(qsizetype(m_offsets.size())) + " /Root " +
+             ref(kCatalog) + " /Info " + ref(kInfo) + " >>\nstartxref\n" +
+             QByteArray::number(xref) + "\n%%EOF\n";
+    return write(table);
+}
+
+} // namespace quillmap

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "platform/print/PrintFont.h"
+#include "printing/PrinterDevice.h"
+
+#include <QByteArray>
+#include <QPageLayout>
+#include <QString>
+
+#include <vector>
+
+class QIODevice;
+
+namespace quillmap {
+
+// A printer device that writes a PDF file itself, page by page, for long listings: one text
+// run per line in the embedded print font (regular and bold), lines as strokes. Each page is
+// written out when the next begins, so memory does not grow with the page count. Metrics come
+// from PrintFont, as the QPainter device's do, so both devices give the same pages.
+//
+// Contract: `out` is open for writing and outlives the device; `font` outlives it too. Only
+// texts that font.supports() can be printed: a caller checks the texts first and uses the
+// QPainter device otherwise (it falls back to other fonts). Writing errors fail the device.
+class PdfStreamPrinterDevice : public PrinterDevice
+{
+public:
+    PdfStreamPrinterDevice(QIODevice& out, const PrintFont& font, const QPageLayout& layout,
+                           const QString& title, const QString& creator);
+    ~PdfStreamPrinterDevice() override;
+
+    // The file's name, for the message when writing fails.
+    void setOutputName(const QString& name) { m_outputName = name; }
+
+protected:
+    double measureWidth(const QString& text) override;
+    double lineHeight() override;
+    bool beginDocument() override;
+    bool drawText(double x, double y, const QString& text) override;
+    bool drawSegment(double x1, double y1, double x2, double y2) override;
+    bool newPage() override;
+    bool finishDocument() override;
+
+private:
+    struct UsedFont
+    {
+        bool used = false;
+        std::vector<int> unicode; // per glyph id, -1 when unused
+        std::vector<float> width; // per glyph id, 1/1000 em
+    };
+
+    double size() const;
+    int newObject();
+    bool beginObject(int id);
+    bool write(const QByteArray& bytes);
+    bool writeStream(int id, const QByteArray& dict, const QByteArray& data, bool compress);
+    bool flushPage();
+    bool writeFont(bool bold, int type0Id);
+    void number(double value);
+
+    QIODevice& m_out;
+    const PrintFont& m_font;
+    QString m_title;
+    QString m_creator;
+    QString m_outputName;
+    double m_sheetWidth = 0; // points
+    double m_sheetHeight = 0;
+    double m_left = 0;
+    double m_top = 0;
+    qint64 m_written = 0;
+    std::vector<qint64> m_offsets; // by object id; 0 = not written
+    std::vector<int> m_pageIds;
+    QByteArray m_page; // content of the page being drawn
+    bool m_pageOpen = false;
+    UsedFont m_fonts[2];
+    int m_fontIds[2] = {0, 0};
+    std::vector<quint32> m_glyphs;
+    std::vector<double> m_advances;
+};
+
+} // namespace quillmap

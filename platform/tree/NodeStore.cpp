@@ -1,0 +1,413 @@
+#include "platform/tree/NodeStore.h"
+
+#include <QStringDecoder>
+
+#include <cstring>
+
+namespace quillmap {
+
+namespace {
+
+constexpr std::uint64_t kFnvBasis = 1469598103934665603ull;
+constexpr std::uint64_t kFnvPrime = 1099511628211ull;
+
+std::uint64_t fnv(std::uint64_t h, std::string_view bytes)
+{
+    for (unsigned char c : bytes)
+        h = (h ^ c) * kFnvPrime;
+    return h;
+}
+
+std::uint64_t fnvSlash(std::uint64_t h)
+{
+    return (h ^ '/') * kFnvPrime;
+}
+
+enum : unsigned char
+{
+    kDerived = 1,
+    kFolderSlash = 2,
+    kAbsolute = 4,
+    kDetails = 8
+};
+
+// Which of the Details' optional values are present.
+enum : unsigned char
+{
+    kHasSize = 1,
+    kHasCreated = 2,
+    kHasAccessed = 4,
+    kHasModified = 8
+};
+
+char* putVarint(char* p, std::size_t v)
+{
+    while (v >= 0x80) {
+        *p++ = static_cast<char>((v & 0x7F) | 0x80);
+        v >>= 7;
+    }
+    *p++ = static_cast<char>(v);
+    return p;
+}
+
+const char* getVarint(const char* p, std::size_t& v)
+{
+    v = 0;
+    unsigned shift = 0;
+    for (;;) {
+        const auto b = static_cast<unsigned char>(*p++);
+        v |= std::size_t(b & 0x7F) << shift;
+        if (!(b & 0x80))
+            return p;
+        shift += 7;
+    }
+}
+
+constexpr std::size_t kMaxVarint = 10;
+constexpr std::size_t kMaxDetails = 2 + 4 * kMaxVarint;
+
+std::uint64_t zigzag(std::int64_t v)
+{
+    return (static_cast<std::uint64_t>(v) << 1) ^ static_cast<std::uint64_t>(v >> 63);
+}
+
+std::int64_t unzigzag(std::uint64_t v)
+{
+    return static_cast<std::int64_t>(v >> 1) ^ -static_cast<std::int64_t>(v & 1);
+}
+
+char* putDetails(char* p, const NodeStore::Details& d)
+{
+    char* mask = p++;
+    *mask = 0;
+    *p++ = static_cast<char>(d.attributes);
+    if (d.size) {
+        *mask |= kHasSize;
+        p = putVarint(p, *d.size);
+    }
+    const std::pair<const std::optional<std::int64_t>*, unsigned char> times[] = {
+        {&d.created, kHasCreated}, {&d.accessed, kHasAccessed}, {&d.modified, kHasModified}};
+    for (const auto& [t, bit] : times)
+        if (*t) {
+            *mask |= bit;
+            p = putVarint(p, zigzag(**t));
+        }
+    return p;
+}
+
+} // namespace
+
+NodeStore::NodeStore() = default;
+
+void NodeStore::clear()
+{
+    m_nodeBlocks.clear();
+    m_size = 0;
+    m_arenaBlocks.clear();
+    m_arenaBlockSizes.clear();
+    m_arenaUsed = 0;
+    m_index.clear();
+    m_textBytes = 0;
+    m_selected = npos;
+    m_firstTop = m_lastTop = npos;
+    m_topCount = 0;
+}
+
+char* NodeStore::arenaAlloc(std::size_t bytes, std::uint64_t& offset)
+{
+    if (m_arenaBlocks.empty() || m_arenaUsed + bytes > m_arenaBlockSizes.back()) {
+        const std::size_t size = std::max(bytes, kArenaBlock);
+        m_arenaBlocks.push_back(
+            std::make_unique_for_overwrite<char[]>(size)); // untouched pages cost no memory
+        m_arenaBlockSizes.push_back(size);
+        m_arenaUsed = 0;
+    }
+    offset = (std::uint64_t(m_arenaBlocks.size() - 1) << 32) | m_arenaUsed;
+    char* p = m_arenaBlocks.back().get() + m_arenaUsed;
+    m_arenaUsed += bytes;
+    return p;
+}
+
+NodeStore::Entry NodeStore::entry(Id id) const
+{
+    const std::uint64_t off = node(id).arenaOffset;
+    const char* p = m_arenaBlocks[off >> 32].get() + (off & 0xFFFFFFFFu);
+    const auto flags = static_cast<unsigned char>(*p++);
+    std::size_t textLen = 0, keyLen = 0, suffixLen = 0;
+    p = getVarint(p, textLen);
+    p = getVarint(p, keyLen);
+    p = getVarint(p, suffixLen);
+    Entry e;
+    e.text = std::string_view(p, textLen);
+    e.keySuffix = (flags & kDerived) ? std::string_view(p, suffixLen)
+                                     : std::string_view(p + textLen, suffixLen);
+    e.folderSlash = flags & kFolderSlash;
+    e.absolute = flags & kAbsolute;
+    e.keyLength = keyLen;
+    e.details = (flags & kDetails) ? p + textLen + ((flags & kDerived) ? 0 : suffixLen) : nullptr;
+    return e;
+}
+
+std::string_view NodeStore::text(Id id) const
+{
+    return entry(id).text;
+}
+
+std::optional<NodeStore::Details> NodeStore::details(Id id) const
+{
+    const char* p = entry(id).details;
+    if (!p)
+        return std::nullopt;
+    const auto mask = static_cast<unsigned char>(*p++);
+    Details d;
+    d.attributes = static_cast<std::uint8_t>(*p++);
+    std::size_t v = 0;
+    if (mask & kHasSize) {
+        p = getVarint(p, v);
+        d.size = v;
+    }
+    const std::pair<std::optional<std::int64_t>*, unsigned char> times[] = {
+        {&d.created, kHasCreated}, {&d.accessed, kHasAccessed}, {&d.modified, kHasModified}};
+    for (const auto& [t, bit] : times)
+        if (mask & bit) {
+            p = getVarint(p, v);
+            *t = unzigzag(v);
+        }
+    return d;
+}
+
+std::string NodeStore::key(Id id) const
+{
+    // Collect the chain up to the first absolute key, then write it out front to back.
+    std::vector<Entry> chain;
+    for (Id n = id; n != npos; n = node(n).parent) {
+        chain.push_back(entry(n));
+        if (chain.back().absolute)
+            break;
+    }
+    std::string out;
+    out.reserve(chain.front().keyLength);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        out.append(it->keySuffix);
+        if (it->folderSlash)
+            out.push_back('/');
+    }
+    return out;
+}
+
+bool NodeStore::keyEquals(Id id, std::string_view key) const
+{
+    // Compare from the end of the key towards its start, one node's suffix at a time.
+    for (Id n = id;;) {
+        const Entry e = entry(n);
+        if (e.keyLength != key.size())
+            return false;
+        if (e.folderSlash) {
+            if (key.empty() || key.back() != '/')
+                return false;
+            key.remove_suffix(1);
+        }
+        if (key.size() < e.keySuffix.size() ||
+            key.substr(key.size() - e.keySuffix.size()) != e.keySuffix)
+            return false;
+        key.remove_suffix(e.keySuffix.size());
+        if (e.absolute)
+            return key.empty();
+        n = node(n).parent;
+        if (n == npos)
+            return key.empty();
+    }
+}
+
+bool NodeStore::appendKeyTail(Id id, std::string& out) const
+{
+    const Entry e = entry(id);
+    if (e.absolute)
+        return false;
+    out.append(e.keySuffix);
+    if (e.folderSlash)
+        out.push_back('/');
+    return true;
+}
+
+std::string NodeStore::fullPath(Id id) const
+{
+    std::vector<std::string_view> texts;
+    for (Id n = id; n != npos; n = node(n).parent)
+        texts.push_back(entry(n).text);
+    std::string out;
+    for (auto it = texts.rbegin(); it != texts.rend(); ++it) {
+        if (!out.empty() && out.back() != '/')
+            out.push_back('/');
+        out.append(*it);
+    }
+    return out;
+}
+
+NodeStore::Id NodeStore::findHashed(std::string_view key, std::uint64_t hash) const
+{
+    if (m_index.empty())
+        return npos;
+    const std::size_t mask = m_index.size() - 1;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const Id id = m_index[slot];
+        if (id == npos)
+            return npos;
+        if (node(id).keyHash == hash && keyEquals(id, key))
+            return id;
+    }
+}
+
+NodeStore::Id NodeStore::find(std::string_view key) const
+{
+    return findHashed(key, fnv(kFnvBasis, key));
+}
+
+void NodeStore::indexInsert(Id id, std::uint64_t hash)
+{
+    const std::size_t mask = m_index.size() - 1;
+    std::size_t slot = hash & mask;
+    while (m_index[slot] != npos)
+        slot = (slot + 1) & mask;
+    m_index[slot] = id;
+}
+
+void NodeStore::growIndex()
+{
+    std::vector<Id> old(std::max<std::size_t>(1024, m_index.size() * 2), npos);
+    old.swap(m_index);
+    for (Id id : old)
+        if (id != npos)
+            indexInsert(id, node(id).keyHash);
+}
+
+NodeStore::Id NodeStore::insert(Id parent, std::string_view suffix, bool folderSlash, bool absolute,
+                                std::string_view text, std::uint64_t hash, std::size_t keyLength,
+                                const Details* details)
+{
+    if (m_size >= npos - 1)
+        return npos;
+    const bool derived = text.substr(0, suffix.size()) == suffix;
+    const std::size_t bytes = 1 + 3 * kMaxVarint + text.size() + (derived ? 0 : suffix.size()) +
+                              (details ? kMaxDetails : 0);
+    std::uint64_t offset = 0;
+    char* start = arenaAlloc(bytes, offset);
+    char* p = start;
+    *p++ = static_cast<char>((derived ? kDerived : 0) | (folderSlash ? kFolderSlash : 0) |
+                             (absolute ? kAbsolute : 0) | (details ? kDetails : 0));
+    p = putVarint(p, text.size());
+    p = putVarint(p, keyLength);
+    p = putVarint(p, suffix.size());
+    if (!text.empty())
+        std::memcpy(p, text.data(), text.size());
+    p += text.size();
+    if (!derived && !suffix.empty()) {
+        std::memcpy(p, suffix.data(), suffix.size());
+        p += suffix.size();
+    }
+    if (details)
+        p = putDetails(p, *details);
+    m_arenaUsed -= bytes - static_cast<std::size_t>(p - start); // give back unused varint room
+
+    const Id id = static_cast<Id>(m_size);
+    if ((id & ((1u << kNodeBlockBits) - 1)) == 0)
+        m_nodeBlocks.push_back(
+            std::make_unique_for_overwrite<Node[]>(std::size_t(1) << kNodeBlockBits));
+    ++m_size;
+    Node& n = node(id);
+    n = Node{parent, npos, npos, npos, 0, 0, offset, hash};
+    if (parent == npos) {
+        n.row = m_topCount++;
+        if (m_lastTop == npos)
+            m_firstTop = id;
+        else
+            node(m_lastTop).nextSibling = id;
+        m_lastTop = id;
+    } else {
+        Node& p = node(parent);
+        n.row = p.childCount++;
+        if (p.lastChild == npos)
+            p.firstChild = id;
+        else
+            node(p.lastChild).nextSibling = id;
+        p.lastChild = id;
+    }
+    m_textBytes += text.size();
+
+    // growIndex() rehashes only what the old index held, so the new node goes in after it.
+    if ((m_size + 1) * 10 > m_index.size() * 7)
+        growIndex();
+    indexInsert(id, hash);
+    return id;
+}
+
+NodeStore::Id NodeStore::add(Id parent, std::string_view key, std::string_view text,
+                             const Details* details)
+{
+    if (parent != npos && !contains(parent))
+        return npos;
+    const std::uint64_t hash = fnv(kFnvBasis, key);
+    if (findHashed(key, hash) != npos)
+        return npos;
+    // Store the key relative to the parent's when it continues it, which is what a scan does.
+    if (parent != npos) {
+        const std::size_t parentLen = entry(parent).keyLength;
+        if (key.size() > parentLen && keyEquals(parent, key.substr(0, parentLen))) {
+            std::string_view suffix = key.substr(parentLen);
+            const bool slash =
+                suffix.size() > 1 && suffix.back() == '/' &&
+                text.substr(0, suffix.size() - 1) == suffix.substr(0, suffix.size() - 1);
+            if (slash)
+                suffix.remove_suffix(1);
+            return insert(parent, suffix, slash, false, text, hash, key.size(), details);
+        }
+    }
+    return insert(parent, key, false, true, text, hash, key.size(), details);
+}
+
+NodeStore::Id NodeStore::addChild(Id parent, std::string_view name, bool folder,
+                                  std::string_view text, const Details* details)
+{
+    if (!contains(parent) || name.empty())
+        return npos;
+    const Node& p = node(parent);
+    std::uint64_t hash = fnv(p.keyHash, name);
+    if (folder)
+        hash = fnvSlash(hash);
+    const std::size_t keyLength = entry(parent).keyLength + name.size() + (folder ? 1 : 0);
+    // A clash is possible only with a node of the same hash; build the full key just then.
+    if (!m_index.empty()) {
+        const std::size_t mask = m_index.size() - 1;
+        for (std::size_t slot = hash & mask; m_index[slot] != npos; slot = (slot + 1) & mask) {
+            const Id other = m_index[slot];
+            if (node(other).keyHash != hash)
+                continue;
+            std::string full = key(parent);
+            full.append(name);
+            if (folder)
+                full.push_back('/');
+            if (keyEquals(other, full))
+                return npos;
+        }
+    }
+    return insert(parent, name, folder, false, text, hash, keyLength, details);
+}
+
+std::size_t NodeStore::memoryBytes() const
+{
+    std::size_t bytes = m_nodeBlocks.size() * (sizeof(Node) << kNodeBlockBits);
+    for (std::size_t s : m_arenaBlockSizes)
+        bytes += s;
+    bytes += m_index.capacity() * sizeof(Id);
+    bytes += m_nodeBlocks.capacity() * sizeof(void*) + m_arenaBlocks.capacity() * sizeof(void*) +
+             m_arenaBlockSizes.capacity() * sizeof(std::size_t);
+    return bytes;
+}
+
+QString NodeStore::displayString(std::string_view bytes)
+{
+    // QString::fromUtf8 already turns each invalid sequence into U+FFFD.
+    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+} // namespace quillmap
