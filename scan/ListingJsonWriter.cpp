@@ -45,7 +45,7 @@ constexpr AttributeName kAttributeNames[] = {{FileInfo::kReadOnly, "readonly"},
 
 std::string ListingJsonWriter::detailName(int item)
 {
-    std::string name = kDetailItemTexts[item - 1];
+    std::string name = kDetailItems[item - 1].text;
     for (char& c : name)
         c = c == ' ' ? '-' : (c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c);
     return name;

@@ -1,7 +1,7 @@
 // Listings saved as JSON and read back: the very same nodes, and nothing but a reason from a
 // file that is not a sound listing.
 #include "ScanFixture.h"
-#include "platform/NodeStore.h"
+#include "platform/tree/NodeStore.h"
 #include "scan/ListingJsonReader.h"
 #include "scan/ListingJsonWriter.h"
 #include "scan/SearchDir.h"
