@@ -1,6 +1,6 @@
 #include "scan/TreeComparison.h"
 
-#include "platform/FolderListing.h"
+#include "platform/files/FolderListing.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/NodeStore.h"
+#include "platform/tree/NodeStore.h"
 #include "scan/NodeChange.h"
 
 #include <array>
