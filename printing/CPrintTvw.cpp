@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -21,6 +22,12 @@ constexpr int kConnectorPenWidth = 7;     // pixels at 600 dpi
 constexpr double kFooterFontSize = 6;
 constexpr double kFooterLines = 6;  // footer Y = page height - 6 footer-line heights
 constexpr double kTimeWidths = 2.5; // time X = page width - 2.5 time widths
+// Footer lines at the foot of the page kept free of tree lines: the six from the footer's top
+// down, and one between the last tree line and the footer.
+constexpr double kFooterBand = kFooterLines + 1;
+// Lines starting further right than this fraction of the width are not wrapped: a sliver of
+// room would turn a name into a column of single letters.
+constexpr double kLeastRoomForWrapping = 1.0 / 8;
 
 // Nearest whole twip, halves to the even neighbour; false when it does not fit 32 bits.
 bool toWhole(double value, std::int32_t& out)
@@ -110,9 +117,50 @@ bool CPrintTvw::printerFailed()
     return false;
 }
 
+// How many UTF-16 units from `from` on fit in `room`: at least one character (a surrogate
+// pair kept whole), at most the rest of the text.
+qsizetype CPrintTvw::fittingLength(const QString& text, qsizetype from, double room)
+{
+    qsizetype fits = 0;                      // known to fit
+    qsizetype over = text.size() - from + 1; // known not to fit
+    while (over - fits > 1) {
+        const qsizetype mid = fits + (over - fits) / 2;
+        if (m_printer->textWidth(text.mid(from, mid)) <= room)
+            fits = mid;
+        else
+            over = mid;
+    }
+    if (fits == 0)
+        fits = 1;
+    if (from + fits < text.size() && text.at(from + fits - 1).isHighSurrogate() &&
+        text.at(from + fits).isLowSurrogate())
+        fits += fits > 1 ? -1 : 1;
+    return fits;
+}
+
+// A node's line at the current X. A line wider than the room left of the printable area's
+// right edge goes on over as many lines as it needs, each starting at the same X, so the
+// stems beside it run on past them; a page that fills up before the last of them gets its
+// footer like any other.
 bool CPrintTvw::printNodeLine(NodeStore::Id node)
 {
-    return m_printer->printLine(m_tvwToPrint->displayText(node));
+    PrinterDevice& printer = *m_printer;
+    const QString text = m_tvwToPrint->displayText(node);
+    const double x = printer.currentX();
+    const double room = printer.printableWidth() - x;
+    if (room < printer.printableWidth() * kLeastRoomForWrapping || printer.textWidth(text) <= room)
+        return printer.printLine(text);
+    for (qsizetype from = 0; from < text.size();) {
+        const qsizetype length = fittingLength(text, from, room);
+        const int page = printer.page();
+        printer.setCurrentX(x);
+        if (!printer.printLine(text.mid(from, length)))
+            return false;
+        from += length;
+        if (from < text.size() && printer.page() != page && !PrintPageFooter())
+            return false;
+    }
+    return true;
 }
 
 bool CPrintTvw::readX(std::int32_t& x)
@@ -222,9 +270,19 @@ bool CPrintTvw::PrintTitles()
             return true;
         printer.setFontSize(size);
         printer.setFontBold(bold);
-        // Centred on the whole sheet, although X counts from the printable area's left edge.
-        printer.setCurrentX((printer.pageWidth() - printer.textWidth(title)) / 2);
-        return printer.printLine(title);
+        // Centred on the printable area; a title wider than it goes on over more lines.
+        const double width = printer.printableWidth();
+        for (qsizetype from = 0; from < title.size();) {
+            const qsizetype length = printer.textWidth(title.mid(from)) <= width
+                                         ? title.size() - from
+                                         : fittingLength(title, from, width);
+            const QString piece = title.mid(from, length);
+            printer.setCurrentX(std::max(0.0, (width - printer.textWidth(piece)) / 2));
+            if (!printer.printLine(piece))
+                return false;
+            from += length;
+        }
+        return true;
     };
     if (!printTitle(m_title, m_titleFontSize, m_titleFontBold) ||
         !printTitle(m_secondTitle, m_secondTitleFontSize, m_secondTitleFontBold))
@@ -246,9 +304,13 @@ bool CPrintTvw::PrintPageFooter()
         return false;
     }
 
+    // Everything on the printable area, where a printer can print: the date at its left edge,
+    // the label in its middle, the time towards its right edge, six footer lines above its
+    // foot; the tree's lines stay above that band.
     printer.setFontSize(kFooterFontSize);
-    const double footerY =
-        printer.pageHeight() - kFooterLines * printer.textHeight(QStringLiteral("Footer"));
+    const double footerLine = printer.textHeight(QStringLiteral("Footer"));
+    const double footerY = printer.printableHeight() - kFooterLines * footerLine;
+    printer.setBottomReserve(kFooterBand * footerLine);
     const QLocale locale = QLocale::system();
     const QString date = locale.toString(QDate::currentDate(), QLocale::ShortFormat);
     const QString time = timeText();
@@ -258,11 +320,11 @@ bool CPrintTvw::PrintPageFooter()
     if (!printer.printLineInPlace(date))
         return false;
     printer.setCurrentY(footerY);
-    printer.setCurrentX(printer.pageWidth() - kTimeWidths * printer.textWidth(time));
+    printer.setCurrentX(printer.printableWidth() - kTimeWidths * printer.textWidth(time));
     if (!printer.printLineInPlace(time))
         return false;
     printer.setCurrentY(footerY);
-    printer.setCurrentX((printer.pageWidth() - printer.textWidth(label)) / 2);
+    printer.setCurrentX((printer.printableWidth() - printer.textWidth(label)) / 2);
     if (!printer.printLineInPlace(label))
         return false;
 

@@ -27,6 +27,8 @@ class PrinterDevice;
 //   the PrintStyle (only 1 = item 1 and 2 = the selected node select one), or the printer
 //   failed. A missing tree or start node is found before anything is printed; after a printer
 //   failure the open document is left to the device and no further signal is emitted.
+// - Titles and footer are placed on the printable area; a line wider than the room to its
+//   right edge continues on the following lines at the same X.
 // - Positions are whole twips in 32-bit integers; siblings are walked in a loop and the depth
 //   is kept on the heap, so wide folders and deep chains can't exhaust the stack.
 class CPrintTvw : public QObject
@@ -85,6 +87,7 @@ private:
     bool ConnectorAcross();
     bool ConnectorStem(std::int32_t x, std::int32_t y);
     bool printNodeLine(NodeStore::Id node);
+    qsizetype fittingLength(const QString& text, qsizetype from, double room);
     bool readX(std::int32_t& x);
     bool readY(std::int32_t& y);
     bool checkedAdd(std::int32_t a, std::int32_t b, std::int32_t& out);

@@ -53,7 +53,7 @@ bool PrinterDevice::printLine(const QString& text)
     if (!ensureBegun())
         return false;
     const double height = lineHeight();
-    if (m_y > 0 && m_y + height > m_printableHeight) {
+    if (m_y > 0 && m_y + height > m_printableHeight - m_bottomReserve) {
         if (!newPage()) {
             if (!failed())
                 fail(QStringLiteral("The printer could not start page %1.").arg(m_page + 1));
@@ -104,6 +104,7 @@ bool PrinterDevice::endDoc()
     if (!ok && !failed())
         fail(QStringLiteral("The printer could not finish the document."));
     m_begun = false;
+    m_bottomReserve = 0;
     m_page = 1;
     m_x = 0;
     m_y = 0;

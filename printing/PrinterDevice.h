@@ -5,15 +5,18 @@
 namespace quillmap {
 
 // The printer device the tree printer draws on. Units are twips (1/1440 inch). X = 0, Y = 0 is
-// the top-left corner of the printable area; pageWidth()/pageHeight() are the whole sheet's.
+// the top-left corner of the printable area, printableWidth()/printableHeight() its size;
+// pageWidth()/pageHeight() are the whole sheet's, for information only.
 //
 // Contract:
 // - The device keeps the current position, the font (size in points, bold), the line width and
 //   the page number (1 on the first page) for the length of one document.
 // - printLine() puts the text with its top-left corner at the current position, then moves to
 //   X = 0 one line lower (line height = the font's height). A line that would end below the
-//   printable area first goes to the top (Y = 0) of a new page, keeping X; a line at Y = 0 is
-//   printed where it is even when it is taller than the page.
+//   printable area less the bottom reserve first goes to the top (Y = 0) of a new page, keeping
+//   X; a line at Y = 0 is printed where it is even when it is taller than the page.
+// - The bottom reserve (0 at the start of every document) keeps a band at the foot of the
+//   printable area free of flowing lines, for the footer.
 // - printLineInPlace() is for page furniture (the footer): the same, but never starts a page, so
 //   it can print below the printable area that the flowing lines fill.
 // - drawLine() draws and never moves the current position or starts a page.
@@ -47,6 +50,7 @@ public:
     int printableWidth() const { return m_printableWidth; }
     int printableHeight() const { return m_printableHeight; }
     int page() const { return m_page; }
+    void setBottomReserve(double twips) { m_bottomReserve = twips; }
 
     // Width and height of `text` in the current font.
     double textWidth(const QString& text);
@@ -91,6 +95,7 @@ private:
     int m_pageHeight = 0;
     int m_printableWidth = 0;
     int m_printableHeight = 0;
+    double m_bottomReserve = 0;
     bool m_begun = false;
     QString m_error;
 };

@@ -286,13 +286,19 @@ private slots:
         QTest::addColumn<QString>("second");
         QTest::addColumn<QStringList>("expected"); // "text@x,y,size"
         QTest::newRow("both empty") << QString() << QString() << QStringList{"root@0,0,8"};
-        // Sheet 12240 wide: "Top" at 14 pt is 420 wide, "Sub" at 10 pt 300.
+        // Centred on the printable area, 11520 wide (the sheet is 12240): "Top" at 14 pt is 420
+        // wide, "Sub" at 10 pt 300.
         QTest::newRow("only the second")
-            << QString() << QStringLiteral("Sub") << QStringList{"Sub@5970,0,10", "root@0,600,8"};
+            << QString() << QStringLiteral("Sub") << QStringList{"Sub@5610,0,10", "root@0,600,8"};
         QTest::newRow("both") << QStringLiteral("Top") << QStringLiteral("Sub")
-                              << QStringList{"Top@5910,0,14", "Sub@5970,280,10", "root@0,880,8"};
+                              << QStringList{"Top@5550,0,14", "Sub@5610,280,10", "root@0,880,8"};
         QTest::newRow("only the first")
-            << QStringLiteral("Top") << QString() << QStringList{"Top@5910,0,14", "root@0,840,8"};
+            << QStringLiteral("Top") << QString() << QStringList{"Top@5550,0,14", "root@0,840,8"};
+        // 100 characters at 14 pt (140 each) are wider than the area: 82 fit on the first line.
+        QTest::newRow("title wider than the page")
+            << QString(100, QLatin1Char('T')) << QString()
+            << QStringList{QString(82, QLatin1Char('T')) + "@20,0,14",
+                           QString(18, QLatin1Char('T')) + "@4500,280,14", "root@0,1120,8"};
     }
     void titles()
     {
@@ -315,7 +321,7 @@ private slots:
             got << QStringLiteral("%1@%2,%3,%4").arg(op.text).arg(op.x).arg(op.y).arg(op.fontSize);
         QCOMPARE(got, expected);
         for (const Op& op : texts(printer))
-            QCOMPARE(op.bold, op.text == QLatin1String("Top"));
+            QCOMPARE(op.bold, op.fontSize == 14);
     }
 
     void footerOff()
@@ -341,12 +347,14 @@ private slots:
         QTest::addColumn<QStringList>("expected"); // "text@page:x,y"
         QTest::addColumn<QStringList>("labels");   // page labels in order, "label@page"
         QTest::addColumn<QStringList>("topStems"); // page 2's stems that start at its top
+        // Tree lines flow down to the printable height less the footer band (7 footer lines of
+        // 120): to 1000 and 900 here.
         // a3 would end at 1200: it goes to the top of page 2 (the step and tick stay on page
         // 1, where they were drawn before the line moved). Footers: page 1 after the titles,
         // page 2 after a3 and once more after b, whose parent's call began on page 1. Stems on
         // page 2 start at the top: a4's (a's children) and b's and c's (r's children).
         QTest::newRow("a sibling on a new page")
-            << QStringList{"r", "  a", "    a1", "    a2", "    a3", "    a4", "  b", "  c"} << 1000
+            << QStringList{"r", "  a", "    a1", "    a2", "    a3", "    a4", "  b", "  c"} << 1840
             << QStringList{"r@1:0,0",    "a@1:300,260",  "a1@1:600,520", "a2@1:600,780",
                            "a3@2:600,0", "a4@2:600,260", "b@2:300,520",  "c@2:300,780"}
             << QStringList{"-Page 1-@1", "-Page 2-@2", "-Page 2-@2"}
@@ -354,7 +362,7 @@ private slots:
         // b1, b's first child, would end at 940: page 2 gets its footer after b1, and the stem
         // to b2 starts at the top of page 2.
         QTest::newRow("a first child on a new page")
-            << QStringList{"r", "  a", "  b", "    b1", "    b2"} << 900
+            << QStringList{"r", "  a", "  b", "    b1", "    b2"} << 1740
             << QStringList{"r@1:0,0", "a@1:300,260", "b@1:300,520", "b1@2:600,0", "b2@2:600,260"}
             << QStringList{"-Page 1-@1", "-Page 2-@2"} << QStringList{"(500,0)-(500,260)"};
     }
@@ -383,9 +391,9 @@ private slots:
         for (const Op& op : texts(printer)) {
             if (op.text.startsWith(QLatin1String("-Page"))) {
                 gotLabels << QStringLiteral("%1@%2").arg(op.text).arg(op.page);
-                QCOMPARE(op.y, 2000 - 6 * 120);
+                QCOMPARE(op.y, printableHeight - 6 * 120);
                 QCOMPARE(op.fontSize, 6);
-                QCOMPARE(op.x, (12240 - op.text.size() * 60) / 2.0);
+                QCOMPARE(op.x, (11520 - op.text.size() * 60) / 2.0);
             }
         }
         QCOMPARE(gotLabels, labels);
@@ -395,6 +403,79 @@ private slots:
             if (op.page == 2 && op.x == op.x2 && op.y == 0)
                 stems << lineText(op);
         QCOMPARE(stems, topStems);
+    }
+
+    // A line wider than the room to the printable area's right edge (2000 here; 21 letters of
+    // 80 at X = 300) goes on over more lines at its X; the stem to the next sibling runs past
+    // them; a page break between its pieces gets the page's footer and the stems on the new
+    // page start at its top. A title of 14 pt puts the tree at 840; tree lines flow down to 1300
+    // in the second row.
+    void longLines_data()
+    {
+        QTest::addColumn<int>("printableHeight");
+        QTest::addColumn<QStringList>("expected");      // "text@page:x,y"
+        QTest::addColumn<QStringList>("expectedLines"); // "page:(x,y)-(x2,y2)"
+        QTest::addColumn<QStringList>("labels");
+        QTest::newRow("in the middle of a subtree")
+            << 14400
+            << QStringList{"r@1:0,840",
+                           "abcdefghijklmnopqrstu@1:300,1100",
+                           "vwxyz0123456789ABCDEF@1:300,1260",
+                           "GHIJKLMN@1:300,1420",
+                           "c@1:600,1680",
+                           "b@1:300,1940"}
+            << QStringList{"1:(200,1000)-(200,1100)", "1:(200,1100)-(300,1100)",
+                           "1:(500,1580)-(500,1680)", "1:(500,1680)-(600,1680)",
+                           "1:(200,1840)-(200,1940)", "1:(200,1000)-(200,1940)",
+                           "1:(200,1940)-(300,1940)"}
+            << QStringList{"-Page 1-@1"};
+        QTest::newRow("across a page break")
+            << 1300 + 840
+            << QStringList{"r@1:0,840",
+                           "abcdefghijklmnopqrstu@1:300,1100",
+                           "vwxyz0123456789ABCDEF@2:300,0",
+                           "GHIJKLMN@2:300,160",
+                           "c@2:600,420",
+                           "b@2:300,680"}
+            << QStringList{"1:(200,1000)-(200,1100)", "1:(200,1100)-(300,1100)",
+                           "2:(500,320)-(500,420)",   "2:(500,420)-(600,420)",
+                           "2:(200,580)-(200,680)",   "2:(200,0)-(200,680)",
+                           "2:(200,680)-(300,680)"}
+            << QStringList{"-Page 1-@1", "-Page 2-@2", "-Page 2-@2"};
+    }
+    void longLines()
+    {
+        QFETCH(int, printableHeight);
+        QFETCH(QStringList, expected);
+        QFETCH(QStringList, expectedLines);
+        QFETCH(QStringList, labels);
+        NodeStore store;
+        build(store, {"r", "  abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMN", "    c", "  b"});
+        CPrintTvw print;
+        plain(print, store, 1);
+        print.setPrintFooter(true);
+        print.setTitle(QStringLiteral("T"));
+        print.setTitleFontSize(14);
+        RecordingPrinterDevice printer(12240, 20000, 2000, printableHeight);
+        QVERIFY(print.PrintTvw(printer));
+        QStringList got;
+        for (const Op& op : treeTexts(printer))
+            got << QStringLiteral("%1@%2:%3,%4").arg(op.text).arg(op.page).arg(op.x).arg(op.y);
+        QCOMPARE(got, expected);
+        QStringList gotLines;
+        for (const Op& op : lines(printer))
+            gotLines << QStringLiteral("%1:").arg(op.page) + lineText(op);
+        QCOMPARE(gotLines, expectedLines);
+        QStringList gotLabels;
+        for (const Op& op : texts(printer)) {
+            if (op.text.startsWith(QLatin1String("-Page")))
+                gotLabels << QStringLiteral("%1@%2").arg(op.text).arg(op.page);
+            // Nothing outside the printable area.
+            QVERIFY2(op.x >= 0 && op.x + op.text.size() * op.fontSize * 10 <= 2000 &&
+                         op.y + op.fontSize * 20 <= printableHeight,
+                     qPrintable(op.text));
+        }
+        QCOMPARE(gotLabels, labels);
     }
 
     void footerPlacementAndRestore()
@@ -414,9 +495,11 @@ private slots:
         const Op& time = t[2];
         const Op& label = t[3];
         QCOMPARE(date.x, 0);
-        QCOMPARE(date.y, 15840 - 720);
+        // On the printable area (14400 high, 11520 wide), not the sheet.
+        QCOMPARE(date.y, 14400 - 720);
         QCOMPARE(time.y, date.y);
-        QCOMPARE(time.x, 12240 - 2.5 * time.text.size() * 60);
+        QCOMPARE(time.x, 11520 - 2.5 * time.text.size() * 60);
+        QVERIFY(time.x + time.text.size() * 60 <= 11520);
         QCOMPARE(label.text, QStringLiteral("-Page 1-"));
         // The footer changed nothing for the tree: root after the title and two blank lines in
         // the title's font, at the tree's size.
@@ -472,7 +555,8 @@ private slots:
         CPrintTvw print;
         plain(print, store, 1);
         print.setPrintFooter(true);
-        FractionalLinePrinter printer(extra, 900);
+        // Lines flow down to 900 (less a fraction): the footer band of 7 lines comes on top.
+        FractionalLinePrinter printer(extra, int(900 + 7 * (120 + extra)));
         QVERIFY(print.PrintTvw(printer));
         const double h = 160 + extra;
         bool stemFound = false;
@@ -499,7 +583,7 @@ private slots:
         CPrintTvw print;
         plain(print, store, 1);
         print.setPrintFooter(true);
-        RecordingPrinterDevice printer(12240, 2000, 11520, 800);
+        RecordingPrinterDevice printer(12240, 2000, 11520, 1640);
         QVERIFY(print.PrintTvw(printer));
         QSet<int> labelled;
         for (const Op& op : texts(printer))
