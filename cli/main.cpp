@@ -196,7 +196,7 @@ int main(int argc, char** argv)
         QString error;
         bool printed = true;
         if (!options.pdfFile.isEmpty())
-            printed = PrintToPdfFile(*print, options.pdfFile, &error);
+            printed = PrintToPdfFile(*print, options.pdfFile, PrintLayout(), &error);
         if (printed && options.print)
             printed = PrintToDefaultPrinter(*print, &error);
         printError(controls.status());

@@ -30,14 +30,19 @@ QString caption()
 
 } // namespace
 
-// With no searched tree there is nothing to print: tell the user to search first.
-bool treeToPrint(QWidget* window, const NodeStore& tree)
+// With no searched tree there is nothing to print or save: tell the user to search first.
+bool treeToPrint(QWidget* window, const NodeStore& tree, bool saving = false)
 {
     if (!tree.isEmpty())
         return true;
-    QMessageBox::information(window, caption(),
-                             MessageText(46, "There is nothing to print yet. Search a folder "
-                                             "first, then print its tree."));
+    if (saving)
+        QMessageBox::information(window, MessageText(50, "Save as PDF"),
+                                 MessageText(64, "There is nothing to save yet. Search a folder "
+                                                 "first, then save its tree as a PDF file."));
+    else
+        QMessageBox::information(window, caption(),
+                                 MessageText(46, "There is nothing to print yet. Search a folder "
+                                                 "first, then print its tree."));
     return false;
 }
 
@@ -94,6 +99,13 @@ void PrintPreview(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintT
     if (!printerName.isEmpty())
         printer.setPrinterName(printerName);
     PreparePrinter(printer, *print);
+    // The preview's Print button proposes a file named after the document: a name, not the
+    // title's path. With no printer it prints into a PDF file, in the documents folder.
+    printer.setDocName(PdfFileName(print->Title()));
+    if (printerName.isEmpty()) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(DocumentsPdfPath(print->Title()));
+    }
     QPrintPreviewDialog dialog(&printer, window);
     dialog.setWindowTitle(print->Title());
     QString error;
@@ -110,7 +122,7 @@ void PrintPreview(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintT
 void SaveAsPdf(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject,
                const QStringList& closingPage)
 {
-    if (!treeToPrint(window, treeView1))
+    if (!treeToPrint(window, treeView1, true))
         return;
     printObject = NewDirectoryPrint(treeView1);
     printObject->setClosingPage(closingPage);
@@ -137,11 +149,12 @@ void SaveAsPdf(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>
 
     WaitCursor wait;
     QString error;
-    const bool saved = PrintToPdfFile(print, path, &error);
+    // The printer's paper and margins, so the file prints as the Print command would.
+    const bool saved = PrintToPdfFile(print, path, PrintLayout(), &error);
     wait.restore();
     if (!saved)
         QMessageBox::warning(window, MessageText(50, "Save as PDF"),
-                             MessageText(52, "The tree could not be printed. %1").arg(error));
+                             MessageText(65, "The PDF file could not be saved. %1").arg(error));
 }
 
 } // namespace quillmap

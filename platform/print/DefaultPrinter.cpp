@@ -14,13 +14,33 @@ QString DefaultPrinterName()
     return QPrinterInfo::defaultPrinterName();
 }
 
+namespace {
+
+void applyLayout(QPrinter& printer)
+{
+    const QPageSize paper = QPrinterInfo(printer).defaultPageSize();
+    printer.setPageLayout(PainterPrinterDevice::standardLayout(
+        paper.isValid() ? paper : PainterPrinterDevice::localePageSize()));
+}
+
+} // namespace
+
+QPageLayout PrintLayout()
+{
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull())
+        return PainterPrinterDevice::standardLayout(PainterPrinterDevice::localePageSize());
+    // The layout the printer takes, its margins raised to what it can print.
+    QPrinter printer(info, QPrinter::HighResolution);
+    applyLayout(printer);
+    return printer.pageLayout();
+}
+
 void PreparePrinter(QPrinter& printer, const CPrintTvw& print)
 {
     printer.setDocName(print.Title());
     printer.setCreator(QString::fromLatin1(kCreatorName));
-    const QPageSize paper = QPrinterInfo(printer).defaultPageSize();
-    printer.setPageLayout(PainterPrinterDevice::standardLayout(
-        paper.isValid() ? paper : PainterPrinterDevice::localePageSize()));
+    applyLayout(printer);
 }
 
 bool PrintOnPrinter(CPrintTvw& print, QPrinter& printer, QString* error)

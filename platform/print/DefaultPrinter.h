@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QPageLayout;
 class QPrinter;
 
 namespace quillmap {
@@ -20,6 +21,10 @@ class CPrintTvw;
 // PrintOnPrinter: prints `print` on a prepared printer (the default one, a print preview's or
 // the one a print dialog chose) as one document.
 QString DefaultPrinterName();
+// PrintLayout: the paper and margins of every print and PDF of the tree, so that the printer,
+// the preview and a PDF file give the same pages: the default printer's paper with this
+// program's margins as that printer can print them, else the locale's paper.
+QPageLayout PrintLayout();
 bool PrintToDefaultPrinter(CPrintTvw& print, QString* error);
 void PreparePrinter(QPrinter& printer, const CPrintTvw& print);
 bool PrintOnPrinter(CPrintTvw& print, QPrinter& printer, QString* error);

@@ -11,11 +11,10 @@ namespace quillmap {
 
 namespace {
 
-// Margins in points. The footer sits six footer lines above the sheet's height, counted from
-// the top of the printable area: a top margin under five footer lines keeps it on the sheet,
-// and a top plus bottom margin over six keeps the tree lines from running into it.
+// Margins in points, within what common printers can print. Everything, the footer included,
+// is printed inside them.
 constexpr double kTopMargin = 18;
-constexpr double kBottomMargin = 36;
+constexpr double kBottomMargin = 18;
 constexpr double kSideMargin = 36;
 
 int toTwips(double points)

@@ -26,15 +26,7 @@ namespace {
 // print in the same second from replacing the first.
 QString uniquePdfPath(const QString& folder, const QString& title)
 {
-    QString name = title;
-    for (QChar& c : name) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') ||
-            c.category() == QChar::Other_Control)
-            c = QLatin1Char('_');
-    }
-    name = name.simplified();
-    if (name.size() > 120)
-        name.truncate(120);
+    QString name = PdfFileName(title);
     name += QDateTime::currentDateTime().toString(QStringLiteral(" yyyy-MM-dd hh.mm.ss"));
     const QDir dir(folder);
     QString path = dir.filePath(name + QStringLiteral(".pdf"));
@@ -73,6 +65,14 @@ bool printFontCovers(const PrintFont& font, const CPrintTvw& print)
 
 bool PrintToPdfFile(CPrintTvw& print, const QString& path, QString* error)
 {
+    return PrintToPdfFile(
+        print, path, PainterPrinterDevice::standardLayout(PainterPrinterDevice::localePageSize()),
+        error);
+}
+
+bool PrintToPdfFile(CPrintTvw& print, const QString& path, const QPageLayout& layout,
+                    QString* error)
+{
     // Written beside the target and put in place when complete: a failed or interrupted print
     // leaves whatever was there before.
     SafeFile file(path);
@@ -81,8 +81,6 @@ bool PrintToPdfFile(CPrintTvw& print, const QString& path, QString* error)
             *error = file.errorString();
         return false;
     }
-    const QPageLayout layout =
-        PainterPrinterDevice::standardLayout(PainterPrinterDevice::localePageSize());
     const QString creator = QString::fromLatin1(kCreatorName);
     const PrintFont font;
     bool ok = false;
@@ -114,6 +112,20 @@ bool PrintToPdfFile(CPrintTvw& print, const QString& path, QString* error)
             *error = message;
     }
     return ok;
+}
+
+QString PdfFileName(const QString& title)
+{
+    QString name = title;
+    for (QChar& c : name) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') ||
+            c.category() == QChar::Other_Control)
+            c = QLatin1Char('_');
+    }
+    name = name.simplified();
+    if (name.size() > 120)
+        name.truncate(120);
+    return name;
 }
 
 QString DocumentsPdfPath(const QString& title)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPageLayout>
 #include <QString>
 
 namespace quillmap {
@@ -18,7 +19,13 @@ class CPrintTvw;
 // DocumentsPdfPath: a new file name in the user's documents folder (made if missing; the home
 // folder when there is none) for a print named `title`, with the date and time, never the name
 // of an existing file.
+// PdfFileName: the title as a file name, without the "/" (nor "\\", ":", control characters)
+// that would make it a path.
 bool PrintToPdfFile(CPrintTvw& print, const QString& path, QString* error);
+// The same on `layout` (the printer's, for the same pages as on paper).
+bool PrintToPdfFile(CPrintTvw& print, const QString& path, const QPageLayout& layout,
+                    QString* error);
 QString DocumentsPdfPath(const QString& title);
+QString PdfFileName(const QString& title);
 
 } // namespace quillmap

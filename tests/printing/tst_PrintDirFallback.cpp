@@ -7,9 +7,15 @@
 #include "platform/tree/NodeStore.h"
 #include "printing/CPrintTvw.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -82,6 +88,56 @@ private slots:
         answerMessage([&] { PrintDir(nullptr, store, printObject); });
         QVERIFY(printObject.get() != first);
         QCOMPARE(QDir(folder).entryList({QStringLiteral("*.pdf")}, QDir::Files).size(), 2);
+    }
+
+    // Save as PDF... before any search says there is nothing to save; the preview's Print
+    // button, with no printer, proposes a file in the documents folder named without "/" and
+    // prints the pages into it.
+    void nothingToSave()
+    {
+        NodeStore store;
+        std::shared_ptr<CPrintTvw> printObject;
+        const QString text = answerMessage([&] { SaveAsPdf(nullptr, store, printObject); });
+        QVERIFY2(text.contains(QLatin1String("nothing to save")), qPrintable(text));
+    }
+
+    void previewPrintsToAFile()
+    {
+        NodeStore store;
+        const auto root = store.add(NodeStore::npos, "/srv/share/", "/srv/share/");
+        store.addChild(root, "plan.odt", false, "plan.odt");
+        std::shared_ptr<CPrintTvw> printObject;
+        QString proposed;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* dialog = qobject_cast<QPrintDialog*>(modal)) {
+                // The print dialog, set to print into the proposed file.
+                if (auto* file = dialog->findChild<QLineEdit*>(QStringLiteral("filename")))
+                    proposed = file->text();
+                QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+            } else if (auto* preview = qobject_cast<QPrintPreviewDialog*>(modal)) {
+                if (!proposed.isEmpty())
+                    return;
+                for (QAction* action : preview->findChildren<QAction*>())
+                    if (action->text() == QLatin1String("Print")) {
+                        QMetaObject::invokeMethod(action, "trigger", Qt::QueuedConnection);
+                        return;
+                    }
+            }
+        });
+        timer.start(50);
+        PrintPreview(nullptr, store, printObject);
+        timer.stop();
+        QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (!QFileInfo(folder).isDir())
+            folder = QDir::homePath();
+        QCOMPARE(QFileInfo(proposed).absolutePath(), folder);
+        QVERIFY2(QFileInfo(proposed).fileName().startsWith(QLatin1String("View of _srv_share_ ")),
+                 qPrintable(proposed));
+        const QString problem = pdfcheck::checkPrintedTree(
+            proposed, QStringLiteral("View of /srv/share/"), {"/srv/share/", "plan.odt"});
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 };
 

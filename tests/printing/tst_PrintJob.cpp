@@ -116,23 +116,50 @@ private:
                lpstat.readAllStandardOutput().trimmed().isEmpty();
     }
 
-    // Waits for the printed job and gives back its file.
-    bool waitForPrintedFile()
+    // Waits for the printed job's file. Gives up at once, with the print server's reason in
+    // `why`, when the queue stops (a failing filter stops it) or the job ends without a file
+    // (aborted or cancelled).
+    bool waitForPrintedFile(QString* why = nullptr)
     {
         QTest::qWait(200);
+        int idleWithoutFile = 0;
         for (int i = 0; i < 600; ++i) {
-            if (queueIdle() && QFile::exists(m_output) && pdfcheck::pages(m_output) > 0)
+            const bool idle = queueIdle();
+            if (idle && QFile::exists(m_output) && pdfcheck::pages(m_output) > 0)
                 return true;
+            idleWithoutFile = idle ? idleWithoutFile + 1 : 0;
+            QProcess lpstat;
+            lpstat.start(QStringLiteral("lpstat"), {QStringLiteral("-p"), kQueue});
+            const bool stopped = lpstat.waitForFinished(10000) &&
+                                 lpstat.readAllStandardOutput().contains("disabled");
+            if (stopped || idleWithoutFile > 20) {
+                if (why)
+                    *why = QStringLiteral("the job %1:\n%2")
+                               .arg(stopped ? QStringLiteral("stopped the queue")
+                                            : QStringLiteral("ended without output"),
+                                    serverLog());
+                return false;
+            }
             QTest::qWait(100);
         }
+        if (why)
+            *why = QStringLiteral("no output in time:\n") + serverLog();
         return false;
     }
 
+    // The print server's errors (its log's "E" lines), else the end of its log.
     QString serverLog() const
     {
         QFile log(path(QStringLiteral("log/error_log")));
-        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll().right(3000))
-                                             : QString();
+        if (!log.open(QIODevice::ReadOnly))
+            return QString();
+        const QByteArray text = log.readAll();
+        QStringList errors;
+        for (const QByteArray& line : text.split('\n'))
+            if (line.startsWith("E "))
+                errors << QString::fromUtf8(line);
+        return errors.isEmpty() ? QString::fromUtf8(text.right(3000))
+                                : errors.mid(errors.size() - 20).join(QLatin1Char('\n'));
     }
 
     void stopCupsd()
@@ -257,7 +284,8 @@ private slots:
         PrintDir(nullptr, store, printObject);
         QVERIFY(printObject);
         QVERIFY2(printObject->errorString().isEmpty(), qPrintable(printObject->errorString()));
-        QVERIFY2(waitForPrintedFile(), qPrintable(serverLog()));
+        QString why;
+        QVERIFY2(waitForPrintedFile(&why), qPrintable(why));
         int pages = 0;
         const QString problem = pdfcheck::checkPrintedTree(
             m_output, QStringLiteral("View of /srv/data/"), expected, &pages);
@@ -278,7 +306,8 @@ private slots:
 
         QFile::remove(m_output);
         window.MNU_Print->trigger();
-        QVERIFY2(waitForPrintedFile(), qPrintable(serverLog()));
+        QString why;
+        QVERIFY2(waitForPrintedFile(&why), qPrintable(why));
         const QString problem = pdfcheck::checkPrintedTree(
             m_output, QStringLiteral("View of ") + expected.first(), expected);
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
@@ -301,7 +330,8 @@ private slots:
 
         QFile::remove(m_output);
         window.MNU_Print->trigger();
-        QVERIFY2(waitForPrintedFile(), qPrintable(serverLog()));
+        QString why;
+        QVERIFY2(waitForPrintedFile(&why), qPrintable(why));
         const int pages = pdfcheck::pages(m_output);
         const QStringList printed = pdfcheck::linesWithoutFooters(m_output);
         QVERIFY(pages >= 2);
@@ -388,7 +418,8 @@ private slots:
         print.start(program, {QStringLiteral("--print"), tree.path()});
         QVERIFY(print.waitForFinished(60000));
         QVERIFY2(print.exitCode() == 0, print.readAllStandardError().constData());
-        QVERIFY2(waitForPrintedFile(), qPrintable(serverLog()));
+        QString why;
+        QVERIFY2(waitForPrintedFile(&why), qPrintable(why));
         const QString problem = pdfcheck::checkPrintedTree(
             m_output, QStringLiteral("View of ") + expected.first(), expected);
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
