@@ -28,10 +28,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.tallowmere.example/index.html")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcups2, fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libcups2, fonts-dejavu-core, libharfbuzz-subset0, libharfbuzz0b, libfontconfig1")
 # The X11 platform plugin comes with libqt6gui6 on Debian 12. A browser opener for the About
 # window's links and a system information tool are welcome extras.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# A font for Chinese, Japanese and Korean names, which the print font lacks.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-wqy-microhei | fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-system-monitor | kinfocenter | hardinfo, cups")
 
 include(CPack)

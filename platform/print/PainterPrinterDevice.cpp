@@ -92,7 +92,8 @@ void PainterPrinterDevice::applyPen()
 
 double PainterPrinterDevice::measureWidth(const QString& text)
 {
-    if (m_printFont.isValid() && m_printFont.supports(text, fontBold()))
+    // The print font's measure, fallback fonts included, as the PDF stream device's.
+    if (m_printFont.isValid())
         return m_printFont.textWidth(text, std::max(1.0, fontSize()), fontBold());
     return m_metrics->horizontalAdvance(text) * 1440.0 / m_dpiX;
 }

@@ -8,15 +8,12 @@
 #include "support/ProductNames.h"
 #include "support/SafeFile.h"
 
-#include <QDate>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 #include <QPdfWriter>
 #include <QStandardPaths>
-#include <QTime>
 
 namespace quillmap {
 
@@ -35,30 +32,12 @@ QString uniquePdfPath(const QString& folder, const QString& title)
     return path;
 }
 
-// Whether every text of the document is in the print font, so the PDF stream device can
-// print it; otherwise Qt's PDF writer prints it, with its font fallback.
-bool printFontCovers(const PrintFont& font, const CPrintTvw& print)
+// Whether the PDF stream device can print: the print font is there with TrueType outlines.
+// It prints every text, drawing characters the print font lacks in fallback fonts.
+bool streamable(const PrintFont& font)
 {
-    if (!font.isValid() || font.trueTypeFile(false).isEmpty() || font.trueTypeFile(true).isEmpty())
-        return false;
-    const QLocale locale = QLocale::system();
-    const QString furniture = locale.toString(QDate::currentDate(), QLocale::ShortFormat) +
-                              locale.toString(QTime::currentTime(), QLocale::LongFormat) +
-                              QStringLiteral("-Page 0123456789");
-    if (!font.supports(print.Title(), print.TitleFontBold()) ||
-        !font.supports(print.SecondTitle(), print.SecondTitleFontBold()) ||
-        !font.supports(furniture, false) || !font.supports(furniture, true))
-        return false;
-    for (const QString& line : print.ClosingPage())
-        if (!font.supports(line, true))
-            return false;
-    const NodeStore* tree = print.tvwToPrint();
-    if (!tree)
-        return true;
-    for (NodeStore::Id id = 0; id < tree->size(); ++id)
-        if (!font.supports(tree->displayText(id), print.FontBold()))
-            return false;
-    return true;
+    return font.isValid() && !font.trueTypeFile(false).isEmpty() &&
+           !font.trueTypeFile(true).isEmpty();
 }
 
 } // namespace
@@ -84,8 +63,8 @@ bool PrintToPdfFile(CPrintTvw& print, const QString& path, const QPageLayout& la
     const QString creator = QString::fromLatin1(kCreatorName);
     const PrintFont font;
     bool ok = false;
-    if (printFontCovers(font, print)) {
-        // Long listings: write the PDF directly, many times faster than through QPainter.
+    if (streamable(font)) {
+        // Written directly, many times faster than through QPainter.
         PdfStreamPrinterDevice device(file.device(), font, layout, print.Title(), creator);
         device.setOutputName(path);
         ok = print.PrintTvw(device);

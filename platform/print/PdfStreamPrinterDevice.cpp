@@ -1,5 +1,8 @@
 #include "platform/print/PdfStreamPrinterDevice.h"
 
+#include "platform/print/FallbackFonts.h"
+#include "platform/print/FontSubset.h"
+
 #include <QIODevice>
 #include <QtEndian>
 
@@ -22,6 +25,15 @@ QByteArray hexUtf16(const QString& text)
     for (const QChar c : text)
         out += QByteArray::number(c.unicode() | 0x10000, 16).mid(1).toUpper();
     return out + '>';
+}
+
+// A character as UTF-16 in hexadecimal digits (a surrogate pair past U+FFFF).
+QByteArray utf16Hex(char32_t c)
+{
+    QByteArray out;
+    for (const QChar unit : QString::fromUcs4(&c, 1))
+        out += QByteArray::number(unit.unicode() | 0x10000, 16).mid(1).toUpper();
+    return out;
 }
 
 QByteArray ref(int id)
@@ -117,8 +129,7 @@ bool PdfStreamPrinterDevice::beginDocument()
     m_written = 0;
     m_offsets.assign(kInfo + 1, 0);
     m_pageIds.clear();
-    for (UsedFont& f : m_fonts)
-        f = UsedFont();
+    m_fonts.clear();
     if (!write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n"))
         return false;
     m_page.clear();
@@ -126,41 +137,88 @@ bool PdfStreamPrinterDevice::beginDocument()
     return true;
 }
 
+PdfStreamPrinterDevice::UsedFont& PdfStreamPrinterDevice::usedFont(int slot)
+{
+    if (int(m_fonts.size()) <= slot)
+        m_fonts.resize(slot + 1);
+    UsedFont& used = m_fonts[slot];
+    if (!used.used) {
+        int count = 0;
+        if (slot < 2) {
+            const QByteArray maxp = m_font.raw(slot == 1).fontTable("maxp");
+            count = maxp.size() >= 6 ? int(qFromBigEndian<quint16>(maxp.constData() + 4)) : 65536;
+        } else {
+            count = m_font.fallback().glyphCount(slot - 2);
+        }
+        used.unicode.assign(std::max(1, count), -1);
+        used.width.assign(std::max(1, count), 0);
+        used.used = true;
+    }
+    return used;
+}
+
 bool PdfStreamPrinterDevice::drawText(double x, double y, const QString& text)
 {
     const bool bold = fontBold();
-    m_font.glyphs(text, bold, m_glyphs, m_advances);
-    UsedFont& used = m_fonts[bold ? 1 : 0];
-    if (!used.used) {
-        const int count = std::max(1, m_font.raw(bold).fontTable("maxp").size() >= 6
-                                          ? int(qFromBigEndian<quint16>(
-                                                m_font.raw(bold).fontTable("maxp").constData() + 4))
-                                          : 65536);
-        used.unicode.assign(count, -1);
-        used.width.assign(count, 0);
-        used.used = true;
-    }
-    m_page += "BT /F";
-    m_page += bold ? '1' : '0';
-    m_page += ' ';
-    number(size());
-    m_page += " Tf ";
-    number(m_left + x / 20);
-    m_page += ' ';
-    number(m_sheetHeight - m_top - (y + m_font.ascent(size(), bold)) / 20);
-    m_page += " Td <";
+    m_font.layout(text, bold, m_glyphs);
     static const char kHex[] = "0123456789ABCDEF";
-    for (std::size_t i = 0; i < m_glyphs.size(); ++i) {
-        const quint32 g = m_glyphs[i];
-        if (g < used.unicode.size()) {
-            used.unicode[g] = text.at(qsizetype(i)).unicode();
-            used.width[g] = float(m_advances[i]);
-        }
+    const auto hex4 = [&](quint32 g) {
         const char hex[4] = {kHex[(g >> 12) & 15], kHex[(g >> 8) & 15], kHex[(g >> 4) & 15],
                              kHex[g & 15]};
         m_page.append(hex, 4);
+    };
+    int current = -1;  // the font slot selected in this text object
+    bool open = false; // a "<...> Tj" is open
+    m_page += "BT ";
+    for (const PrintFont::Glyph& glyph : m_glyphs) {
+        const int slot = glyph.font >= 0 ? glyph.font + 2 : (bold ? 1 : 0);
+        UsedFont& used = usedFont(slot);
+        const quint32 g = glyph.id < used.unicode.size() ? glyph.id : 0;
+        int& mapped = used.unicode[g];
+        // The text layer gets the character from the font's map, unless the glyph already stands
+        // for another one there (or for none: the box): then it comes with the glyph.
+        bool actual = glyph.font == PrintFont::kNoFont;
+        if (!actual) {
+            if (mapped < 0)
+                mapped = int(glyph.character);
+            actual = mapped != int(glyph.character);
+        } else if (mapped == -1) {
+            mapped = -2;
+        }
+        used.width[g] = glyph.advance;
+        if (slot != current || actual) {
+            if (open)
+                m_page += "> Tj ";
+            open = false;
+        }
+        if (slot != current) {
+            m_page += "/F";
+            m_page += QByteArray::number(slot);
+            m_page += ' ';
+            number(size());
+            m_page += " Tf ";
+            if (current < 0) {
+                number(m_left + x / 20);
+                m_page += ' ';
+                number(m_sheetHeight - m_top - (y + m_font.ascent(size(), bold)) / 20);
+                m_page += " Td ";
+            }
+            current = slot;
+        }
+        if (actual) {
+            m_page += "/Span << /ActualText <FEFF" + utf16Hex(glyph.character) + "> >> BDC <";
+            hex4(g);
+            m_page += "> Tj EMC ";
+            continue;
+        }
+        if (!open)
+            m_page += '<';
+        open = true;
+        hex4(g);
     }
-    m_page += "> Tj ET\n";
+    if (open)
+        m_page += "> Tj ";
+    m_page += "ET\n";
     return true;
 }
 
@@ -198,30 +256,63 @@ bool PdfStreamPrinterDevice::newPage()
     return flushPage();
 }
 
-bool PdfStreamPrinterDevice::writeFont(bool bold, int type0Id)
+bool PdfStreamPrinterDevice::writeFont(int slot, int type0Id)
 {
-    const UsedFont& used = m_fonts[bold ? 1 : 0];
-    const QRawFont& raw = m_font.raw(bold);
-    const QByteArray file = m_font.trueTypeFile(bold);
-    if (file.isEmpty()) {
-        fail(QStringLiteral("The print font has no TrueType outlines to embed."));
-        return false;
-    }
-    const QByteArray head = raw.fontTable("head");
-    double unitsPerEm = 2048;
+    const UsedFont& used = m_fonts[slot];
+    std::vector<unsigned> glyphs;
+    for (std::size_t g = 0; g < used.unicode.size(); ++g)
+        if (used.unicode[g] != -1)
+            glyphs.push_back(unsigned(g));
+
+    QByteArray file;
     QByteArray bbox = "[-1000 -500 2000 1200]";
-    if (head.size() >= 54) {
-        const char* h = head.constData();
-        unitsPerEm = qFromBigEndian<quint16>(h + 18);
-        const auto scaled = [&](int offset) {
-            return QByteArray::number(
-                std::lround(qFromBigEndian<qint16>(h + offset) * 1000 / unitsPerEm));
-        };
-        bbox = '[' + scaled(36) + ' ' + scaled(38) + ' ' + scaled(40) + ' ' + scaled(42) + ']';
+    QString family;
+    long ascent = 0;
+    long descent = 0;
+    const bool bold = slot == 1;
+    if (slot < 2) {
+        const QRawFont& raw = m_font.raw(bold);
+        const QByteArray whole = m_font.trueTypeFile(bold);
+        if (whole.isEmpty()) {
+            fail(QStringLiteral("The print font has no TrueType outlines to embed."));
+            return false;
+        }
+        file = FontSubset(whole, 0, glyphs);
+        if (file.isEmpty())
+            file = whole;
+        const QByteArray head = raw.fontTable("head");
+        if (head.size() >= 54) {
+            const char* h = head.constData();
+            const double unitsPerEm = qFromBigEndian<quint16>(h + 18);
+            const auto scaled = [&](int offset) {
+                return QByteArray::number(
+                    std::lround(qFromBigEndian<qint16>(h + offset) * 1000 / unitsPerEm));
+            };
+            bbox = '[' + scaled(36) + ' ' + scaled(38) + ' ' + scaled(40) + ' ' + scaled(42) + ']';
+        }
+        family = raw.familyName() + (bold ? QStringLiteral("-Bold") : QString());
+        ascent = std::lround(raw.ascent());
+        descent = -std::lround(raw.descent());
+    } else {
+        const FallbackFonts& fonts = m_font.fallback();
+        const int face = slot - 2;
+        file = FontSubset(fonts.fileData(face), fonts.fileIndex(face), glyphs);
+        if (file.isEmpty()) {
+            fail(QStringLiteral("The font %1 could not be embedded.")
+                     .arg(fonts.postScriptName(face)));
+            return false;
+        }
+        bbox = fonts.boundingBox(face);
+        family = fonts.postScriptName(face);
+        ascent = std::lround(fonts.ascent(face));
+        descent = std::lround(fonts.descent(face));
     }
-    QString family = raw.familyName() + (bold ? QStringLiteral("-Bold") : QString());
     family.remove(QLatin1Char(' '));
-    const QByteArray name = family.toLatin1();
+    // A subset font's name starts with a tag of six capitals, different for each font.
+    QByteArray tag = "QMAAAA+";
+    tag[4] = char('A' + (slot / 26) % 26);
+    tag[5] = char('A' + slot % 26);
+    const QByteArray name = tag + family.toLatin1();
 
     const int fileId = newObject();
     const int descriptorId = newObject();
@@ -232,13 +323,13 @@ bool PdfStreamPrinterDevice::writeFont(bool bold, int type0Id)
     QByteArray cmap;
     int entries = 0;
     QByteArray block;
-    for (std::size_t g = 0; g < used.unicode.size(); ++g) {
+    for (const unsigned g : glyphs) {
+        widths +=
+            QByteArray::number(g) + " [" + QByteArray::number(std::lround(used.width[g])) + "] ";
         if (used.unicode[g] < 0)
             continue;
-        widths += QByteArray::number(qulonglong(g)) + " [" +
-                  QByteArray::number(std::lround(used.width[g])) + "] ";
-        block += '<' + QByteArray::number(qulonglong(g) | 0x10000, 16).mid(1).toUpper() + "> <" +
-                 QByteArray::number(used.unicode[g] | 0x10000, 16).mid(1).toUpper() + ">\n";
+        block += '<' + QByteArray::number(g | 0x10000, 16).mid(1).toUpper() + "> <" +
+                 utf16Hex(char32_t(used.unicode[g])) + ">\n";
         if (++entries == 100) {
             cmap += "100 beginbfchar\n" + block + "endbfchar\n";
             block.clear();
@@ -255,13 +346,12 @@ bool PdfStreamPrinterDevice::writeFont(bool bold, int type0Id)
         "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n" +
         cmap + "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
 
-    const QByteArray ascent = QByteArray::number(std::lround(raw.ascent()));
-    const QByteArray descent = QByteArray::number(-std::lround(raw.descent()));
     return writeStream(fileId, " /Length1 " + QByteArray::number(file.size()), file, true) &&
            beginObject(descriptorId) &&
-           write("<< /Type /FontDescriptor /FontName /" + name + " /Flags 32 /FontBBox " + bbox +
-                 " /ItalicAngle 0 /Ascent " + ascent + " /Descent " + descent + " /CapHeight " +
-                 ascent + " /StemV " + (bold ? "120" : "80") + " /FontFile2 " + ref(fileId) +
+           write("<< /Type /FontDescriptor /FontName /" + name + " /Flags 4 /FontBBox " + bbox +
+                 " /ItalicAngle 0 /Ascent " + QByteArray::number(ascent) + " /Descent " +
+                 QByteArray::number(descent) + " /CapHeight " + QByteArray::number(ascent) +
+                 " /StemV " + (bold ? "120" : "80") + " /FontFile2 " + ref(fileId) +
                  " >>\nendobj\n") &&
            beginObject(cidId) &&
            write("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
@@ -280,13 +370,13 @@ bool PdfStreamPrinterDevice::finishDocument()
     if (!flushPage())
         return false;
     QByteArray fonts;
-    for (int style = 0; style < 2; ++style) {
-        if (!m_fonts[style].used)
+    for (int slot = 0; slot < int(m_fonts.size()); ++slot) {
+        if (!m_fonts[slot].used)
             continue;
         const int id = newObject();
-        if (!writeFont(style == 1, id))
+        if (!writeFont(slot, id))
             return false;
-        fonts += " /F" + QByteArray::number(style) + ' ' + ref(id);
+        fonts += " /F" + QByteArray::number(slot) + ' ' + ref(id);
     }
     QByteArray kids;
     for (const int id : m_pageIds)

@@ -18,9 +18,13 @@ namespace quillmap {
 // written out when the next begins, so memory does not grow with the page count. Metrics come
 // from PrintFont, as the QPainter device's do, so both devices give the same pages.
 //
-// Contract: `out` is open for writing and outlives the device; `font` outlives it too. Only
-// texts that font.supports() can be printed: a caller checks the texts first and uses the
-// QPainter device otherwise (it falls back to other fonts). Writing errors fail the device.
+// Characters the print font lacks are drawn in the fallback fonts PrintFont finds, each embedded
+// like the print font; where no font has one, the print font's box stands in. Every font is
+// cut down to the glyphs used. The text layer holds every character as it is: a glyph that
+// stands for another character than its first use (or a box) carries the character with it.
+//
+// Contract: `out` is open for writing and outlives the device; `font` outlives it too. Writing
+// errors fail the device.
 class PdfStreamPrinterDevice : public PrinterDevice
 {
 public:
@@ -41,10 +45,11 @@ protected:
     bool finishDocument() override;
 
 private:
+    // One font of the PDF: /F0 the print font, /F1 its bold, /F2... the fallback faces.
     struct UsedFont
     {
         bool used = false;
-        std::vector<int> unicode; // per glyph id, -1 when unused
+        std::vector<int> unicode; // per glyph id: its character, -1 when unused, -2 when none
         std::vector<float> width; // per glyph id, 1/1000 em
     };
 
@@ -54,7 +59,8 @@ private:
     bool write(const QByteArray& bytes);
     bool writeStream(int id, const QByteArray& dict, const QByteArray& data, bool compress);
     bool flushPage();
-    bool writeFont(bool bold, int type0Id);
+    UsedFont& usedFont(int slot);
+    bool writeFont(int slot, int type0Id);
     void number(double value);
 
     QIODevice& m_out;
@@ -71,10 +77,8 @@ private:
     std::vector<int> m_pageIds;
     QByteArray m_page; // content of the page being drawn
     bool m_pageOpen = false;
-    UsedFont m_fonts[2];
-    int m_fontIds[2] = {0, 0};
-    std::vector<quint32> m_glyphs;
-    std::vector<double> m_advances;
+    std::vector<UsedFont> m_fonts;
+    std::vector<PrintFont::Glyph> m_glyphs;
 };
 
 } // namespace quillmap

@@ -27,9 +27,18 @@ QRawFont load(bool bold)
 
 PrintFont::PrintFont() : m_fonts{load(false), load(true)} {}
 
+PrintFont::~PrintFont() = default;
+
 QString PrintFont::family()
 {
     return QStringLiteral("DejaVu Sans");
+}
+
+FallbackFonts& PrintFont::fallback() const
+{
+    if (!m_fallback)
+        m_fallback = std::make_unique<FallbackFonts>();
+    return *m_fallback;
 }
 
 double PrintFont::lineHeight(double points, bool bold) const
@@ -43,63 +52,100 @@ double PrintFont::ascent(double points, bool bold) const
     return raw(bold).ascent() / kUnits * points * 20;
 }
 
+namespace {
+
+// Calls `each` with every character (code point) of `text`; a lone surrogate is a character
+// of its own.
+template <typename F> void forEachCharacter(const QString& text, F each)
+{
+    const qsizetype count = text.size();
+    for (qsizetype i = 0; i < count; ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < count && text.at(i + 1).isLowSurrogate()) {
+            each(QChar::surrogateToUcs4(c, text.at(i + 1)));
+            ++i;
+        } else {
+            each(char32_t(c.unicode()));
+        }
+    }
+}
+
+} // namespace
+
 double PrintFont::textWidth(const QString& text, double points, bool bold) const
 {
-    std::vector<quint32> ids;
-    std::vector<double> advances;
-    glyphs(text, bold, ids, advances);
     double sum = 0;
-    for (const double a : advances)
-        sum += a;
+    forEachCharacter(text, [&](char32_t c) { sum += glyphOf(c, bold).advance; });
     return sum / kUnits * points * 20;
 }
 
 bool PrintFont::supports(const QString& text, bool bold) const
 {
-    for (const QChar c : text)
-        if (c.isSurrogate() || glyphFor(c, bold) == 0)
-            return false;
-    return true;
+    bool all = true;
+    forEachCharacter(text, [&](char32_t c) { all = all && glyphFor(c, bold) != 0; });
+    return all;
 }
 
-quint32 PrintFont::glyphFor(QChar c, bool bold) const
+quint32 PrintFont::glyphFor(char32_t c, bool bold) const
 {
     Cache& cache = m_caches[bold ? 1 : 0];
-    if (cache.glyphForChar.empty())
-        cache.glyphForChar.assign(0x10000, kUnknown);
-    quint32& glyph = cache.glyphForChar[c.unicode()];
-    if (glyph == kUnknown) {
-        quint32 id = 0;
-        int one = 1;
-        if (!raw(bold).supportsCharacter(c) || !raw(bold).glyphIndexesForChars(&c, 1, &id, &one) ||
-            one != 1)
-            id = 0;
-        glyph = id;
+    quint32* slot = nullptr;
+    if (c < 0x10000) {
+        if (cache.glyphForChar.empty())
+            cache.glyphForChar.assign(0x10000, kUnknown);
+        slot = &cache.glyphForChar[c];
+    } else {
+        slot = &cache.glyphForAstral.insert(c, cache.glyphForAstral.value(c, kUnknown)).value();
     }
-    return glyph;
+    if (*slot == kUnknown) {
+        quint32 ids[2] = {0, 0};
+        int count = 2;
+        const QString chars = QString::fromUcs4(&c, 1);
+        const bool surrogate = c >= 0xD800 && c < 0xE000;
+        if (surrogate || !raw(bold).supportsCharacter(uint(c)) ||
+            !raw(bold).glyphIndexesForChars(chars.constData(), int(chars.size()), ids, &count) ||
+            count != 1)
+            ids[0] = 0;
+        *slot = ids[0];
+    }
+    return *slot;
 }
 
-void PrintFont::glyphs(const QString& text, bool bold, std::vector<quint32>& ids,
-                       std::vector<double>& advances) const
+float PrintFont::advanceOf(quint32 glyph, bool bold) const
 {
-    const QRawFont& f = raw(bold);
     Cache& cache = m_caches[bold ? 1 : 0];
-    const qsizetype count = text.size();
-    ids.resize(count);
-    advances.resize(count);
-    for (qsizetype i = 0; i < count; ++i) {
-        quint32 glyph = glyphFor(text.at(i), bold);
-        ids[i] = glyph;
-        if (glyph >= cache.advance.size())
-            cache.advance.resize(glyph + 1, -1);
-        float& advance = cache.advance[glyph];
-        if (advance < 0) {
-            QPointF point;
-            f.advancesForGlyphIndexes(&glyph, &point, 1);
-            advance = float(point.x());
+    if (glyph >= cache.advance.size())
+        cache.advance.resize(glyph + 1, -1);
+    float& advance = cache.advance[glyph];
+    if (advance < 0) {
+        QPointF point;
+        raw(bold).advancesForGlyphIndexes(&glyph, &point, 1);
+        advance = float(point.x());
+    }
+    return advance;
+}
+
+PrintFont::Glyph PrintFont::glyphOf(char32_t c, bool bold) const
+{
+    const quint32 id = glyphFor(c, bold);
+    if (id != 0)
+        return {kPrintFont, id, advanceOf(id, bold), c};
+    // Control characters have no glyph anywhere; a fallback font is looked for the rest.
+    if (c >= 0x20 && !(c >= 0xD800 && c < 0xE000)) {
+        FallbackFonts& fonts = fallback();
+        const int face = fonts.faceFor(c);
+        if (face >= 0) {
+            const unsigned glyph = fonts.glyph(face, c);
+            return {face, glyph, float(fonts.advance(face, glyph)), c};
         }
-        advances[i] = advance;
     }
+    return {kNoFont, 0, advanceOf(0, bold), c};
+}
+
+void PrintFont::layout(const QString& text, bool bold, std::vector<Glyph>& glyphs) const
+{
+    glyphs.clear();
+    forEachCharacter(text, [&](char32_t c) { glyphs.push_back(glyphOf(c, bold)); });
 }
 
 QByteArray PrintFont::trueTypeFile(bool bold) const

@@ -1,24 +1,41 @@
 #pragma once
 
+#include "platform/print/FallbackFonts.h"
+
 #include <QByteArray>
+#include <QHash>
 #include <QRawFont>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 namespace quillmap {
 
 // The font the tree is printed in (regular and bold), with metrics that do not depend on the
-// device, so every printer device breaks lines and pages at the same places.
+// device, so every printer device breaks lines and pages at the same places. Characters the
+// font lacks are measured and drawn in a system fallback font (FallbackFonts); where no font has
+// one, the print font's box glyph (.notdef) stands for it.
 //
-// Contract: needs a QGuiApplication. Sizes are points, lengths twips. glyphs() maps text to
-// the font's glyph ids one per UTF-16 unit, with no shaping (as the devices print it); a text
-// with a character the font lacks is not supported() and must be printed by a device that can
-// fall back to other fonts.
+// Contract: needs a QGuiApplication. Sizes are points, lengths twips. layout() maps text to
+// glyphs one per character (code point), with no shaping (as the devices print it).
 class PrintFont
 {
 public:
+    // One character of a text as printed. `font` is kPrintFont (the print font in the style
+    // asked for), a fallback face (0, 1, ...) or kNoFont (the print font's .notdef box, id 0).
+    struct Glyph
+    {
+        int font;
+        quint32 id;
+        float advance; // 1/1000 em
+        char32_t character;
+    };
+    static constexpr int kPrintFont = -1;
+    static constexpr int kNoFont = -2;
+
     PrintFont();
+    ~PrintFont();
 
     static QString family();
 
@@ -26,17 +43,19 @@ public:
     double lineHeight(double points, bool bold) const;
     double ascent(double points, bool bold) const;
     double textWidth(const QString& text, double points, bool bold) const;
+    // Whether the print font alone has every character of `text`.
     bool supports(const QString& text, bool bold) const;
-    // Glyph ids and their advances in 1/1000 em.
-    void glyphs(const QString& text, bool bold, std::vector<quint32>& ids,
-                std::vector<double>& advances) const;
+    void layout(const QString& text, bool bold, std::vector<Glyph>& glyphs) const;
     const QRawFont& raw(bool bold) const { return m_fonts[bold ? 1 : 0]; }
+    FallbackFonts& fallback() const;
     // The font as a TrueType file built from its tables, for embedding; empty when the font
     // has no TrueType outlines.
     QByteArray trueTypeFile(bool bold) const;
 
 private:
-    quint32 glyphFor(QChar c, bool bold) const;
+    quint32 glyphFor(char32_t c, bool bold) const;
+    float advanceOf(quint32 glyph, bool bold) const;
+    Glyph glyphOf(char32_t c, bool bold) const;
 
     // Looking glyphs and advances up in the font costs far more than printing them, so each
     // is looked up once: per UTF-16 unit the glyph id (kUnknown until looked up), per glyph
@@ -45,11 +64,13 @@ private:
     struct Cache
     {
         std::vector<quint32> glyphForChar;
+        QHash<char32_t, quint32> glyphForAstral; // characters past U+FFFF
         std::vector<float> advance;
     };
 
     QRawFont m_fonts[2];
     mutable Cache m_caches[2];
+    mutable std::unique_ptr<FallbackFonts> m_fallback;
 };
 
 } // namespace quillmap

@@ -67,6 +67,12 @@ inline QString checkPrintedTree(const QString& path, const QString& title,
         *pageCount = count;
     if (count == 0)
         return QStringLiteral("not a readable PDF: ") + path;
+    // The file's structure, as qpdf checks it (scripts/setup installs it).
+    QProcess qpdf;
+    qpdf.start(QStringLiteral("qpdf"), {QStringLiteral("--check"), path});
+    if (qpdf.waitForFinished(120000) && qpdf.exitCode() != 0)
+        return QStringLiteral("qpdf --check: ") +
+               QString::fromUtf8(qpdf.readAllStandardOutput() + qpdf.readAllStandardError());
     QStringList all;
     for (int page = 1; page <= count; ++page) {
         const QStringList lines = pageLines(path, page);
