@@ -1,7 +1,10 @@
 #include "scan/FileLine.h"
 
+#include "platform/LocaleProfile.h"
 #include "scan/ScanControls.h"
 #include "support/Utf8Functions.h"
+
+#include <algorithm>
 
 #include <charconv>
 #include <ctime>
@@ -10,7 +13,8 @@ namespace quillmap {
 
 namespace {
 
-// The run of characters between the first two fields of a date or time format.
+// The text between the first two fields of a date or time format; a quoted literal counts as
+// text ("HH 'h' mm" gives " h ").
 QString separatorOf(const QString& format, const QString& fieldLetters, const QString& fallback)
 {
     qsizetype i = 0;
@@ -19,10 +23,21 @@ QString separatorOf(const QString& format, const QString& fieldLetters, const QS
     while (i < format.size() && fieldLetters.contains(format[i]))
         ++i;
     QString sep;
-    while (i < format.size() && !format[i].isLetter()) {
-        if (format[i] != u'\'')
-            sep += format[i];
-        ++i;
+    bool quoted = false;
+    for (; i < format.size(); ++i) {
+        const QChar c = format[i];
+        if (c == u'\'') {
+            if (i + 1 < format.size() && format[i + 1] == u'\'') {
+                sep += c; // '' is a quote
+                ++i;
+            } else {
+                quoted = !quoted;
+            }
+        } else if (quoted || !c.isLetter()) {
+            sep += c;
+        } else {
+            break;
+        }
     }
     return sep.isEmpty() ? fallback : sep;
 }
@@ -65,10 +80,20 @@ DetailTicks DetailTicks::read(const ScanControls& controls)
     return t;
 }
 
+FileLine::FileLine() : FileLine(LocaleProfile::timeLocale()) {}
+
 FileLine::FileLine(const QLocale& locale)
 {
-    for (int m = 1; m <= 12; ++m)
-        m_months[m - 1] = locale.monthName(m, QLocale::ShortFormat).toStdString();
+    qsizetype widest = 0;
+    for (int m = 1; m <= 12; ++m) {
+        QString month = locale.monthName(m, QLocale::ShortFormat);
+        // A separator always follows the month: its own closing point would double it
+        // ("08.Dez..2026", "08/déc./2026").
+        if (month.endsWith(u'.'))
+            month.chop(1);
+        widest = std::max(widest, qsizetype(month.toUcs4().size()));
+        m_months[m - 1] = month.toStdString();
+    }
     // The C locale writes dates as "d MMM yyyy"; it stands for English settings here.
     const bool c = locale.language() == QLocale::C;
     m_dateSeparator = c ? std::string("/")
@@ -79,6 +104,9 @@ FileLine::FileLine(const QLocale& locale)
                         : separatorOf(locale.timeFormat(QLocale::ShortFormat),
                                       QStringLiteral("hHm"), QStringLiteral(":"))
                               .toStdString();
+    // A missing date takes the width of the widest real one, with the same separators.
+    m_placeholder = "--" + m_dateSeparator + std::string(std::size_t(widest), '-') +
+                    m_dateSeparator + "----  --" + m_timeSeparator + "--" + m_timeSeparator + "--";
 }
 
 namespace {
@@ -209,7 +237,7 @@ void FileLine::appendDate(std::string& out, const std::optional<std::int64_t>& w
 {
     std::tm tm{};
     if (!when || !localTime(*when, tm)) {
-        out.append("--/---/----  --:--:--");
+        out.append(m_placeholder);
         return;
     }
     appendTwo(out, tm.tm_mday);

@@ -21,7 +21,9 @@ namespace quillmap {
 class FileLine
 {
 public:
-    explicit FileLine(const QLocale& locale = QLocale::system());
+    // Dates in the user's date locale (LocaleProfile::timeLocale()).
+    FileLine();
+    explicit FileLine(const QLocale& locale);
 
     // Replaces `out` with the line (bytes; the name is kept as it is).
     void build(std::string& out, std::string_view name, const FileInfo& info,
@@ -54,6 +56,7 @@ private:
     std::array<std::string, 12> m_months;
     std::string m_dateSeparator;
     std::string m_timeSeparator;
+    std::string m_placeholder; // a missing date
 };
 
 } // namespace quillmap

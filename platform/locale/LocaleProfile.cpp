@@ -14,9 +14,9 @@ constexpr std::array<const char*, 18> kSpanishCountries = {"cr", "do", "co", "ar
                                                            "sv", "ni", "mx", "gt", "pa", "pe",
                                                            "ve", "ec", "uy", "bo", "hn", "pr"};
 
-QByteArray localeFromEnvironment()
+QByteArray localeFromEnvironment(const char* category = "LC_MESSAGES")
 {
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    for (const char* name : {"LC_ALL", category, "LANG"}) {
         const QByteArray value = qgetenv(name);
         if (!value.isEmpty())
             return value;
@@ -37,6 +37,12 @@ std::optional<QString> LocaleProfile::value(const QString& section, const QStrin
 std::optional<QString> LocaleProfile::languageSetting()
 {
     return languageSettingFor(localeFromEnvironment());
+}
+
+QLocale LocaleProfile::timeLocale()
+{
+    const QByteArray name = localeFromEnvironment("LC_TIME");
+    return name.isEmpty() ? QLocale::c() : QLocale(QString::fromLatin1(name));
 }
 
 std::optional<QString> LocaleProfile::languageSettingFor(const QByteArray& localeName)

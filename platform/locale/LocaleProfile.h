@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QLocale>
 #include <QString>
 
 #include <optional>
@@ -24,6 +25,11 @@ public:
 
     // The "slanguage" value for one locale name such as "de_CH.UTF-8" or "pt_BR@euro".
     static std::optional<QString> languageSettingFor(const QByteArray& localeName);
+
+    // The locale that dates are written in: month names and the date and time separators all
+    // come from the one setting POSIX uses for dates (LC_ALL, then LC_TIME, then LANG; the
+    // first that is set and not empty). C, POSIX and unknown names give QLocale::c().
+    static QLocale timeLocale();
 };
 
 } // namespace quillmap

@@ -5,11 +5,14 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <ctime>
 #include <fcntl.h>
+#include <langinfo.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -129,6 +132,108 @@ private slots:
         QVERIFY(QString::fromStdString(finnish.build("a", info, t)).endsWith("  09.07.02-"));
         const FileLine british(QLocale(QLocale::English, QLocale::UnitedKingdom));
         QCOMPARE(british.build("a", info, t), std::string("a-----05/Mar/2006  09:07:02-"));
+    }
+
+    // Dates under the user's locale settings: the months are the locale's own (agreeing with
+    // the C library's abbreviations), separators come from the same setting, a month's own
+    // closing point is never doubled, and a missing date is as wide as the widest real one.
+    void localeTable_data()
+    {
+        QTest::addColumn<QByteArray>("lcAll");
+        QTest::addColumn<QByteArray>("lcTime");
+        QTest::addColumn<QByteArray>("lang");
+        QTest::addColumn<QByteArray>("effective"); // the locale the C library uses for dates
+        QTest::addColumn<QString>("december");     // 8 December 2026, 09:07:02
+        const struct
+        {
+            const char* name;
+            const char* december;
+        } locales[] = {
+            {"en_US.UTF-8", "08/Dec/2026  09:07:02"},
+            {"C.UTF-8", "08/Dec/2026  09:07:02"},
+            {"de_DE.UTF-8", "08.Dez.2026  09:07:02"},
+            {"fr_FR.UTF-8", "08/déc/2026  09:07:02"},
+            {"fr_CA.UTF-8", "08-déc-2026  09 h 07 h 02"},
+            {"nl_NL.UTF-8", "08-dec-2026  09:07:02"},
+            {"nb_NO.UTF-8", "08.des.2026  09:07:02"},
+            {"fi_FI.UTF-8", "08.jouluk.2026  09.07.02"},
+            {"es_ES.UTF-8", "08/dic/2026  09:07:02"},
+            {"pt_PT.UTF-8", "08/dez/2026  09:07:02"},
+            {"it_IT.UTF-8", "08/dic/2026  09:07:02"},
+            {"ja_JP.UTF-8", "08/12月/2026  09:07:02"},
+        };
+        for (const auto& l : locales)
+            QTest::addRow("%s", l.name) << QByteArray() << QByteArray() << QByteArray(l.name)
+                                        << QByteArray(l.name) << QString::fromUtf8(l.december);
+        // One setting for months and separators alike: LC_ALL, else LC_TIME, else LANG.
+        QTest::newRow("LC_TIME C over LANG en_US")
+            << QByteArray() << QByteArray("C.UTF-8") << QByteArray("en_US.UTF-8")
+            << QByteArray("C.UTF-8") << QStringLiteral("08/Dec/2026  09:07:02");
+        QTest::newRow("LC_TIME de_DE over LANG C")
+            << QByteArray() << QByteArray("de_DE.UTF-8") << QByteArray("C")
+            << QByteArray("de_DE.UTF-8") << QStringLiteral("08.Dez.2026  09:07:02");
+        QTest::newRow("LC_ALL fr_FR over LC_TIME de_DE")
+            << QByteArray("fr_FR.UTF-8") << QByteArray("de_DE.UTF-8") << QByteArray("C")
+            << QByteArray("fr_FR.UTF-8") << QString::fromUtf8("08/déc/2026  09:07:02");
+    }
+    void localeTable()
+    {
+        QFETCH(QByteArray, lcAll);
+        QFETCH(QByteArray, lcTime);
+        QFETCH(QByteArray, lang);
+        QFETCH(QByteArray, effective);
+        QFETCH(QString, december);
+        const locale_t oracle = newlocale(LC_TIME_MASK, effective.constData(), nullptr);
+        if (!oracle)
+            QSKIP("locale not generated here (scripts/setup generates it)");
+        const auto cleanup = qScopeGuard([&] {
+            freelocale(oracle);
+            qputenv("LC_ALL", "C.UTF-8");
+            qunsetenv("LC_TIME");
+            qunsetenv("LANG");
+        });
+        const auto set = [](const char* name, const QByteArray& value) {
+            if (value.isEmpty())
+                qunsetenv(name);
+            else
+                qputenv(name, value);
+        };
+        set("LC_ALL", lcAll);
+        set("LC_TIME", lcTime);
+        set("LANG", lang);
+        const FileLine line;
+
+        std::string text;
+        line.appendDate(text, local(2026, 12, 8, 9, 7, 2));
+        QCOMPARE(QString::fromStdString(text), december);
+
+        qsizetype widest = 0;
+        for (int month = 1; month <= 12; ++month) {
+            text.clear();
+            line.appendDate(text, local(2026, month, 8, 9, 7, 2));
+            const QString date = QString::fromStdString(text);
+            widest = qMax(widest, date.size());
+            const QString sep = QString::fromStdString(line.dateSeparator());
+            const QStringList parts = date.section(QStringLiteral("  "), 0, 0).split(sep);
+            QCOMPARE(parts.size(), 3);
+            QCOMPARE(parts[0], QStringLiteral("08"));
+            QCOMPARE(parts[2], QStringLiteral("2026"));
+            const QString name = parts[1];
+            QVERIFY2(!name.isEmpty() && !name.endsWith(u'.'), qPrintable(date));
+            QVERIFY2(!date.contains(QStringLiteral("..")), qPrintable(date));
+            // The C library may abbreviate differently ("Mär"/"März", "jun"/"juin"), but the
+            // same month of the same language starts alike.
+            QString own = QString::fromUtf8(nl_langinfo_l(ABMON_1 + month - 1, oracle)).trimmed();
+            if (own.endsWith(u'.'))
+                own.chop(1);
+            const qsizetype n = qMin<qsizetype>(2, qMin(own.size(), name.size()));
+            QVERIFY2(name.left(n).compare(own.left(n), Qt::CaseInsensitive) == 0,
+                     qPrintable(date + QStringLiteral(" vs ") + own));
+        }
+        text.clear();
+        line.appendDate(text, std::nullopt);
+        QCOMPARE(QString::fromStdString(text).size(), widest);
+        QVERIFY(QString::fromStdString(text).startsWith(QStringLiteral("--")));
     }
 
     // Dates in several zones, near clock changes too, as the C library writes them.
