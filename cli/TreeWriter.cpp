@@ -34,7 +34,8 @@ void TreeWriter::appendTsvEscaped(std::string& out, std::string_view s)
             break;
         }
         const std::size_t len = Utf8Functions::SequenceLength(s, i);
-        if (len == 0) {
+        // Every other control character too, so no byte of a name can act on a terminal.
+        if (len == 0 || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
             const auto b = static_cast<unsigned char>(c);
             out += "\\x";
             out.push_back(hex[b >> 4]);
@@ -57,22 +58,9 @@ void TreeWriter::flush(bool force)
 
 void TreeWriter::writeText()
 {
-    // A node text on one line: control characters as "?", bytes that are not UTF-8 as U+FFFD.
+    // A node text on one line, with nothing in it that acts on a terminal.
     const auto appendLine = [this](std::string_view text) {
-        for (std::size_t i = 0; i < text.size();) {
-            const std::size_t len = Utf8Functions::SequenceLength(text, i);
-            const auto c = static_cast<unsigned char>(text[i]);
-            if (len == 0) {
-                m_buffer += "\xEF\xBF\xBD";
-                ++i;
-            } else if (len == 1 && (c < 0x20 || c == 0x7F)) {
-                m_buffer.push_back('?');
-                ++i;
-            } else {
-                m_buffer.append(text.substr(i, len));
-                i += len;
-            }
-        }
+        Utf8Functions::AppendVisible(m_buffer, text);
         m_buffer.push_back('\n');
     };
     std::string prefix;                           // the connectors of the ancestors

@@ -12,6 +12,7 @@
 #include "scan/SearchRecord.h"
 #include "scan/TreeComparison.h"
 #include "support/SafeFile.h"
+#include "support/Utf8Functions.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -26,19 +27,14 @@ using namespace quillmap;
 
 namespace {
 
+// One line of standard error. A name in it (a newline would split the line, an escape sequence
+// or a bidirectional override would act on the terminal) is shown as the text listing shows it.
 void printError(const QString& text)
 {
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-}
-
-// A problem as one line of standard error: a name's control characters (a newline in it would
-// split the line) are shown as "?", as the text listing shows them.
-void printProblem(QString text)
-{
-    for (QChar& c : text)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            c = u'?';
-    printError(text);
+    std::string line;
+    Utf8Functions::AppendVisible(line, text.toStdString());
+    line.push_back('\n');
+    std::fputs(line.c_str(), stderr);
 }
 
 // Reads a saved listing; false (with the reason told) when it can't be.
@@ -201,7 +197,7 @@ int main(int argc, char** argv)
             printed = PrintToDefaultPrinter(*print, &error);
         printError(controls.status());
         for (const QString& problem : report.problems)
-            printProblem(problem);
+            printError(problem);
         if (!printed) {
             printError(QStringLiteral("quillmap_list: ") + error);
             return 2;
@@ -225,7 +221,7 @@ int main(int argc, char** argv)
 
     printError(controls.status());
     for (const QString& problem : report.problems)
-        printProblem(problem);
+        printError(problem);
     if (std::ferror(stdout)) {
         printError(QStringLiteral("quillmap_list: could not write the listing"));
         return 2;

@@ -51,4 +51,33 @@ bool IsValid(std::string_view bytes)
     return true;
 }
 
+void AppendVisible(std::string& out, std::string_view s)
+{
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c >= 0x20 && c < 0x7F) {
+            out.push_back(char(c));
+            ++i;
+            continue;
+        }
+        const std::size_t len = SequenceLength(s, i);
+        if (len == 0) {
+            out += "\xEF\xBF\xBD"; // U+FFFD
+            ++i;
+            continue;
+        }
+        const auto c1 = len > 1 ? static_cast<unsigned char>(s[i + 1]) : 0;
+        const auto c2 = len > 2 ? static_cast<unsigned char>(s[i + 2]) : 0;
+        const bool control = len == 1 || (c == 0xC2 && c1 < 0xA0);
+        // U+202A..U+202E are E2 80 AA..AE; U+2066..U+2069 are E2 81 A6..A9.
+        const bool bidi = c == 0xE2 && ((c1 == 0x80 && c2 >= 0xAA && c2 <= 0xAE) ||
+                                        (c1 == 0x81 && c2 >= 0xA6 && c2 <= 0xA9));
+        if (control || bidi)
+            out.push_back('?');
+        else
+            out.append(s.substr(i, len));
+        i += len;
+    }
+}
+
 } // namespace quillmap::Utf8Functions

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace quillmap::Utf8Functions {
@@ -11,5 +12,10 @@ std::size_t SequenceLength(std::string_view bytes, std::size_t i);
 
 // Whether all of `bytes` is valid UTF-8.
 bool IsValid(std::string_view bytes);
+
+// Appends `bytes` as text that is safe on one line of a terminal: control characters (C0, DEL,
+// C1) and the bidirectional embeddings, overrides and isolates (U+202A to U+202E, U+2066 to
+// U+2069) become "?", bytes that are not UTF-8 become U+FFFD.
+void AppendVisible(std::string& out, std::string_view bytes);
 
 } // namespace quillmap::Utf8Functions
