@@ -1,5 +1,7 @@
 #include "cli/ListOptions.h"
 
+#include "platform/files/PathFunctions.h"
+
 #include <QFile>
 #include <QStringList>
 
@@ -183,7 +185,8 @@ QString ListOptions::parse(int argc, char** argv)
         // An empty name would become the root "/" and list the whole file system.
         if (arg[0] == '\0')
             return QStringLiteral("the folder name is empty");
-        folder = arg;
+        // Taken as the window takes the folder it opens: one folder, one root key and title.
+        folder = PathFunctions::Normalise(arg);
         haveFolder = true;
     }
     if (!haveFolder && !help && !version)

@@ -23,7 +23,7 @@ struct ListOptions
     QString types = QStringLiteral("*.*");  // as the File Types box starts
     DetailTicks details;                    // nothing ticked
     Format format = Format::Text;
-    std::string folder;      // file-system bytes, as given
+    std::string folder;      // file-system bytes, absolute and normalised
     QString pdfFile;         // --pdf: print the tree into this PDF file instead of listing it
     bool print = false;      // --print: print the tree on the default printer instead of listing it
     std::string compareWith; // --compare: a saved listing (file-system bytes) to compare with

@@ -1,6 +1,7 @@
 #include "platform/controls/FolderList.h"
 
 #include "platform/files/FolderListing.h"
+#include "platform/files/PathFunctions.h"
 #include "platform/tree/NodeStore.h"
 
 #include <QKeyEvent>
@@ -67,36 +68,7 @@ FolderList::FolderList(QWidget* parent) : QListWidget(parent)
 
 std::string FolderList::normalise(const std::string& path)
 {
-    std::string absolute = path;
-    if (absolute.empty() || absolute.front() != '/') {
-        std::string cwd(4096, '\0');
-        while (!::getcwd(cwd.data(), cwd.size())) {
-            if (errno != ERANGE)
-                return path;
-            cwd.resize(cwd.size() * 2);
-        }
-        cwd.resize(std::strlen(cwd.c_str()));
-        absolute = joinPath(cwd, path);
-    }
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (start <= absolute.size()) {
-        std::size_t end = absolute.find('/', start);
-        if (end == std::string::npos)
-            end = absolute.size();
-        const std::string part = absolute.substr(start, end - start);
-        if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        start = end + 1;
-    }
-    std::string out;
-    for (const std::string& part : parts)
-        out += "/" + part;
-    return out.empty() ? "/" : out;
+    return PathFunctions::Normalise(path);
 }
 
 std::string FolderList::parentOf(const std::string& path)

@@ -124,6 +124,26 @@ private slots:
         QCOMPARE(r.err, QByteArray("Dirs = 3 Files = 3\n"));
     }
 
+    // FOLDER is taken as the window takes the folder it opens: absolute and normalised.
+    void relativeFolder_data()
+    {
+        QTest::addColumn<QString>("folder");
+        for (const char* f : {"Data", "Data//", "./Data", "Data/../Data/.", "../Data"})
+            QTest::newRow(f) << QString::fromLatin1(f);
+    }
+    void relativeFolder()
+    {
+        QFETCH(QString, folder);
+        QProcess p;
+        // "../Data" from inside Data itself, the others from the folder that holds it.
+        p.setWorkingDirectory(QFile::decodeName(folder.startsWith("..") ? m_data : m_data + "/.."));
+        p.start(kProgram, {"--levels", "0", "--format", "tsv", folder});
+        QVERIFY(p.waitForFinished(120000));
+        QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+        const QByteArray root = m_data + "/";
+        QCOMPARE(p.readAllStandardOutput().split('\n').first(), "0\tR\t" + root + "\t" + root);
+    }
+
     void textTree()
     {
         const Run r = run({QFile::decodeName(m_data), "--types=*.txt"});
@@ -228,6 +248,40 @@ private slots:
         QCOMPARE(text.out.count('\n'), 6); // one line per node, whatever the name holds
         ::unlink(root + "/bad\xff"
                         "byte"); // QTemporaryDir can't remove it
+
+        // Names that would act on a terminal: escape sequences, DEL, a C1 control (CSI) and a
+        // right-to-left override. TSV escapes every C0 control; text and standard error show
+        // none of them raw, the start folder's error included.
+        const QByteArray hostile = QFile::encodeName(m_temp.path()) + "/hostile";
+        ::mkdir(hostile, 0755);
+        touch(hostile + "/esc\x1b[31mred");
+        touch(hostile + "/del\x7f");
+        touch(hostile + "/csi\xc2\x9b"
+                        "2J");
+        touch(hostile + "/rlo\xe2\x80\xae"
+                        "txt.exe");
+        touch(hostile + "/bell\x07\x01");
+        const QList<QByteArray> raw = {"\x1b", "\x7f", "\xc2\x9b", "\xe2\x80\xae", "\x07", "\x01"};
+        const Run hostileTsv = run({"--format", "tsv", QFile::decodeName(hostile)});
+        QCOMPARE(hostileTsv.exitCode, 0);
+        QVERIFY(hostileTsv.out.contains("\tesc\\x1B[31mred\n"));
+        QVERIFY(hostileTsv.out.contains("\tdel\\x7F\n"));
+        QVERIFY(hostileTsv.out.contains("\tbell\\x07\\x01\n"));
+        const Run hostileText = run({QFile::decodeName(hostile)});
+        QCOMPARE(hostileText.exitCode, 0);
+        QCOMPARE(hostileText.out.count('\n'), 6);
+        QVERIFY(hostileText.out.contains("rlo?txt.exe\n"));
+        const Run missing =
+            run({QFile::decodeName(hostile + "/gone\x1b]0;title\x07\n\xe2\x80\xae")});
+        QCOMPARE(missing.exitCode, 2);
+        QCOMPARE(missing.err.count('\n'), 1);
+        QVERIFY2(missing.err.contains("gone?]0;title??"), missing.err.constData());
+        for (const QByteArray& bytes : raw) {
+            QVERIFY2(!hostileText.out.contains(bytes), hostileText.out.toHex().constData());
+            QVERIFY(!hostileText.err.contains(bytes) && !missing.err.contains(bytes));
+        }
+        for (const QByteArray& bytes : {"\x1b", "\x7f", "\x07", "\x01"})
+            QVERIFY(!hostileTsv.out.contains(bytes));
     }
 
     // --pdf: drawn offscreen whatever display the environment names (none answers here), and
