@@ -49,8 +49,8 @@ bool readListing(const std::string& path, NodeStore& store, SearchRecord& record
         why = QString::fromLocal8Bit(std::strerror(reader.systemError()));
     else if (result != ListingJsonReader::Result::NoVersion)
         why += QStringLiteral(" (") + QString::fromStdString(reader.detail()) + u')';
-    printProblem(QStringLiteral("quillmap_list: cannot read the listing ") +
-                 NodeStore::displayString(path) + QStringLiteral(": ") + why);
+    printError(QStringLiteral("quillmap_list: cannot read the listing ") +
+               NodeStore::displayString(path) + QStringLiteral(": ") + why);
     return false;
 }
 
@@ -110,7 +110,7 @@ int compareListings(const ListOptions& options)
     if (!listing)
         printError(controls.status());
     for (const QString& problem : record.report.problems)
-        printProblem(problem);
+        printError(problem);
     const TreeComparison::Summary& sum = comparison.summary();
     const auto counts = [](const std::array<std::uint64_t, 4>& n, NodeChange c) {
         return QString::number(n[std::size_t(c)]);
