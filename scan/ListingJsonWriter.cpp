@@ -121,11 +121,10 @@ void ListingJsonWriter::appendField(std::string_view name, std::string_view byte
     }
 }
 
-// The node's fields up to and including the opening of its children (root and folders), or
-// the whole object (files).
-void ListingJsonWriter::appendNode(Id id)
+// The node's fields up to and including the opening of its children (root and folders: true),
+// or the whole object (files: false).
+bool ListingJsonWriter::appendNode(Id id, const std::string& key)
 {
-    const std::string key = m_store.key(id);
     const bool root = m_store.parent(id) == NodeStore::npos;
     const bool folder = root || (!key.empty() && key.back() == '/');
     m_buffer.push_back('{');
@@ -171,7 +170,10 @@ void ListingJsonWriter::appendNode(Id id)
         m_buffer += ChangeWord((*m_changes)[id]);
         m_buffer.push_back('"');
     }
-    m_buffer += folder ? ",\"children\":[" : "}";
+    // Whatever has children gets its list, so the JSON stays whole for any store.
+    const bool opens = folder || m_store.firstChild(id) != NodeStore::npos;
+    m_buffer += opens ? ",\"children\":[" : "}";
+    return opens;
 }
 
 bool ListingJsonWriter::write()
@@ -216,13 +218,21 @@ bool ListingJsonWriter::write()
     if (root == NodeStore::npos) {
         m_buffer += "null";
     } else {
-        std::vector<bool> hasChildren; // by depth: the node there opened a children array
+        // Each key is built from its parent's, rather than from the root for every node.
+        std::string key;
+        std::vector<std::size_t> keyLengths; // by depth
+        std::vector<bool> hasChildren;       // by depth: the node there opened a children array
         const auto enter = [&](Id id, std::uint32_t depth) {
             if (depth > 0 && m_store.firstChild(m_store.parent(id)) != id)
                 m_buffer.push_back(',');
-            appendNode(id);
+            if (depth > 0)
+                key.resize(keyLengths[depth - 1]);
+            if (depth == 0 || !m_store.appendKeyTail(id, key))
+                key = m_store.key(id);
+            keyLengths.resize(depth + 1);
+            keyLengths[depth] = key.size();
             hasChildren.resize(depth + 1);
-            hasChildren[depth] = m_buffer.back() == '[';
+            hasChildren[depth] = appendNode(id, key);
             flush();
             return true;
         };

@@ -54,7 +54,7 @@ private:
     void flush(bool force = false);
     // "name": the string, and "name_bytes" when it is not UTF-8 (no leading comma).
     void appendField(std::string_view name, std::string_view bytes);
-    void appendNode(NodeStore::Id id);
+    bool appendNode(NodeStore::Id id, const std::string& key);
 
     const NodeStore& m_store;
     const SearchRecord& m_record;

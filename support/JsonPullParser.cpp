@@ -8,7 +8,7 @@ namespace quillmap {
 
 namespace {
 
-constexpr std::size_t kChunk = 1u << 20;
+constexpr std::size_t kChunk = 1u << 16;
 constexpr std::size_t kMaxNumber = 64; // longer literals are no number a listing holds
 
 bool isDigit(int c)

@@ -13,7 +13,7 @@ cmake --build "$build"
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-for target in fuzz_ini fuzz_fields; do
+for target in fuzz_ini fuzz_fields fuzz_listing; do
     corpus="$build/corpus/$target"
     mkdir -p "$corpus"
     log="$build/$target.log"

@@ -1,0 +1,113 @@
+// Comparing two saved listings against reading them.
+//
+// usage: compare_bench OLD.json NEW.json [ROUNDS]
+// Reads both listings, compares them (as quillmap_list --compare does, without the output),
+// ROUNDS times each, and prints the best times with the ratio, and the memory of holding both
+// trees against the peak of the comparison.
+#include "platform/NodeStore.h"
+#include "scan/ListingJsonReader.h"
+#include "scan/SearchRecord.h"
+#include "scan/TreeComparison.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+using namespace quillmap;
+
+namespace {
+
+long statusKb(const char* field)
+{
+    FILE* f = std::fopen("/proc/self/status", "r");
+    char line[256];
+    long kb = -1;
+    const std::size_t n = std::strlen(field);
+    while (f && std::fgets(line, sizeof line, f))
+        if (std::strncmp(line, field, n) == 0)
+            kb = std::atol(line + n + 1);
+    if (f)
+        std::fclose(f);
+    return kb;
+}
+
+double now()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+bool readListing(const char* path, NodeStore& store)
+{
+    SearchRecord record;
+    ListingJsonReader reader;
+    if (reader.read(path, store, record) == ListingJsonReader::Result::Ok)
+        return true;
+    std::fprintf(stderr, "cannot read %s: %s\n", path, reader.detail().c_str());
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: compare_bench OLD.json NEW.json [ROUNDS]\n");
+        return 2;
+    }
+    const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
+
+    double readBest = 1e9, compareBest = 1e9;
+    long rssBefore = 0, rssBoth = 0, peak = 0;
+    std::size_t oldNodes = 0, newNodes = 0, bothBytes = 0, mergedNodes = 0;
+    TreeComparison::Summary summary;
+    for (int r = 0; r < rounds; ++r) {
+        rssBefore = r == 0 ? statusKb("VmRSS:") : rssBefore;
+        NodeStore saved, current, merged;
+        const double start = now();
+        if (!readListing(argv[1], saved) || !readListing(argv[2], current))
+            return 2;
+        const double read = now() - start;
+        if (r == 0) {
+            rssBoth = statusKb("VmHWM:");
+            oldNodes = saved.size();
+            newNodes = current.size();
+            bothBytes = saved.memoryBytes() + current.memoryBytes();
+        }
+        TreeComparison comparison;
+        const double compareStart = now();
+        comparison.compare(saved, current, merged);
+        const double compared = now() - compareStart;
+        if (r == 0) {
+            peak = statusKb("VmHWM:");
+            mergedNodes = merged.size();
+            summary = comparison.summary();
+        }
+        readBest = std::min(readBest, read);
+        compareBest = std::min(compareBest, compared);
+    }
+
+    const auto n = [&](NodeChange c) {
+        return static_cast<unsigned long long>(summary.files[std::size_t(c)] +
+                                               summary.folders[std::size_t(c)]);
+    };
+    std::printf("listings %s (%zu nodes) and %s (%zu nodes): %zu nodes compared\n", argv[1],
+                oldNodes, argv[2], newNodes, mergedNodes);
+    std::printf("  %llu added, %llu removed, %llu changed, %llu same\n", n(NodeChange::Added),
+                n(NodeChange::Removed), n(NodeChange::Changed), n(NodeChange::Same));
+    std::printf("  read both  %8.3f s\n", readBest);
+    std::printf("  compare    %8.3f s   (%.2f x reading both)\n", compareBest,
+                compareBest / readBest);
+    std::printf("  memory: holding both %ld MiB (node stores %zu MiB), peak with the comparison "
+                "%ld MiB (%.2f x holding both)\n",
+                (rssBoth - rssBefore) / 1024, bothBytes >> 20, (peak - rssBefore) / 1024,
+                double(peak - rssBefore) / double(std::max(1L, rssBoth - rssBefore)));
+    std::printf("  targets: compare <= reading both: %s\n",
+                compareBest <= readBest ? "met" : "MISSED");
+    return 0;
+}

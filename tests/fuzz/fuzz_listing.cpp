@@ -1,0 +1,57 @@
+// Fuzzes the listing reader: any bytes end in a listing or a reason, never in a crash, a hang
+// or a stack overflow; a listing that reads, written and read again, is the same listing.
+#include "platform/NodeStore.h"
+#include "scan/ListingJsonReader.h"
+#include "scan/ListingJsonWriter.h"
+#include "scan/SearchRecord.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+using namespace quillmap;
+
+namespace {
+
+std::string write(const NodeStore& store, const SearchRecord& record)
+{
+    char* data = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = open_memstream(&data, &size);
+    ListingJsonWriter(store, record, out).write();
+    std::fclose(out);
+    std::string s(data, size);
+    std::free(data);
+    return s;
+}
+
+ListingJsonReader::Result read(const std::string& bytes, NodeStore& store, SearchRecord& record)
+{
+    std::FILE* in = bytes.empty() ? std::fopen("/dev/null", "rb")
+                                  : fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb");
+    ListingJsonReader reader;
+    const auto result = reader.read(in, store, record);
+    std::fclose(in);
+    return result;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    NodeStore store;
+    SearchRecord record;
+    if (read(input, store, record) != ListingJsonReader::Result::Ok)
+        return 0;
+    const std::string once = write(store, record);
+    NodeStore again;
+    SearchRecord againRecord;
+    if (read(once, again, againRecord) != ListingJsonReader::Result::Ok ||
+        write(again, againRecord) != once) {
+        std::fprintf(stderr, "broken: a listing that reads does not read back the same\n");
+        std::abort();
+    }
+    return 0;
+}
