@@ -4,7 +4,7 @@
 // Reads both listings, compares them (as quillmap_list --compare does, without the output),
 // ROUNDS times each, and prints the best times with the ratio, and the memory of holding both
 // trees against the peak of the comparison.
-#include "platform/NodeStore.h"
+#include "platform/tree/NodeStore.h"
 #include "scan/ListingJsonReader.h"
 #include "scan/SearchRecord.h"
 #include "scan/TreeComparison.h"

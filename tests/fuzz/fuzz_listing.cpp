@@ -1,6 +1,6 @@
 // Fuzzes the listing reader: any bytes end in a listing or a reason, never in a crash, a hang
 // or a stack overflow; a listing that reads, written and read again, is the same listing.
-#include "platform/NodeStore.h"
+#include "platform/tree/NodeStore.h"
 #include "scan/ListingJsonReader.h"
 #include "scan/ListingJsonWriter.h"
 #include "scan/SearchRecord.h"
