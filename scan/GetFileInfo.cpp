@@ -34,6 +34,19 @@ std::uint32_t AttributesOf(std::string_view name, const FileStat& stat)
     return a;
 }
 
+namespace {
+
+void setTypeFromName(FileInfo& info, std::string_view name)
+{
+    const std::size_t dot = name.find('.');
+    if (dot == std::string_view::npos)
+        info.FileType.clear();
+    else
+        info.FileType.assign(name.substr(dot + 1));
+}
+
+} // namespace
+
 void FillFileInfo(FileInfo& info, std::string_view name, const FileStat& stat)
 {
     info.setAttributes(AttributesOf(name, stat));
@@ -43,11 +56,7 @@ void FillFileInfo(FileInfo& info, std::string_view name, const FileStat& stat)
         info.DateCreated.reset();
     info.DateLastAccessed = stat.accessed;
     info.DateLastModified = stat.modified;
-    const std::size_t dot = name.find('.');
-    if (dot == std::string_view::npos)
-        info.FileType.clear();
-    else
-        info.FileType.assign(name.substr(dot + 1));
+    setTypeFromName(info, name);
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, stat.size).ptr;
     info.Size.assign(digits, end);
@@ -57,17 +66,22 @@ int GetFileInfo(FileSystem& fs, FileSystem::Handle folder, const char* name, Fil
 {
     FileStat stat;
     int error = fs.stat(folder, name, true, stat);
-    if (error == ENOENT || error == ELOOP || error == ENOTDIR) {
-        // A broken link (to nothing, into a loop, or through a file) is shown with its own
-        // properties.
+    if (error == ENOENT || error == ELOOP || error == ENOTDIR || error == EACCES) {
+        // A broken link (to nothing, into a loop, or through a file) and one whose target may
+        // not be looked at are shown with their own properties.
         FileStat own;
         if (fs.stat(folder, name, false, own) == 0 && S_ISLNK(own.mode)) {
             stat = own;
             error = 0;
         }
     }
-    if (error != 0)
+    if (error != 0) {
+        // What the name alone tells: the type, and hidden for a leading dot.
+        info = FileInfo{};
+        info.Hidden = name[0] == '.';
+        setTypeFromName(info, name);
         return error;
+    }
     FillFileInfo(info, name, stat);
     return 0;
 }

@@ -15,8 +15,9 @@ std::uint32_t AttributesOf(std::string_view name, const FileStat& stat);
 void FillFileInfo(FileInfo& info, std::string_view name, const FileStat& stat);
 
 // The scan's path: one property read of `name` in `folder`, following a link to its target (a
-// broken link gives the link's own properties). Returns 0 or the errno of the failed read;
-// `info` is then left as it was.
+// broken link, or one whose target may not be looked at, gives the link's own properties).
+// Returns 0 or the errno of the failed read; `info` then holds only what the name tells (its
+// type, hidden), with no dates and no size.
 int GetFileInfo(FileSystem& fs, FileSystem::Handle folder, const char* name, FileInfo& info);
 
 } // namespace quillmap

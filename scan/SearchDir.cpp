@@ -184,8 +184,7 @@ void Walk::RecurseFiles2(NodeStore::Id folderNode, FileSystem::Handle folder, in
             problem(folderNode, name, error);
             if (error == ENOENT)
                 continue; // vanished since the listing: left out
-            // Listed with what could be read: the name, and no details.
-            m_info = FileInfo{};
+            // Listed with what could be read: the name and the type it gives.
             read = false;
         } else if (m_info.System) {
             continue; // became a special file since the listing: never listed

@@ -26,6 +26,7 @@ class InjectingFileSystem : public PosixFileSystem
 public:
     std::map<std::string, int> openErrors;       // subfolder name -> errno
     std::map<std::string, int> statErrors;       // entry name -> errno
+    std::map<std::string, int> followErrors;     // entry name -> errno when a link is followed
     std::function<void(const char*)> beforeOpen; // called before a subfolder is opened
     bool hideKinds = false; // the enumeration tells no kinds, as some file systems do
 
@@ -52,6 +53,8 @@ public:
     int stat(Handle folder, const char* name, bool follow, FileStat& out) override
     {
         if (auto it = statErrors.find(name); it != statErrors.end())
+            return it->second;
+        if (auto it = followErrors.find(name); follow && it != followErrors.end())
             return it->second;
         return PosixFileSystem::stat(folder, name, follow, out);
     }
@@ -291,30 +294,38 @@ private slots:
         fs.openErrors["locked"] = EACCES;
         fs.statErrors["gone.txt"] = ENOENT;
         fs.statErrors["bad.txt"] = EIO;
+        // A link whose target may not be looked at is listed with its own properties.
+        ::symlink("a/in.txt", (root + "guarded").c_str());
+        fs.followErrors["guarded"] = EACCES;
         TestControls c;
-        c.ticks.set(DetailTicks::Size, true);
         c.ticks.set(DetailTicks::DateLastModified, true);
+        c.ticks.set(DetailTicks::Type, true);
+        c.ticks.set(DetailTicks::Size, true);
         NodeStore store;
         const ScanReport r = scan(c, store, root, &fs);
         QStringList got = nodeLines(store, root);
         got.removeFirst();
         // The scan goes on past each failure: the locked folder stays a childless node, the
-        // vanished file is left out, the unreadable one is listed without details.
-        QCOMPARE(got.size(), 7);
+        // vanished file is left out, the unreadable one is listed with what its name tells.
+        QCOMPARE(got.size(), 8);
         QCOMPARE(got.mid(0, 5),
                  QStringList({"a/|a", QStringLiteral("a/in.txt|") + got[1].section(u'|', 1),
                               "locked/|locked", "z/|z",
                               QStringLiteral("z/last.txt|") + got[4].section(u'|', 1)}));
-        QCOMPARE(got[5],
-                 QStringLiteral("bad.txt|bad.txt-----") + "--/---/----  --:--:--" + "------");
-        QVERIFY(got[6].startsWith(QStringLiteral("ok.txt|ok.txt-----")));
+        QCOMPARE(got[5], QStringLiteral("bad.txt|bad.txt-----") + "--/---/----  --:--:--" +
+                             "------TXT-----");
+        QVERIFY2(got[6].startsWith(QStringLiteral("guarded|guarded-----")) &&
+                     got[6].endsWith(QStringLiteral("--------------8")) &&
+                     !got[6].contains(QStringLiteral("--:--")),
+                 qPrintable(got[6]));
+        QVERIFY(got[7].startsWith(QStringLiteral("ok.txt|ok.txt-----")));
         const QString base = QString::fromStdString(root);
         QCOMPARE(r.problems,
                  QStringList({base + "locked: " + QString::fromLocal8Bit(strerror(EACCES)),
                               base + "bad.txt: " + QString::fromLocal8Bit(strerror(EIO)),
                               base + "gone.txt: " + QString::fromLocal8Bit(strerror(ENOENT))}));
         QCOMPARE(r.dirCount, 3.0);
-        QCOMPARE(r.fileCount, 4.0);
+        QCOMPARE(r.fileCount, 5.0);
         QCOMPARE(c.busyDepth, 0);
     }
 
