@@ -67,13 +67,28 @@ const std::vector<OptionEntry>& optionTable()
         {"format", true,
          [](ListOptions& o, const QString& v) {
              if (v == QLatin1String("text"))
-                 o.format = ListOptions::Format::Text;
+                 o.format = ListingFormat::Text;
              else if (v == QLatin1String("tsv"))
-                 o.format = ListOptions::Format::Tsv;
+                 o.format = ListingFormat::Tsv;
              else if (v == QLatin1String("json"))
-                 o.format = ListOptions::Format::Json;
+                 o.format = ListingFormat::Json;
+             else if (v == QLatin1String("html"))
+                 o.format = ListingFormat::Html;
+             else if (v == QLatin1String("csv"))
+                 o.format = ListingFormat::Csv;
              else
-                 return QStringLiteral("unknown format '%1' (valid: text, tsv, json)").arg(v);
+                 return QStringLiteral("unknown format '%1' (valid: text, tsv, json, html, csv)")
+                     .arg(v);
+             return QString();
+         }},
+        {"totals", false,
+         [](ListOptions& o, const QString&) {
+             o.totals = true;
+             return QString();
+         }},
+        {"human-readable", false,
+         [](ListOptions& o, const QString&) {
+             o.human = true;
              return QString();
          }},
         {"pdf", true,
@@ -149,7 +164,7 @@ QString ListOptions::parse(int argc, char** argv)
             continue;
         }
         if (!optionsEnded && (std::strcmp(arg, "-h") == 0)) {
-            help = true;
+            human = true;
             continue;
         }
         if (!optionsEnded && std::strncmp(arg, "--", 2) == 0) {
@@ -195,6 +210,8 @@ QString ListOptions::parse(int argc, char** argv)
         return QStringLiteral("option '--changed-only' needs '--compare'");
     if (!compareWith.empty() && (print || !pdfFile.isEmpty()))
         return QStringLiteral("option '--compare' lists, it does not print");
+    if (!compareWith.empty() && (format == ListingFormat::Html || format == ListingFormat::Csv))
+        return QStringLiteral("option '--compare' writes text, tsv or json");
     return {};
 }
 
@@ -223,7 +240,24 @@ QString ListOptions::helpText()
                "                    modified (seconds since 1970-01-01 UTC), attributes, type;\n"
                "                    a key, text or folder that is not UTF-8 shows U+FFFD for\n"
                "                    each bad byte and keeps its exact bytes as hex digits in\n"
-               "                    key_bytes, text_bytes or folder_bytes\n"
+               "                    key_bytes, text_bytes or folder_bytes; a folder also has\n"
+               "                    totalSize (bytes), files and folders;\n"
+               "                    html: a web page, one file that needs nothing else, with\n"
+               "                    the tree, each file's details, each folder's totals and\n"
+               "                    a search box (page.html#search=TEXT opens it searched);\n"
+               "                    csv: a spreadsheet (RFC 4180, UTF-8), one row per node:\n"
+               "                    level, kind, path, name, size, created, last accessed,\n"
+               "                    last modified (ISO 8601), attributes, type, and for a\n"
+               "                    folder its total size, files and folders, then a row\n"
+               "                    for each entry that could not be read; a cell that\n"
+               "                    starts with = + - @, tab or CR gets a ' in front and\n"
+               "                    is quoted, so no spreadsheet takes it for a formula.\n"
+               "                    Folder totals count what the search listed\n"
+               "  --totals          text: each line starts with the size in bytes (a folder's\n"
+               "                    over all it holds) and a folder's line ends with its\n"
+               "                    number of files and folders; a last line sums up\n"
+               "  -h, --human-readable\n"
+               "                    sizes of --totals in K, M, G... (powers of 1024)\n"
                "  --pdf FILE        print the tree into the PDF file FILE, with the pages the\n"
                "                    window's Print command prints, instead of listing it\n"
                "  --print           print the tree on the default printer, as the window's\n"

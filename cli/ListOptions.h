@@ -1,5 +1,6 @@
 #pragma once
 
+#include "listing/ListingExport.h"
 #include "scan/DetailTicks.h"
 
 #include <QString>
@@ -12,17 +13,12 @@ namespace quillmap {
 // ListOptions.cpp and a field here.
 struct ListOptions
 {
-    enum class Format
-    {
-        Text,
-        Tsv,
-        Json
-    };
-
     QString levels = QStringLiteral("ALL"); // as the Levels box starts
     QString types = QStringLiteral("*.*");  // as the File Types box starts
     DetailTicks details;                    // nothing ticked
-    Format format = Format::Text;
+    ListingFormat format = ListingFormat::Text;
+    bool totals = false;     // --totals: folder totals in the text format
+    bool human = false;      // -h: sizes in K, M, G
     std::string folder;      // file-system bytes, absolute and normalised
     QString pdfFile;         // --pdf: print the tree into this PDF file instead of listing it
     bool print = false;      // --print: print the tree on the default printer instead of listing it

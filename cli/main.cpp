@@ -1,7 +1,8 @@
 // quillmap_list: the window's search without the window, for scripts, servers and tests.
 #include "cli/ListControls.h"
 #include "cli/ListOptions.h"
-#include "cli/TreeWriter.h"
+#include "listing/ListingExport.h"
+#include "listing/TreeWriter.h"
 #include "platform/print/DefaultPrinter.h"
 #include "platform/print/PdfFileJob.h"
 #include "platform/tree/NodeStore.h"
@@ -86,19 +87,19 @@ int compareListings(const ListOptions& options)
     NodeStore merged;
     TreeComparison::Options how;
     how.onlyChanges = options.changedOnly;
-    how.markTexts = options.format == ListOptions::Format::Text;
+    how.markTexts = options.format == ListingFormat::Text;
     comparison.compare(saved, current, merged, how);
     saved.clear(); // what is written needs only the merged tree
     current.clear();
 
     bool written = true;
-    if (options.format == ListOptions::Format::Json) {
+    if (options.format == ListingFormat::Json) {
         ListingJsonWriter writer(merged, record, stdout);
         writer.setChanges(&comparison.changes());
         written = writer.write();
     } else {
         TreeWriter writer(merged, stdout);
-        if (options.format == ListOptions::Format::Text) {
+        if (options.format == ListingFormat::Text) {
             writer.writeText();
         } else {
             writer.setChanges(&comparison.changes());
@@ -205,19 +206,7 @@ int main(int argc, char** argv)
         return report.problems.isEmpty() ? 0 : 1;
     }
 
-    TreeWriter writer(tree, stdout);
-    switch (options.format) {
-    case ListOptions::Format::Text:
-        writer.writeText();
-        break;
-    case ListOptions::Format::Tsv:
-        writer.writeTsv();
-        break;
-    case ListOptions::Format::Json:
-        ListingJsonWriter(tree, record, stdout).write();
-        break;
-    }
-    std::fflush(stdout);
+    ListingExport::write(options.format, tree, record, stdout, options.totals, options.human);
 
     printError(controls.status());
     for (const QString& problem : report.problems)

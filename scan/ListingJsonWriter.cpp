@@ -1,6 +1,7 @@
 #include "scan/ListingJsonWriter.h"
 
 #include "scan/FileInfo.h"
+#include "scan/FolderTotals.h"
 #include "scan/SearchRecord.h"
 #include "support/Utf8Functions.h"
 
@@ -169,6 +170,14 @@ bool ListingJsonWriter::appendNode(Id id, const std::string& key)
         m_buffer += ",\"change\":\"";
         m_buffer += ChangeWord((*m_changes)[id]);
         m_buffer.push_back('"');
+    }
+    if (m_totals && folder) {
+        m_buffer += ",\"totalSize\":";
+        appendNumber(m_buffer, m_totals->size(id));
+        m_buffer += ",\"files\":";
+        appendNumber(m_buffer, m_totals->files(id));
+        m_buffer += ",\"folders\":";
+        appendNumber(m_buffer, m_totals->folders(id));
     }
     // Whatever has children gets its list, so the JSON stays whole for any store.
     const bool opens = folder || m_store.firstChild(id) != NodeStore::npos;

@@ -10,6 +10,7 @@
 
 namespace quillmap {
 
+class FolderTotals;
 struct SearchRecord;
 
 // Writes a listing as JSON: what was searched and the tree found, which ListingJsonReader
@@ -39,6 +40,10 @@ public:
     // Marks each node (by id) with its change; written as "change" (empty: none written).
     void setChanges(const std::vector<NodeChange>* changes) { m_changes = changes; }
 
+    // Gives the root and each folder "totalSize" (bytes), "files" and "folders" over all it
+    // holds.
+    void setTotals(const FolderTotals* totals) { m_totals = totals; }
+
     // Writes the whole listing; false when the stream reports an error.
     bool write();
 
@@ -60,6 +65,7 @@ private:
     const SearchRecord& m_record;
     std::FILE* m_out;
     const std::vector<NodeChange>* m_changes = nullptr;
+    const FolderTotals* m_totals = nullptr;
     std::string m_buffer;
 };
 

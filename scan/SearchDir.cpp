@@ -102,6 +102,7 @@ void Walk::problem(NodeStore::Id folderNode, std::string_view name, int error)
         path.pop_back();
     m_report.problems.append(NodeStore::displayString(path) + QStringLiteral(": ") +
                              QString::fromLocal8Bit(std::strerror(error)));
+    m_report.problemPaths.push_back(std::move(path));
 }
 
 // Settles what the enumeration could not tell: where a link points, or an unknown kind.
@@ -200,6 +201,15 @@ void Walk::RecurseFiles2(NodeStore::Id folderNode, FileSystem::Handle folder, in
 }
 
 } // namespace
+
+QString ScanReport::problemReason(qsizetype i) const
+{
+    if (i < 0 || i >= problems.size())
+        return {};
+    if (std::size_t(i) >= problemPaths.size())
+        return problems[i];
+    return problems[i].mid(NodeStore::displayString(problemPaths[i]).size() + 2);
+}
 
 ScanReport SearchDir(ScanControls& controls, NodeStore& treeView1, FileSystem& fs)
 {

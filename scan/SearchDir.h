@@ -2,6 +2,9 @@
 
 #include <QStringList>
 
+#include <string>
+#include <vector>
+
 namespace quillmap {
 
 class FileSystem;
@@ -15,8 +18,13 @@ struct ScanReport
     double dirCount = 0;
     double fileCount = 0;
     QStringList problems;
+    // The path of each of them as file-system bytes (a folder's without its "/"), same order.
+    std::vector<std::string> problemPaths;
     // False when the start folder itself could not be listed (the root then stands alone).
     bool startFolderRead = true;
+
+    // Why entry `i` could not be read: the part of its problem after the path.
+    QString problemReason(qsizetype i) const;
 };
 
 // The search command: clears `treeView1`, adds the root node for controls.startFolder() and

@@ -176,6 +176,12 @@ std::optional<NodeStore::Details> NodeStore::details(Id id) const
     return d;
 }
 
+bool NodeStore::isFolder(Id id) const
+{
+    const Entry e = entry(id);
+    return e.folderSlash || (!e.keySuffix.empty() && e.keySuffix.back() == '/');
+}
+
 std::string NodeStore::key(Id id) const
 {
     // Collect the chain up to the first absolute key, then write it out front to back.

@@ -81,6 +81,11 @@ public:
     std::string_view text(Id id) const;
     // The node's properties, or nothing when it was added without them.
     std::optional<Details> details(Id id) const;
+    // The last part of the key: a scanned entry's name (without a folder's "/"); the whole key
+    // of a node whose key does not continue its parent's (a top-level node).
+    std::string_view name(Id id) const { return entry(id).keySuffix; }
+    // Whether the key ends in "/", as a folder's does.
+    bool isFolder(Id id) const;
     QString displayText(Id id) const { return displayString(text(id)); }
     std::string key(Id id) const;
     // The tree view's full path: the texts from the top-level node down to this one, joined by

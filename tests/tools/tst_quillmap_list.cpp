@@ -158,6 +158,39 @@ private slots:
                                                             "└── a.txt\n"));
     }
 
+    // Folder totals in the text format, in bytes and readable by people (-h).
+    void totals_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("out"); // after the root's path
+        QTest::newRow("bytes") << QStringList{"--totals"}
+                               << "/  (2 files, 1 folder)\n"
+                                  "├── [  10]  sub  (1 file, 0 folders)\n"
+                                  "│   └── [  10]  x\n"
+                                  "└── [1536]  k.bin\n\n"
+                                  "1546 bytes in 1 folder, 2 files\n";
+        QTest::newRow("human") << QStringList{"--totals", "-h"}
+                               << "/  (2 files, 1 folder)\n"
+                                  "├── [  10]  sub  (1 file, 0 folders)\n"
+                                  "│   └── [  10]  x\n"
+                                  "└── [1.5K]  k.bin\n\n"
+                                  "1.5K in 1 folder, 2 files\n";
+    }
+    void totals()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, out);
+        const QByteArray root = QFile::encodeName(m_temp.path()) + "/sums";
+        ::mkdir(root, 0755);
+        ::mkdir(root + "/sub", 0755);
+        touch(root + "/sub/x", "0123456789");
+        touch(root + "/k.bin", QByteArray(1536, 'k').constData());
+        const Run r = run(options << QFile::decodeName(root));
+        QCOMPARE(r.exitCode, 0);
+        const QString first = options.contains("-h") ? "[1.5K]  " : "[1546]  ";
+        QCOMPARE(QString::fromUtf8(r.out), first + QFile::decodeName(root) + out);
+    }
+
     void details_data()
     {
         QTest::addColumn<QString>("details");

@@ -3,6 +3,8 @@
 #include "platform/tree/NodeStore.h"
 #include "scan/NodeChange.h"
 
+#include <QStringList>
+
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -10,14 +12,21 @@
 
 namespace quillmap {
 
+class FolderTotals;
+
 // Writes a scanned tree in quillmap_list's text and TSV formats (JSON: ListingJsonWriter).
 class TreeWriter
 {
 public:
     TreeWriter(const NodeStore& store, std::FILE* out) : m_store(store), m_out(out) {}
 
-    // The tree drawn with connectors, one node text per line.
-    void writeText();
+    // The tree drawn with connectors, one node text per line. With totals, each line starts
+    // with the node's size in brackets (a folder's over all it holds, in bytes or, when
+    // `human`, as HumanSize() writes it), a folder's line ends with its number of files and
+    // folders, and a last line sums up the tree.
+    void writeText(const FolderTotals* totals = nullptr, bool human = false);
+    // "N entries could not be read:" and one line each, after a blank line; nothing when none.
+    void writeProblems(const QStringList& problems);
     // One line per node in the order added: level, kind, key, text, tab-separated, escaped;
     // with changes set, the change's word as a fifth column.
     void writeTsv();

@@ -1,4 +1,7 @@
-#include "cli/TreeWriter.h"
+#include "listing/TreeWriter.h"
+
+#include "listing/SizeText.h"
+#include "scan/FolderTotals.h"
 
 #include "support/Utf8Functions.h"
 
@@ -56,8 +59,33 @@ void TreeWriter::flush(bool force)
     }
 }
 
-void TreeWriter::writeText()
+void TreeWriter::writeText(const FolderTotals* totals, bool human)
 {
+    const auto countText = [](std::uint64_t n, const char* one, const char* many) {
+        return std::to_string(n) + ' ' + (n == 1 ? one : many);
+    };
+    // "[  size]  " before the node's text, as wide as the root's total so the names line up.
+    const std::size_t width =
+        !totals || m_store.isEmpty()
+            ? 0
+            : (human ? 4 : std::to_string(totals->size(m_store.firstTopLevel())).size());
+    const auto appendSize = [&](Id id) {
+        if (!totals)
+            return;
+        const std::string size =
+            human ? HumanSize(totals->size(id)) : std::to_string(totals->size(id));
+        m_buffer += '[';
+        m_buffer.append(size.size() < width ? width - size.size() : 0, ' ');
+        m_buffer += size;
+        m_buffer += "]  ";
+    };
+    const auto appendCounts = [&](Id id) {
+        if (!totals || !m_store.isFolder(id))
+            return;
+        m_buffer.pop_back(); // the newline
+        m_buffer += "  (" + countText(totals->files(id), "file", "files") + ", " +
+                    countText(totals->folders(id), "folder", "folders") + ")\n";
+    };
     // A node text on one line, with nothing in it that acts on a terminal.
     const auto appendLine = [this](std::string_view text) {
         Utf8Functions::AppendVisible(m_buffer, text);
@@ -67,7 +95,9 @@ void TreeWriter::writeText()
     std::vector<std::size_t> prefixLengths{0, 0}; // prefix length of a node, by depth
     const auto enter = [&](Id id, std::uint32_t depth) {
         if (depth == 0) {
+            appendSize(id);
             appendLine(m_store.text(id));
+            appendCounts(id);
             return true;
         }
         const bool last = m_store.nextSibling(id) == NodeStore::npos;
@@ -75,7 +105,9 @@ void TreeWriter::writeText()
         m_buffer += prefix;
         m_buffer += last ? "\xE2\x94\x94\xE2\x94\x80\xE2\x94\x80 "  // "└── "
                          : "\xE2\x94\x9C\xE2\x94\x80\xE2\x94\x80 "; // "├── "
+        appendSize(id);
         appendLine(m_store.text(id));
+        appendCounts(id);
         flush();
         prefix += last ? "    " : "\xE2\x94\x82   "; // "│   "
         prefixLengths.resize(depth + 2);
@@ -83,6 +115,32 @@ void TreeWriter::writeText()
         return true;
     };
     m_store.walk(m_store.firstTopLevel(), true, enter, [](Id, std::uint32_t) {});
+    if (totals && !m_store.isEmpty()) {
+        const Id root = m_store.firstTopLevel();
+        const std::uint64_t size = totals->size(root);
+        m_buffer += '\n';
+        m_buffer += human ? HumanSize(size) : countText(size, "byte", "bytes");
+        m_buffer += " in " + countText(totals->folders(root), "folder", "folders") + ", " +
+                    countText(totals->files(root), "file", "files") + '\n';
+    }
+    flush(true);
+}
+
+void TreeWriter::writeProblems(const QStringList& problems)
+{
+    if (problems.isEmpty())
+        return;
+    m_buffer += '\n';
+    m_buffer += problems.size() == 1
+                    ? std::string("1 entry could not be read:\n")
+                    : std::to_string(problems.size()) + " entries could not be read:\n";
+    for (QString line : problems) {
+        for (QChar& c : line)
+            if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+                c = u'?';
+        m_buffer += line.toStdString();
+        m_buffer += '\n';
+    }
     flush(true);
 }
 

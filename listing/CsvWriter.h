@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quillmap {
+
+class NodeStore;
+struct SearchRecord;
+
+// The listing as a spreadsheet (RFC 4180, UTF-8, CRLF): a heading row, then one row per node in
+// tree order, then one row per entry that could not be read.
+class CsvWriter
+{
+public:
+    CsvWriter(const NodeStore& tree, const SearchRecord& record) : m_tree(tree), m_record(record) {}
+
+    // Returns false when writing to `out` failed.
+    bool write(std::FILE* out);
+
+    // One cell and its separator-free text: a cell a spreadsheet would read as a formula (first
+    // character "=", "+", "-", "@", tab or CR) gets a "'" in front, as OWASP recommends against
+    // CSV injection; a cell holding a quote, comma, CR or LF (or made inert) is quoted, quotes
+    // doubled. Bytes that are not UTF-8 become U+FFFD.
+    static void appendCell(std::string& out, std::string_view text);
+    // A time as ISO 8601 in local time with the zone offset, "2026-12-08T21:04:12+01:00".
+    static void appendIsoDate(std::string& out, std::int64_t seconds);
+
+private:
+    const NodeStore& m_tree;
+    const SearchRecord& m_record;
+};
+
+} // namespace quillmap

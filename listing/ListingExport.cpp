@@ -1,0 +1,96 @@
+#include "listing/ListingExport.h"
+
+#include "listing/CsvWriter.h"
+#include "listing/HtmlWriter.h"
+#include "listing/TreeWriter.h"
+#include "scan/FolderTotals.h"
+#include "scan/ListingJsonWriter.h"
+#include "scan/SearchRecord.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace quillmap {
+
+ListingFormat ListingExport::formatOfFile(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("html") || suffix == QLatin1String("htm"))
+        return ListingFormat::Html;
+    if (suffix == QLatin1String("csv"))
+        return ListingFormat::Csv;
+    if (suffix == QLatin1String("json"))
+        return ListingFormat::Json;
+    if (suffix == QLatin1String("tsv"))
+        return ListingFormat::Tsv;
+    return ListingFormat::Text;
+}
+
+bool ListingExport::write(ListingFormat format, const NodeStore& tree, const SearchRecord& record,
+                          std::FILE* out, bool totals, bool human, bool problems)
+{
+    switch (format) {
+    case ListingFormat::Html:
+        return HtmlWriter(tree, record).write(out);
+    case ListingFormat::Csv:
+        return CsvWriter(tree, record).write(out);
+    case ListingFormat::Json: {
+        const FolderTotals sums(tree);
+        ListingJsonWriter writer(tree, record, out);
+        writer.setTotals(&sums);
+        return writer.write();
+    }
+    default:
+        break;
+    }
+    TreeWriter writer(tree, out);
+    if (format == ListingFormat::Tsv) {
+        writer.writeTsv();
+    } else if (totals) {
+        const FolderTotals sums(tree);
+        writer.writeText(&sums, human);
+    } else {
+        writer.writeText();
+    }
+    if (format == ListingFormat::Text && problems)
+        writer.writeProblems(record.report.problems);
+    return std::fflush(out) == 0 && !std::ferror(out);
+}
+
+bool ListingExport::writeFile(ListingFormat format, const NodeStore& tree,
+                              const SearchRecord& record, const QString& path, QString* error)
+{
+    QSaveFile file(path);
+    const auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        file.cancelWriting();
+        return false;
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(file.errorString());
+    const int fd = ::dup(file.handle());
+    std::FILE* out = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+    if (!out) {
+        if (fd >= 0)
+            ::close(fd);
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    const bool written = write(format, tree, record, out, false, false, true);
+    const int savedErrno = errno;
+    const bool closed = std::fclose(out) == 0;
+    if (!written || !closed)
+        return fail(QString::fromLocal8Bit(std::strerror(savedErrno ? savedErrno : EIO)));
+    if (!file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace quillmap
