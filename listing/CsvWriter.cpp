@@ -151,14 +151,16 @@ bool CsvWriter::write(std::FILE* out)
     m_tree.walk(m_tree.firstTopLevel(), true, visit, [](NodeStore::Id, std::uint32_t) {});
     // What could not be read, after the tree: the path, and why.
     const ScanReport& report = m_record.report;
-    for (std::size_t i = 0; i < report.problemPaths.size(); ++i) {
-        const std::string& p = report.problemPaths[i];
+    // (A listing read back from JSON has the problems' texts only: the path cell stays empty.)
+    for (qsizetype i = 0; i < report.problems.size(); ++i) {
+        const std::string p =
+            std::size_t(i) < report.problemPaths.size() ? report.problemPaths[i] : std::string();
         buffer += ",unreadable,";
         appendCell(buffer, p);
         buffer += ',';
         appendCell(buffer, std::string_view(p).substr(p.rfind('/') + 1));
         buffer += ",,,,,,,,,,";
-        appendCell(buffer, report.problemReason(qsizetype(i)).toStdString());
+        appendCell(buffer, report.problemReason(i).toStdString());
         buffer += "\r\n";
     }
     flush(true);

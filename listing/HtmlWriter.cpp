@@ -100,7 +100,7 @@ facts.forEach(function (f) { $('facts').appendChild(el('dt', f[0])); $('facts').
 if (info.problems.length) {
   var box = el('details'), list = el('ul');
   box.appendChild(el('summary', count(info.problems.length, 'entry', 'entries') + ' could not be read'));
-  info.problems.forEach(function (q) { list.appendChild(el('li', q[0] + ': ' + q[1])); });
+  info.problems.forEach(function (q) { list.appendChild(el('li', q[0] ? q[0] + ': ' + q[1] : q[1])); });
   box.appendChild(list);
   $('problems').appendChild(box);
 }
@@ -328,11 +328,12 @@ bool HtmlWriter::write(std::FILE* out)
     b += ",\"files\":";
     b += QString::number(report.fileCount, 'g', 17).toStdString();
     b += ",\"problems\":[";
-    for (std::size_t i = 0; i < report.problemPaths.size(); ++i) {
+    for (qsizetype i = 0; i < report.problems.size(); ++i) {
         b += i ? ",[" : "[";
-        appendScriptString(b, report.problemPaths[i]);
+        appendScriptString(b, std::size_t(i) < report.problemPaths.size() ? report.problemPaths[i]
+                                                                          : std::string());
         b += ',';
-        appendScriptString(b, report.problemReason(qsizetype(i)).toStdString());
+        appendScriptString(b, report.problemReason(i).toStdString());
         b += ']';
     }
     b += "]},\n\"nodes\":[";

@@ -1,6 +1,7 @@
 #include "main_window/FormMain.h"
 
 #include "about/frmAbout.h"
+#include "main_window/ExportDir.h"
 #include "main_window/ListingDir.h"
 #include "main_window/PrintDir.h"
 #include "main_window/WindowScanControls.h"
@@ -121,6 +122,8 @@ void FormMain::buildMenus()
     MNU_PrintPreview->setObjectName(QStringLiteral("MNU_PrintPreview"));
     MNU_SaveAsPdf = MNU_File->addAction(QStringLiteral("Save as PDF..."));
     MNU_SaveAsPdf->setObjectName(QStringLiteral("MNU_SaveAsPdf"));
+    MNU_Export = MNU_File->addAction(QStringLiteral("Export..."));
+    MNU_Export->setObjectName(QStringLiteral("MNU_Export"));
     MNU_OpenListing = MNU_File->addAction(QStringLiteral("Open Listing..."));
     MNU_OpenListing->setObjectName(QStringLiteral("MNU_OpenListing"));
     MNU_CompareListing = MNU_File->addAction(QStringLiteral("Compare with Listing..."));
@@ -138,6 +141,7 @@ void FormMain::buildMenus()
     connect(MNU_Print, &QAction::triggered, this, &FormMain::printCommand);
     connect(MNU_PrintPreview, &QAction::triggered, this, &FormMain::printPreviewCommand);
     connect(MNU_SaveAsPdf, &QAction::triggered, this, &FormMain::saveAsPdfCommand);
+    connect(MNU_Export, &QAction::triggered, this, &FormMain::exportCommand);
     connect(MNU_OpenListing, &QAction::triggered, this, &FormMain::openListingCommand);
     connect(MNU_CompareListing, &QAction::triggered, this, &FormMain::compareListingCommand);
     connect(MNU_ChangedOnly, &QAction::toggled, this, [this] {
@@ -512,6 +516,11 @@ void FormMain::endComparison()
     m_compareFile.clear();
     m_closingPage.clear();
     setWindowTitle(kCaption);
+}
+
+void FormMain::exportCommand()
+{
+    ExportDir(this, m_store, m_lastSearch);
 }
 
 void FormMain::exitCommand()

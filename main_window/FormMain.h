@@ -94,6 +94,7 @@ public:
     QAction* MNU_Print = nullptr;
     QAction* MNU_PrintPreview = nullptr;
     QAction* MNU_SaveAsPdf = nullptr;
+    QAction* MNU_Export = nullptr;
     QAction* MNU_OpenListing = nullptr;
     QAction* MNU_CompareListing = nullptr;
     QAction* MNU_ChangedOnly = nullptr;
@@ -110,6 +111,7 @@ private:
     void printCommand();
     void printPreviewCommand();
     void saveAsPdfCommand();
+    void exportCommand();
     void openListingCommand();
     void compareListingCommand();
     // The tree shown is no longer a comparison (a search or an opened listing replaces it).

@@ -16,6 +16,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -57,6 +59,7 @@ private slots:
     void allHandler();
     void searchUsesTheOpenedFolder();
     void searchReportsUnreadableEntries();
+    void exportWritesTheLastSearch();
     void selectedNodeFollowsTheView();
     void longFileLinesScrollSideways();
     void aboutIsModal();
@@ -188,6 +191,8 @@ void TestFormMain::menus()
     QCOMPARE(w->MNU_Search->text(), QStringLiteral("Search"));
     QCOMPARE(w->MNU_Print->text(), QStringLiteral("Print"));
     QCOMPARE(w->MNU_Exit->text(), QStringLiteral("Exit"));
+    QCOMPARE(items.indexOf(w->MNU_Export), items.indexOf(w->MNU_SaveAsPdf) + 1);
+    QCOMPARE(w->MNU_Export->text(), QStringLiteral("Export..."));
     for (QAction* a : items + top) {
         QVERIFY2(a->shortcut().isEmpty(), qPrintable(a->text()));
         QVERIFY2(!a->text().contains('&'), qPrintable(a->text()));
@@ -404,6 +409,58 @@ void TestFormMain::searchReportsUnreadableEntries()
         QSKIP("this scan does not report an unreadable start folder as a problem");
     QVERIFY2(shown.contains("could not be read"), qPrintable(shown));
     QVERIFY2(shown.contains(gone), qPrintable(shown));
+}
+
+void TestFormMain::exportWritesTheLastSearch()
+{
+    QString shown;
+    const auto answer = [&shown](const QString& file, const QString& filter) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            shown = box->text();
+            box->accept();
+        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            shown = dialog->selectedFiles().value(0);
+            dialog->selectNameFilter(filter);
+            emit dialog->filterSelected(filter); // as picking it in the list does
+            dialog->selectFile(file);
+            static_cast<QDialog*>(dialog)->accept();
+        }
+    };
+    QTimer::singleShot(0, this, [&] { answer({}, {}); });
+    w->MNU_Export->trigger();
+    QVERIFY2(shown.contains("nothing to export"), qPrintable(shown));
+
+    // The options are those of the search, not what the controls show by the time of export.
+    QTemporaryDir tmp;
+    QVERIFY(QDir(tmp.path()).mkpath("Data/sub"));
+    QFile f(tmp.path() + "/Data/sub/x.txt");
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write("12345") == 5);
+    f.close();
+    QVERIFY(w->Dir1->setPath(QFile::encodeName(tmp.path() + "/Data").toStdString()));
+    w->Text1->setText("*.txt");
+    w->MNU_Search->trigger();
+    w->Text1->setText("*.doc");
+
+    // A name without suffix takes the type picked.
+    const QString target = tmp.path() + "/listing";
+    QTimer::singleShot(0, this, [&] { answer(target, "Spreadsheet (*.csv)"); });
+    w->MNU_Export->trigger();
+    QCOMPARE(QFileInfo(shown).fileName(), QStringLiteral("Data.html"));
+    QFile csv(target + ".csv");
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> rows = csv.readAll().split('\n');
+    QCOMPARE(rows.size(), 5); // heading, Data, sub, x.txt, and the end of the last line
+    QVERIFY(rows[0].startsWith("level,kind,path,name,size,"));
+    QVERIFY2(rows[1].startsWith("0,root,") && rows[1].endsWith(",5,1,1,\r"), rows[1]);
+    QVERIFY2(rows[3].startsWith("2,file,") && rows[3].contains(",x.txt,5,"), rows[3]);
+
+    const QString page = tmp.path() + "/page.html";
+    QTimer::singleShot(0, this, [&] { answer(page, "Web page (*.html)"); });
+    w->MNU_Export->trigger();
+    QFile html(page);
+    QVERIFY(html.open(QIODevice::ReadOnly));
+    QVERIFY(html.readAll().contains("\"types\":\"*.txt\""));
 }
 
 void TestFormMain::selectedNodeFollowsTheView()
