@@ -6,9 +6,9 @@
 #include "scan/FolderTotals.h"
 #include "scan/ListingJsonWriter.h"
 #include "scan/SearchRecord.h"
+#include "support/SafeFile.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
@@ -64,32 +64,33 @@ bool ListingExport::write(ListingFormat format, const NodeStore& tree, const Sea
 bool ListingExport::writeFile(ListingFormat format, const NodeStore& tree,
                               const SearchRecord& record, const QString& path, QString* error)
 {
-    QSaveFile file(path);
+    SafeFile file(path);
     const auto fail = [&](const QString& why) {
+        file.abort();
         if (error)
             *error = why;
-        file.cancelWriting();
         return false;
     };
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open())
         return fail(file.errorString());
-    const int fd = ::dup(file.handle());
+    // The writers write through stdio; a second descriptor for the same open file lets the
+    // stream be closed (and its errors seen) before the file is put in place.
+    const int fd = ::dup(file.device().handle());
     std::FILE* out = fd < 0 ? nullptr : ::fdopen(fd, "wb");
     if (!out) {
+        const int why = errno;
         if (fd >= 0)
             ::close(fd);
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+        return fail(QString::fromLocal8Bit(std::strerror(why)));
     }
+    errno = 0;
     const bool written = write(format, tree, record, out, false, false, true);
-    const int savedErrno = errno;
+    const int why = errno;
     const bool closed = std::fclose(out) == 0;
     if (!written || !closed)
-        return fail(QString::fromLocal8Bit(std::strerror(savedErrno ? savedErrno : EIO)));
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
+        return fail(QString::fromLocal8Bit(std::strerror(why ? why : errno ? errno : EIO)));
+    if (!file.commit())
+        return fail(file.errorString());
     return true;
 }
 

@@ -1,7 +1,7 @@
 #include "main_window/ExportDir.h"
 
 #include "listing/ListingExport.h"
-#include "platform/NodeStore.h"
+#include "platform/tree/NodeStore.h"
 #include "support/LangFunctions.h"
 
 #include <QApplication>
