@@ -316,7 +316,7 @@ bool HtmlWriter::write(std::FILE* out)
         if (!m_record.details.ticked(i))
             continue;
         b += firstDetail ? "\"" : ",\"";
-        b += kDetailItemTexts[i - 1];
+        b += kDetailItems[i - 1].text;
         b += '"';
         firstDetail = false;
     }
