@@ -1,10 +1,10 @@
 #include "main_window/ExportDir.h"
 
 #include "listing/ListingExport.h"
+#include "platform/controls/WaitCursor.h"
 #include "platform/tree/NodeStore.h"
 #include "support/LangFunctions.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -13,13 +13,9 @@
 
 namespace quillmap {
 
-namespace {
+using LangFunctions::MessageText;
 
-QString message(int number, const char* english)
-{
-    const QString text = LangFunctions::GetMessageText(number);
-    return text.isEmpty() ? QString::fromUtf8(english) : text;
-}
+namespace {
 
 struct FileType
 {
@@ -38,11 +34,11 @@ constexpr FileType kTypes[] = {
 
 void ExportDir(QWidget* window, const NodeStore& tree, const SearchRecord& record)
 {
-    const QString caption = message(76, "Export");
+    const QString caption = MessageText(76, "Export");
     if (tree.isEmpty()) {
         QMessageBox::information(window, caption,
-                                 message(75, "There is nothing to export yet. Search a folder "
-                                             "first, then export its tree."));
+                                 MessageText(75, "There is nothing to export yet. Search a folder "
+                                                 "first, then export its tree."));
         return;
     }
 
@@ -85,13 +81,13 @@ void ExportDir(QWidget* window, const NodeStore& tree, const SearchRecord& recor
         if (suffix == QLatin1String(t.suffix))
             format = t.format;
 
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    WaitCursor wait;
     QString error;
     const bool written = ListingExport::writeFile(format, tree, record, path, &error);
-    QApplication::restoreOverrideCursor();
+    wait.restore();
     if (!written)
         QMessageBox::warning(window, caption,
-                             message(62, "The file %1 could not be written: %2")
+                             MessageText(62, "The file %1 could not be written: %2")
                                  .arg(QDir::toNativeSeparators(path), error));
 }
 
