@@ -1,6 +1,7 @@
 #include "scan/SearchDir.h"
 
 #include "platform/files/FileSystem.h"
+#include "platform/files/FolderHandle.h"
 #include "platform/files/PosixFileSystem.h"
 #include "platform/tree/NodeStore.h"
 #include "scan/FileLine.h"
@@ -59,37 +60,71 @@ private:
 };
 
 // One scan: the walk's state, with the buffers it reuses for every entry.
+//
+// The walk keeps its own stack of folders instead of recursing, so a tree of any depth costs no
+// call stack. It keeps at most kOpenFolders folders open besides the start folder: a deeper
+// one is closed when the walk goes further down, and opened again through ".." of its subfolder
+// when the walk comes back up (checked to be the same folder), or else name by name from the
+// start folder. No path is ever built, so no path length limits the depth either.
 class Walk
 {
 public:
     Walk(ScanControls& controls, NodeStore& tree, FileSystem& fs, ScanReport& report)
-        : m_controls(controls), m_tree(tree), m_fs(fs), m_report(report)
+        : m_controls(controls), m_tree(tree), m_fs(fs), m_report(report),
+          m_levels(controls.levelsText()), m_pattern(controls.fileTypesText())
     {
     }
 
-    void RecurseFiles2(NodeStore::Id folderNode, FileSystem::Handle folder, int levelsDown);
+    void run(NodeStore::Id root, FolderHandle folder);
     void problem(NodeStore::Id folderNode, std::string_view name, int error);
 
 private:
-    FolderListing& listingAt(int depth);
+    static constexpr std::size_t kOpenFolders = 32;
+
+    // A folder being walked: its node, its listing (listingAt(depth)), how far the folder pass
+    // got, and its handle while it is open.
+    struct Frame
+    {
+        NodeStore::Id node = NodeStore::npos;
+        FolderHandle folder;
+        std::size_t next = 0;    // the folder pass's next entry
+        FolderIdentity identity; // recorded when the folder is closed early
+        int lostError = 0;       // it could not be opened again: the rest of it can't be read
+    };
+
+    FolderListing& listingAt(std::size_t depth);
+    void enter(NodeStore::Id node, FolderHandle folder);
+    // Continues the folder pass of the top folder; true when it entered a subfolder.
+    bool folderPass();
+    void filePass();
+    void leave();
+    // Makes sure the folder at `depth` is open again (or marked lost).
+    void reopen(std::size_t depth);
     Kind classify(FileSystem::Handle folder, FolderListing& listing, std::size_t i,
                   NodeStore::Id folderNode);
+    NodeStore::Id addNode(NodeStore::Id parent, const FolderListing& listing, std::size_t i,
+                          bool folder, std::string_view text,
+                          const NodeStore::Details* details = nullptr);
     void counted() { m_controls.showCounts(m_report.dirCount, m_report.fileCount); }
 
     ScanControls& m_controls;
     NodeStore& m_tree;
     FileSystem& m_fs;
     ScanReport& m_report;
+    const LevelsRule m_levels;
+    const FileTypesPattern m_pattern;
     FileLine m_line;
     FileInfo m_info;
     std::string m_text;
+    std::vector<Frame> m_frames;
+    std::size_t m_firstOpen = 0; // frames from here to the top are open (and frame 0)
     // One listing per depth, kept for the whole scan so a warm walk allocates nothing.
     std::vector<std::unique_ptr<FolderListing>> m_listings;
 };
 
-FolderListing& Walk::listingAt(int depth)
+FolderListing& Walk::listingAt(std::size_t depth)
 {
-    while (m_listings.size() <= static_cast<std::size_t>(depth))
+    while (m_listings.size() <= depth)
         m_listings.push_back(std::make_unique<FolderListing>());
     return *m_listings[depth];
 }
@@ -114,7 +149,9 @@ Kind Walk::classify(FileSystem::Handle folder, FolderListing& listing, std::size
         return kind;
     FileStat st;
     if (kind == Kind::Unknown) {
-        if (const int error = m_fs.stat(folder, listing.cName(i), false, st)) {
+        const int error =
+            folder < 0 ? m_frames.back().lostError : m_fs.stat(folder, listing.cName(i), false, st);
+        if (error) {
             problem(folderNode, listing.name(i), error);
             kind = Kind::Gone;
         } else if (S_ISLNK(st.mode)) {
@@ -128,7 +165,8 @@ Kind Walk::classify(FileSystem::Handle folder, FolderListing& listing, std::size
         }
     }
     if (kind == Kind::Link) {
-        const int error = m_fs.stat(folder, listing.cName(i), true, st);
+        const int error =
+            folder < 0 ? m_frames.back().lostError : m_fs.stat(folder, listing.cName(i), true, st);
         if (error == 0)
             kind = S_ISDIR(st.mode)   ? Kind::FolderLink
                    : S_ISREG(st.mode) ? Kind::File
@@ -140,49 +178,98 @@ Kind Walk::classify(FileSystem::Handle folder, FolderListing& listing, std::size
     return kind;
 }
 
-void Walk::RecurseFiles2(NodeStore::Id folderNode, FileSystem::Handle folder, int levelsDown)
+// Adds entry i of the top folder's listing. Its key can only clash with an entry of the same
+// name before it in the listing (sorted, so right before it), which a folder read while it
+// changes can give; a name holding "/" (which no real folder gives) is checked in full.
+NodeStore::Id Walk::addNode(NodeStore::Id parent, const FolderListing& listing, std::size_t i,
+                            bool folder, std::string_view text, const NodeStore::Details* details)
 {
-    FolderListing& listing = listingAt(levelsDown);
-    if (const int error = m_fs.list(folder, listing)) {
+    const std::string_view name = listing.name(i);
+    if (name.find('/') != std::string_view::npos)
+        return m_tree.addChild(parent, name, folder, text, details);
+    for (std::size_t j = i; j-- > 0 && listing.name(j) == name;) {
+        const Kind kind = listing.kind(j);
+        if (folder ? kind == Kind::Folder || kind == Kind::FolderLink : kind == Kind::File)
+            return NodeStore::npos;
+    }
+    return m_tree.appendChild(parent, name, folder, text, details);
+}
+
+void Walk::enter(NodeStore::Id node, FolderHandle folder)
+{
+    const std::size_t depth = m_frames.size();
+    FolderListing& listing = listingAt(depth);
+    if (const int error = m_fs.list(folder.get(), listing)) {
         // Unreadable, or failed part-way: the folder keeps what was read.
-        problem(folderNode, {}, error);
-        if (levelsDown == 0 && listing.size() == 0)
+        problem(node, {}, error);
+        if (depth == 0 && listing.size() == 0)
             m_report.startFolderRead = false;
     }
+    // Keep the number of open folders bounded: close the shallowest open one below the start
+    // folder, noting which folder it was so it can be checked when it is opened again.
+    if (depth > 0 && depth - m_firstOpen >= kOpenFolders) {
+        Frame& oldest = m_frames[m_firstOpen++];
+        if (oldest.folder.isOpen() && m_fs.identify(oldest.folder.get(), oldest.identity) != 0)
+            oldest.identity = {}; // can't be told again: opening it again will fail the check
+        oldest.folder.reset();
+    }
+    Frame& frame = m_frames.emplace_back();
+    frame.node = node;
+    frame.folder = std::move(folder);
+    if (depth == 0)
+        m_firstOpen = 1;
+}
 
-    // Folder pass: every subfolder gets a node, and is listed at once when the depth allows.
-    for (std::size_t i = 0; i < listing.size(); ++i) {
-        const Kind kind = classify(folder, listing, i, folderNode);
+bool Walk::folderPass()
+{
+    Frame& frame = m_frames.back();
+    const std::size_t depth = m_frames.size() - 1;
+    FolderListing& listing = *m_listings[depth];
+    // Every subfolder gets a node, and is listed at once when the depth allows.
+    while (frame.next < listing.size()) {
+        const std::size_t i = frame.next++;
+        const FileSystem::Handle folder = frame.folder.isOpen() ? frame.folder.get() : -1;
+        const Kind kind = classify(folder, listing, i, frame.node);
         if (kind != Kind::Folder && kind != Kind::FolderLink)
             continue;
         const std::string_view name = listing.name(i);
-        const NodeStore::Id node = m_tree.addChild(folderNode, name, true, name);
+        const NodeStore::Id node = addNode(frame.node, listing, i, true, name);
         if (node == NodeStore::npos)
             continue;
         ++m_report.dirCount;
         counted();
-        if (kind == Kind::FolderLink || !LevelsRule(m_controls.levelsText()).opens(levelsDown))
+        if (kind == Kind::FolderLink || !m_levels.opens(double(depth)))
             continue;
-        FileSystem::Handle sub = -1;
-        if (const int error = m_fs.openSubfolder(folder, listing.cName(i), sub)) {
+        FolderHandle sub;
+        const int error = folder < 0 ? frame.lostError
+                                     : FolderHandle::openSub(m_fs, folder, listing.cName(i), sub);
+        if (error) {
             problem(node, {}, error);
             continue;
         }
-        RecurseFiles2(node, sub, levelsDown + 1);
-        m_fs.closeFolder(sub);
+        enter(node, std::move(sub));
+        return true;
     }
+    return false;
+}
 
-    // File pass: the files that match the File Types pattern, read once for this pass.
-    const FileTypesPattern pattern(m_controls.fileTypesText());
+// The files that match the File Types pattern.
+void Walk::filePass()
+{
+    const Frame& frame = m_frames.back();
+    const FolderListing& listing = *m_listings[m_frames.size() - 1];
+    const FileSystem::Handle folder = frame.folder.isOpen() ? frame.folder.get() : -1;
     for (std::size_t i = 0; i < listing.size(); ++i) {
         if (listing.kind(i) != Kind::File)
             continue;
         const std::string_view name = listing.name(i);
-        if (!pattern.matches(name))
+        if (!m_pattern.matches(name))
             continue;
         bool read = true;
-        if (const int error = GetFileInfo(m_fs, folder, listing.cName(i), m_info)) {
-            problem(folderNode, name, error);
+        const int error =
+            folder < 0 ? frame.lostError : GetFileInfo(m_fs, folder, listing.cName(i), m_info);
+        if (error) {
+            problem(frame.node, name, error);
             if (error == ENOENT)
                 continue; // vanished since the listing: left out
             // Listed with what could be read: the name and the type it gives.
@@ -192,11 +279,74 @@ void Walk::RecurseFiles2(NodeStore::Id folderNode, FileSystem::Handle folder, in
         }
         m_line.build(m_text, name, m_info, DetailTicks::read(m_controls));
         const NodeStore::Details details = DetailsOf(m_info);
-        if (m_tree.addChild(folderNode, name, false, m_text, read ? &details : nullptr) ==
+        if (addNode(frame.node, listing, i, false, m_text, read ? &details : nullptr) ==
             NodeStore::npos)
             continue;
         ++m_report.fileCount;
         counted();
+    }
+}
+
+void Walk::reopen(std::size_t depth)
+{
+    Frame& frame = m_frames[depth];
+    if (frame.folder.isOpen() || frame.lostError)
+        return;
+    const auto sameFolder = [&](const FolderHandle& h) {
+        FolderIdentity id;
+        return m_fs.identify(h.get(), id) == 0 && id == frame.identity;
+    };
+    // Up from the subfolder just left, which is still open.
+    const Frame& child = m_frames[depth + 1];
+    if (child.folder.isOpen()) {
+        FolderHandle parent;
+        if (FolderHandle::openSub(m_fs, child.folder.get(), "..", parent) == 0 &&
+            sameFolder(parent)) {
+            frame.folder = std::move(parent);
+            m_firstOpen = depth;
+            return;
+        }
+    }
+    // Else down from the start folder, by the names the listings hold.
+    int error = 0;
+    FolderHandle at;
+    FileSystem::Handle from = m_frames[0].folder.get();
+    for (std::size_t d = 1; d <= depth && error == 0; ++d) {
+        const Frame& above = m_frames[d - 1];
+        FolderHandle next;
+        error = FolderHandle::openSub(m_fs, from, m_listings[d - 1]->cName(above.next - 1), next);
+        at = std::move(next);
+        from = at.get();
+    }
+    if (error == 0 && !sameFolder(at))
+        error = ENOENT; // moved or replaced during the scan: this folder is gone
+    if (error) {
+        problem(frame.node, {}, error);
+        frame.lostError = error;
+    } else {
+        frame.folder = std::move(at);
+    }
+    m_firstOpen = depth;
+}
+
+void Walk::leave()
+{
+    const std::size_t depth = m_frames.size() - 1;
+    if (depth > 0 && depth - 1 > 0 && depth - 1 < m_firstOpen)
+        reopen(depth - 1);
+    m_frames.pop_back();
+    if (m_firstOpen > m_frames.size())
+        m_firstOpen = m_frames.size();
+}
+
+void Walk::run(NodeStore::Id root, FolderHandle folder)
+{
+    enter(root, std::move(folder));
+    while (!m_frames.empty()) {
+        if (folderPass())
+            continue;
+        filePass();
+        leave();
     }
 }
 
@@ -223,14 +373,13 @@ ScanReport SearchDir(ScanControls& controls, NodeStore& treeView1, FileSystem& f
     const NodeStore::Id root = treeView1.add(NodeStore::npos, start, start);
 
     Walk walk(controls, treeView1, fs, report);
-    FileSystem::Handle folder = -1;
-    if (const int error = fs.openFolder(start, folder)) {
+    FolderHandle folder;
+    if (const int error = FolderHandle::open(fs, start, folder)) {
         walk.problem(root, {}, error);
         report.startFolderRead = false;
         return report;
     }
-    walk.RecurseFiles2(root, folder, 0);
-    fs.closeFolder(folder);
+    walk.run(root, std::move(folder));
     return report;
 }
 

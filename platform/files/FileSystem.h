@@ -21,6 +21,15 @@ struct FileStat
     bool archive = false;    // DOS archive bit, where the file system keeps DOS attributes
 };
 
+// Which folder an open handle is, to tell whether a folder opened again by name is still the
+// one first opened.
+struct FolderIdentity
+{
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FolderIdentity&) const = default;
+};
+
 // The folder enumeration and file properties of the platform, behind an interface so tests can
 // inject unreadable folders, vanishing files and folders that change during a scan.
 //
@@ -44,6 +53,7 @@ public:
     virtual int readFolder(Handle folder, FolderListing& out) = 0;
     // The properties of `name` in `folder`; `follow` reads a link's target instead of the link.
     virtual int stat(Handle folder, const char* name, bool follow, FileStat& out) = 0;
+    virtual int identify(Handle folder, FolderIdentity& out) = 0;
 
     // The enumeration the walk uses: the whole folder, sorted by name (FolderListing order).
     int list(Handle folder, FolderListing& out)

@@ -24,18 +24,33 @@ void FolderListing::clear()
 void FolderListing::append(std::string_view name, Kind kind)
 {
     const std::size_t bytes = kHeader + name.size() + 1;
-    if (name.size() > 0xFFFF)
+    if (name.size() > kMaxName)
         return;
-    if (m_blocks.empty() || m_used + bytes > kBlockSize) {
-        const std::size_t next = m_blocks.empty() ? 0 : m_block + 1;
+    if (m_blocks.empty()) {
+        m_blocks.push_back(std::make_unique_for_overwrite<char[]>(kFirstBlockSize));
+        m_blockUsed.push_back(0);
+        m_firstBlockSize = kFirstBlockSize;
+    }
+    if (m_block == 0 && m_used + bytes > m_firstBlockSize && m_firstBlockSize < kBlockSize) {
+        // The first block starts small, as a deep tree keeps one listing per level, and grows
+        // to the full size; the positions in it stay the same.
+        std::size_t size = m_firstBlockSize;
+        while (size < kBlockSize && size < m_used + bytes)
+            size *= 2;
+        auto grown = std::make_unique_for_overwrite<char[]>(size);
+        std::memcpy(grown.get(), m_blocks[0].get(), m_used);
+        m_blocks[0] = std::move(grown);
+        m_firstBlockSize = size;
+    }
+    if (m_used + bytes > (m_block == 0 ? m_firstBlockSize : kBlockSize)) {
+        const std::size_t next = m_block + 1;
         if (next >= (std::size_t(1) << (32 - kBlockBits)))
             return; // 4 GiB of names in one folder: keep what fits
         if (next == m_blocks.size()) {
             m_blocks.push_back(std::make_unique_for_overwrite<char[]>(kBlockSize));
             m_blockUsed.push_back(0);
         }
-        if (next > 0)
-            m_blockUsed[m_block] = m_used;
+        m_blockUsed[m_block] = m_used;
         m_block = next;
         m_used = 0;
     }

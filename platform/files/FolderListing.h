@@ -14,7 +14,7 @@ namespace quillmap {
 // changes to the folder during the scan can't repeat or skip an entry.
 //
 // Contract: append() the entries, then sortByName() once; only then are size() and the entry
-// accessors valid. Names are raw bytes of at most 65,535 bytes (a longer one is not kept),
+// accessors valid. Names are raw bytes of at most 65,532 bytes (a longer one is not kept),
 // stored NUL-terminated so they go straight to the *at() system calls; cName(i) stays valid
 // until the next clear(). clear() keeps the memory, so one listing reused per depth allocates
 // nothing once warm. Names live in fixed blocks that never move, and the index over them is
@@ -54,6 +54,8 @@ private:
     static constexpr std::size_t kHeader = 3;
     static constexpr unsigned kBlockBits = 16;
     static constexpr std::size_t kBlockSize = std::size_t(1) << kBlockBits;
+    static constexpr std::size_t kFirstBlockSize = 256;
+    static constexpr std::size_t kMaxName = kBlockSize - kHeader - 1;
 
     char* at(std::uint32_t offset) const
     {
@@ -67,6 +69,7 @@ private:
     }
 
     std::vector<std::unique_ptr<char[]>> m_blocks;
+    std::size_t m_firstBlockSize = 0;     // block 0 grows up to kBlockSize
     std::size_t m_block = 0;              // the block being filled
     std::size_t m_used = 0;               // bytes used in it
     std::vector<std::size_t> m_blockUsed; // bytes used in each earlier block

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/xattr.h>
@@ -107,21 +106,7 @@ int PosixFileSystem::openFolder(const std::string& path, Handle& folder)
 
 int PosixFileSystem::openSubfolder(Handle parent, const char* name, Handle& folder)
 {
-    const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-    int fd = ::openat(parent, name, flags);
-    if (fd < 0 && errno == EMFILE) {
-        // The walk holds one descriptor per level: a very deep tree may need more than the
-        // soft limit allows. Raise it to the hard limit once and try again.
-        struct rlimit limit;
-        if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-            limit.rlim_cur = limit.rlim_max;
-            if (setrlimit(RLIMIT_NOFILE, &limit) == 0)
-                fd = ::openat(parent, name, flags);
-        }
-        if (fd < 0)
-            errno = EMFILE;
-    }
-    return adopt(fd, folder);
+    return adopt(::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC), folder);
 }
 
 void PosixFileSystem::closeFolder(Handle folder)
@@ -155,6 +140,16 @@ int PosixFileSystem::readFolder(Handle folder, FolderListing& out)
             out.append(std::string_view(name, std::strlen(name)), kind);
         }
     }
+}
+
+int PosixFileSystem::identify(Handle folder, FolderIdentity& out)
+{
+    struct stat st;
+    if (::fstat(folder, &st) != 0)
+        return errno;
+    out.device = st.st_dev;
+    out.inode = st.st_ino;
+    return 0;
 }
 
 int PosixFileSystem::stat(Handle folder, const char* name, bool follow, FileStat& out)

@@ -20,6 +20,7 @@ public:
     void closeFolder(Handle folder) override;
     int readFolder(Handle folder, FolderListing& out) override;
     int stat(Handle folder, const char* name, bool follow, FileStat& out) override;
+    int identify(Handle folder, FolderIdentity& out) override;
 
 private:
     int adopt(int fd, Handle& folder);

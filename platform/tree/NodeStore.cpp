@@ -107,6 +107,7 @@ void NodeStore::clear()
     m_arenaBlockSizes.clear();
     m_arenaUsed = 0;
     m_index.clear();
+    m_indexed = 0;
     m_textBytes = 0;
     m_selected = npos;
     m_firstTop = m_lastTop = npos;
@@ -184,21 +185,31 @@ bool NodeStore::isFolder(Id id) const
 
 std::string NodeStore::key(Id id) const
 {
-    // Collect the chain up to the first absolute key, then write it out front to back.
-    std::vector<Entry> chain;
-    for (Id n = id; n != npos; n = node(n).parent) {
-        chain.push_back(entry(n));
-        if (chain.back().absolute)
-            break;
-    }
     std::string out;
-    out.reserve(chain.front().keyLength);
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        out.append(it->keySuffix);
-        if (it->folderSlash)
-            out.push_back('/');
-    }
+    key(id, out);
     return out;
+}
+
+void NodeStore::key(Id id, std::string& out) const
+{
+    // Written from its end to its start, one node's suffix at a time, up to an absolute key.
+    Entry e = entry(id);
+    out.resize(e.keyLength);
+    std::size_t end = out.size();
+    for (Id n = id;;) {
+        if (e.folderSlash)
+            out[--end] = '/';
+        end -= e.keySuffix.size();
+        std::memcpy(out.data() + end, e.keySuffix.data(), e.keySuffix.size());
+        if (e.absolute || end == 0)
+            break;
+        n = node(n).parent;
+        if (n == npos)
+            break;
+        e = entry(n);
+    }
+    if (end != 0) // not expected: a key longer than its parts; keep what was written
+        out.erase(0, end);
 }
 
 bool NodeStore::keyEquals(Id id, std::string_view key) const
@@ -252,6 +263,7 @@ std::string NodeStore::fullPath(Id id) const
 
 NodeStore::Id NodeStore::findHashed(std::string_view key, std::uint64_t hash) const
 {
+    catchUpIndex();
     if (m_index.empty())
         return npos;
     const std::size_t mask = m_index.size() - 1;
@@ -269,7 +281,7 @@ NodeStore::Id NodeStore::find(std::string_view key) const
     return findHashed(key, fnv(kFnvBasis, key));
 }
 
-void NodeStore::indexInsert(Id id, std::uint64_t hash)
+void NodeStore::indexInsert(Id id, std::uint64_t hash) const
 {
     const std::size_t mask = m_index.size() - 1;
     std::size_t slot = hash & mask;
@@ -278,13 +290,20 @@ void NodeStore::indexInsert(Id id, std::uint64_t hash)
     m_index[slot] = id;
 }
 
-void NodeStore::growIndex()
+void NodeStore::catchUpIndex() const
 {
-    std::vector<Id> old(std::max<std::size_t>(1024, m_index.size() * 2), npos);
-    old.swap(m_index);
-    for (Id id : old)
-        if (id != npos)
-            indexInsert(id, node(id).keyHash);
+    if (m_indexed == m_size)
+        return;
+    // Room for one more node than there is, so the add that follows needs no rehash.
+    if ((m_size + 1) * 10 > m_index.size() * 7) {
+        std::size_t capacity = std::max<std::size_t>(1024, m_index.size());
+        while ((m_size + 1) * 10 > capacity * 7)
+            capacity *= 2;
+        std::vector<Id>(capacity, npos).swap(m_index);
+        m_indexed = 0;
+    }
+    for (; m_indexed < m_size; ++m_indexed)
+        indexInsert(static_cast<Id>(m_indexed), node(static_cast<Id>(m_indexed)).keyHash);
 }
 
 NodeStore::Id NodeStore::insert(Id parent, std::string_view suffix, bool folderSlash, bool absolute,
@@ -339,11 +358,6 @@ NodeStore::Id NodeStore::insert(Id parent, std::string_view suffix, bool folderS
         p.lastChild = id;
     }
     m_textBytes += text.size();
-
-    // growIndex() rehashes only what the old index held, so the new node goes in after it.
-    if ((m_size + 1) * 10 > m_index.size() * 7)
-        growIndex();
-    indexInsert(id, hash);
     return id;
 }
 
@@ -382,6 +396,7 @@ NodeStore::Id NodeStore::addChild(Id parent, std::string_view name, bool folder,
         hash = fnvSlash(hash);
     const std::size_t keyLength = entry(parent).keyLength + name.size() + (folder ? 1 : 0);
     // A clash is possible only with a node of the same hash; build the full key just then.
+    catchUpIndex();
     if (!m_index.empty()) {
         const std::size_t mask = m_index.size() - 1;
         for (std::size_t slot = hash & mask; m_index[slot] != npos; slot = (slot + 1) & mask) {
@@ -396,6 +411,18 @@ NodeStore::Id NodeStore::addChild(Id parent, std::string_view name, bool folder,
                 return npos;
         }
     }
+    return insert(parent, name, folder, false, text, hash, keyLength, details);
+}
+
+NodeStore::Id NodeStore::appendChild(Id parent, std::string_view name, bool folder,
+                                     std::string_view text, const Details* details)
+{
+    if (!contains(parent) || name.empty())
+        return npos;
+    std::uint64_t hash = fnv(node(parent).keyHash, name);
+    if (folder)
+        hash = fnvSlash(hash);
+    const std::size_t keyLength = entry(parent).keyLength + name.size() + (folder ? 1 : 0);
     return insert(parent, name, folder, false, text, hash, keyLength, details);
 }
 

@@ -23,7 +23,8 @@ namespace quillmap {
 // - Keys are unique. A node's key is stored relative to its parent's key where it can be (a
 //   folder's key is parent key + name + "/", a file's parent key + name, where the name is the
 //   start of the text), so keys cost next to nothing.
-// - Not thread-safe; one writer at a time, no readers while it writes.
+// - Not thread-safe; one writer at a time, no readers while it writes. find() counts as a
+//   writer: it may bring the key index up to date.
 class NodeStore
 {
 public:
@@ -54,6 +55,11 @@ public:
     // build the full key. Same result as add() with that key.
     Id addChild(Id parent, std::string_view name, bool folder, std::string_view text,
                 const Details* details = nullptr);
+    // The same without looking for a clash, for a caller that knows the key is new (the names
+    // of one folder listing, none holding "/"): the key index catches up only when a later
+    // add() or find() needs it.
+    Id appendChild(Id parent, std::string_view name, bool folder, std::string_view text,
+                   const Details* details = nullptr);
 
     // Removes every node and the selection.
     void clear();
@@ -88,6 +94,9 @@ public:
     bool isFolder(Id id) const;
     QString displayText(Id id) const { return displayString(text(id)); }
     std::string key(Id id) const;
+    // The same into `out` (replacing what it held), without allocating once `out` is large
+    // enough: for writers that go through every node.
+    void key(Id id, std::string& out) const;
     // The tree view's full path: the texts from the top-level node down to this one, joined by
     // "/" (no separator is doubled where a text already ends in one).
     std::string fullPath(Id id) const;
@@ -189,15 +198,18 @@ private:
               const Details* details);
     Id findHashed(std::string_view key, std::uint64_t hash) const;
     char* arenaAlloc(std::size_t bytes, std::uint64_t& offset);
-    void indexInsert(Id id, std::uint64_t hash);
-    void growIndex();
+    void indexInsert(Id id, std::uint64_t hash) const;
+    // Puts every node not yet in the key index into it.
+    void catchUpIndex() const;
 
     std::vector<std::unique_ptr<Node[]>> m_nodeBlocks;
     std::size_t m_size = 0;
     std::vector<std::unique_ptr<char[]>> m_arenaBlocks;
     std::vector<std::size_t> m_arenaBlockSizes;
     std::size_t m_arenaUsed = 0; // in the last block
-    std::vector<Id> m_index;     // open addressing on keyHash, capacity a power of two
+    // Open addressing on keyHash, capacity a power of two; holds the nodes below m_indexed.
+    mutable std::vector<Id> m_index;
+    mutable std::size_t m_indexed = 0;
     std::size_t m_textBytes = 0;
     Id m_selected = npos;
     Id m_firstTop = npos;

@@ -1,5 +1,6 @@
 #include "tests/common/FileInfoByPath.h"
 
+#include "platform/files/FolderHandle.h"
 #include "platform/files/PosixFileSystem.h"
 #include "scan/GetFileInfo.h"
 
@@ -15,12 +16,10 @@ int GetFileInfo(const std::string& fullPath, FileInfo& info)
     if (name.empty())
         return EISDIR;
     PosixFileSystem fs;
-    FileSystem::Handle folder = -1;
-    if (const int error = fs.openFolder(folderPath, folder))
+    FolderHandle folder;
+    if (const int error = FolderHandle::open(fs, folderPath, folder))
         return error;
-    const int error = GetFileInfo(fs, folder, name.c_str(), info);
-    fs.closeFolder(folder);
-    return error;
+    return GetFileInfo(fs, folder.get(), name.c_str(), info);
 }
 
 } // namespace quillmap
