@@ -3,18 +3,29 @@
 #include "listing/SizeText.h"
 #include "scan/FolderTotals.h"
 
+#include "support/PlainBytes.h"
 #include "support/Utf8Functions.h"
 
+#include <charconv>
 #include <vector>
 
 namespace quillmap {
 
 using Id = NodeStore::Id;
 
+namespace {
+
+constexpr PlainBytes kTsvPlain("\\");
+
+} // namespace
+
 void TreeWriter::appendTsvEscaped(std::string& out, std::string_view s)
 {
     static const char hex[] = "0123456789ABCDEF";
     for (std::size_t i = 0; i < s.size();) {
+        i = kTsvPlain.copyRun(out, s, i);
+        if (i == s.size())
+            break;
         const char c = s[i];
         switch (c) {
         case '\\':
@@ -147,12 +158,14 @@ void TreeWriter::writeProblems(const QStringList& problems)
 void TreeWriter::writeTsv()
 {
     std::vector<std::uint32_t> levels(m_store.size(), 0);
+    std::string key;
     for (Id id = 0; id < m_store.size(); ++id) {
         const Id parent = m_store.parent(id);
         if (parent != NodeStore::npos)
             levels[id] = levels[parent] + 1;
-        const std::string key = m_store.key(id);
-        m_buffer += std::to_string(levels[id]);
+        m_store.key(id, key);
+        char digits[16];
+        m_buffer.append(digits, std::to_chars(digits, digits + sizeof digits, levels[id]).ptr);
         m_buffer.push_back('\t');
         m_buffer.push_back(parent == NodeStore::npos             ? 'R'
                            : (!key.empty() && key.back() == '/') ? 'D'

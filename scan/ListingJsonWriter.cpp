@@ -3,6 +3,7 @@
 #include "scan/FileInfo.h"
 #include "scan/FolderTotals.h"
 #include "scan/SearchRecord.h"
+#include "support/PlainBytes.h"
 #include "support/Utf8Functions.h"
 
 #include <QDateTime>
@@ -54,13 +55,24 @@ std::string ListingJsonWriter::detailName(int item)
 
 void ListingJsonWriter::appendString(std::string& out, std::string_view s)
 {
+    appendStringValid(out, s);
+}
+
+bool ListingJsonWriter::appendStringValid(std::string& out, std::string_view s)
+{
     static const char hex[] = "0123456789abcdef";
+    static constexpr PlainBytes kPlain("\"\\");
+    bool valid = true;
     out.push_back('"');
     for (std::size_t i = 0; i < s.size();) {
+        i = kPlain.copyRun(out, s, i);
+        if (i == s.size())
+            break;
         const auto c = static_cast<unsigned char>(s[i]);
         const std::size_t len = Utf8Functions::SequenceLength(s, i);
         if (len == 0) {
             out += "\xEF\xBF\xBD"; // U+FFFD
+            valid = false;
             ++i;
             continue;
         }
@@ -97,6 +109,7 @@ void ListingJsonWriter::appendString(std::string& out, std::string_view s)
         }
     }
     out.push_back('"');
+    return valid;
 }
 
 void ListingJsonWriter::flush(bool force)
@@ -112,8 +125,7 @@ void ListingJsonWriter::appendField(std::string_view name, std::string_view byte
     m_buffer.push_back('"');
     m_buffer.append(name);
     m_buffer += "\":";
-    appendString(m_buffer, bytes);
-    if (!Utf8Functions::IsValid(bytes)) {
+    if (!appendStringValid(m_buffer, bytes)) {
         m_buffer += ",\"";
         m_buffer.append(name);
         m_buffer += "_bytes\":\"";

@@ -60,6 +60,8 @@ private:
     // "name": the string, and "name_bytes" when it is not UTF-8 (no leading comma).
     void appendField(std::string_view name, std::string_view bytes);
     bool appendNode(NodeStore::Id id, const std::string& key);
+    // appendString(), telling whether `bytes` were valid UTF-8.
+    static bool appendStringValid(std::string& out, std::string_view bytes);
 
     const NodeStore& m_store;
     const SearchRecord& m_record;

@@ -56,8 +56,13 @@ void AppendVisible(std::string& out, std::string_view s)
     for (std::size_t i = 0; i < s.size();) {
         const auto c = static_cast<unsigned char>(s[i]);
         if (c >= 0x20 && c < 0x7F) {
-            out.push_back(char(c));
-            ++i;
+            // Printable ASCII, the common case: copy the whole run at once.
+            std::size_t j = i + 1;
+            while (j < s.size() && static_cast<unsigned char>(s[j]) >= 0x20 &&
+                   static_cast<unsigned char>(s[j]) < 0x7F)
+                ++j;
+            out.append(s.data() + i, j - i);
+            i = j;
             continue;
         }
         const std::size_t len = SequenceLength(s, i);
