@@ -1,7 +1,7 @@
 // usage: run_measured PROGRAM [ARGS...]
 // Runs PROGRAM with its standard output and error thrown away and writes its peak resident
-// memory in KiB to descriptor 3. A small process of its own, because a child's peak counts the
-// memory of the process it was forked from.
+// memory in KiB and its user and system time in seconds to descriptor 3. A small process of its
+// own, because a child's peak counts the memory of the process it was forked from.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -25,6 +25,10 @@ int main(int argc, char** argv)
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);
-    dprintf(3, "%ld\n", usage.ru_maxrss);
+    const auto seconds = [](const timeval& t) {
+        return double(t.tv_sec) + double(t.tv_usec) / 1e6;
+    };
+    dprintf(3, "%ld %.3f %.3f\n", usage.ru_maxrss, seconds(usage.ru_utime),
+            seconds(usage.ru_stime));
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
 }

@@ -8,6 +8,7 @@
 #include "scan/FileTypesPattern.h"
 #include "scan/GetFileInfo.h"
 #include "scan/LevelsRule.h"
+#include "scan/PropertyReadAhead.h"
 #include "scan/ScanControls.h"
 
 #include <cerrno>
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <memory>
 #include <sys/stat.h>
+#include <typeinfo>
 #include <vector>
 
 namespace quillmap {
@@ -73,6 +75,10 @@ public:
         : m_controls(controls), m_tree(tree), m_fs(fs), m_report(report),
           m_levels(controls.levelsText()), m_pattern(controls.fileTypesText())
     {
+        // Files are read ahead on the real file system only: one that tests derive from it to
+        // inject failures is read in the walk's order on this thread alone.
+        if (typeid(fs) == typeid(PosixFileSystem))
+            m_ahead = std::make_unique<PropertyReadAhead>();
     }
 
     void run(NodeStore::Id root, FolderHandle folder);
@@ -90,6 +96,9 @@ private:
         std::size_t next = 0;    // the folder pass's next entry
         FolderIdentity identity; // recorded when the folder is closed early
         int lostError = 0;       // it could not be opened again: the rest of it can't be read
+        // The files being read ahead, and their entries in the listing.
+        std::shared_ptr<PropertyReadAhead::Batch> ahead;
+        std::vector<std::size_t> aheadEntries;
     };
 
     FolderListing& listingAt(std::size_t depth);
@@ -120,6 +129,8 @@ private:
     std::size_t m_firstOpen = 0; // frames from here to the top are open (and frame 0)
     // One listing per depth, kept for the whole scan so a warm walk allocates nothing.
     std::vector<std::unique_ptr<FolderListing>> m_listings;
+    // Last, so that its thread stops before the listings it reads names from go.
+    std::unique_ptr<PropertyReadAhead> m_ahead;
 };
 
 FolderListing& Walk::listingAt(std::size_t depth)
@@ -216,6 +227,20 @@ void Walk::enter(NodeStore::Id node, FolderHandle folder)
     Frame& frame = m_frames.emplace_back();
     frame.node = node;
     frame.folder = std::move(folder);
+    // The files the file pass will read, known already (links and unknown kinds aside).
+    if (m_ahead && frame.folder.isOpen() &&
+        !static_cast<PosixFileSystem&>(m_fs).keepsDosAttributes(frame.folder.get())) {
+        std::vector<const char*> names;
+        for (std::size_t i = 0; i < listing.size(); ++i)
+            if (listing.kind(i) == Kind::File && m_pattern.matches(listing.name(i))) {
+                frame.aheadEntries.push_back(i);
+                names.push_back(listing.cName(i));
+            }
+        if (names.size() >= 2)
+            frame.ahead = m_ahead->start(frame.folder.get(), std::move(names));
+        if (!frame.ahead)
+            frame.aheadEntries.clear();
+    }
     if (depth == 0)
         m_firstOpen = 1;
 }
@@ -256,9 +281,10 @@ bool Walk::folderPass()
 // The files that match the File Types pattern.
 void Walk::filePass()
 {
-    const Frame& frame = m_frames.back();
+    Frame& frame = m_frames.back();
     const FolderListing& listing = *m_listings[m_frames.size() - 1];
     const FileSystem::Handle folder = frame.folder.isOpen() ? frame.folder.get() : -1;
+    std::size_t ahead = 0; // the next of frame.aheadEntries
     for (std::size_t i = 0; i < listing.size(); ++i) {
         if (listing.kind(i) != Kind::File)
             continue;
@@ -266,8 +292,10 @@ void Walk::filePass()
         if (!m_pattern.matches(name))
             continue;
         bool read = true;
-        const int error =
-            folder < 0 ? frame.lostError : GetFileInfo(m_fs, folder, listing.cName(i), m_info);
+        const bool readAhead = ahead < frame.aheadEntries.size() && frame.aheadEntries[ahead] == i;
+        const int error = readAhead    ? m_ahead->take(*frame.ahead, ahead++, m_info)
+                          : folder < 0 ? frame.lostError
+                                       : GetFileInfo(m_fs, folder, listing.cName(i), m_info);
         if (error) {
             problem(frame.node, name, error);
             if (error == ENOENT)
@@ -284,6 +312,10 @@ void Walk::filePass()
             continue;
         ++m_report.fileCount;
         counted();
+    }
+    if (frame.ahead) {
+        m_ahead->finish(frame.ahead);
+        frame.ahead.reset();
     }
 }
 

@@ -22,6 +22,13 @@ public:
     int stat(Handle folder, const char* name, bool follow, FileStat& out) override;
     int identify(Handle folder, FolderIdentity& out) override;
 
+    // Whether the files of an open folder carry DOS attributes (read through this instance).
+    bool keepsDosAttributes(Handle folder) const
+    {
+        return folder >= 0 && static_cast<std::size_t>(folder) < m_dosFolder.size() &&
+               m_dosFolder[folder];
+    }
+
 private:
     int adopt(int fd, Handle& folder);
     bool readsDosAttributes(int fd) const;
