@@ -31,6 +31,10 @@ public:
     virtual void showCounts(double dirCount, double fileCount) = 0;
     // The hourglass pointer on (true) or back to the default (false).
     virtual void setBusy(bool busy) = 0;
+    // Asked before each entry: true ends the scan there, keeping the nodes added so far. It may
+    // be called on a thread other than the one that asks for the stop, so an implementation
+    // reads an atomic flag and nothing more.
+    virtual bool stopRequested() const { return false; }
 
     // "Dirs = N Files = M", each number in its shortest plain decimal form.
     static QString statusText(double dirCount, double fileCount);

@@ -115,6 +115,12 @@ private:
                           bool folder, std::string_view text,
                           const NodeStore::Details* details = nullptr);
     void counted() { m_controls.showCounts(m_report.dirCount, m_report.fileCount); }
+    bool stopping()
+    {
+        if (!m_report.stopped && m_controls.stopRequested())
+            m_report.stopped = true;
+        return m_report.stopped;
+    }
 
     ScanControls& m_controls;
     NodeStore& m_tree;
@@ -252,6 +258,8 @@ bool Walk::folderPass()
     FolderListing& listing = *m_listings[depth];
     // Every subfolder gets a node, and is listed at once when the depth allows.
     while (frame.next < listing.size()) {
+        if (stopping())
+            return false;
         const std::size_t i = frame.next++;
         const FileSystem::Handle folder = frame.folder.isOpen() ? frame.folder.get() : -1;
         const Kind kind = classify(folder, listing, i, frame.node);
@@ -286,6 +294,8 @@ void Walk::filePass()
     const FileSystem::Handle folder = frame.folder.isOpen() ? frame.folder.get() : -1;
     std::size_t ahead = 0; // the next of frame.aheadEntries
     for (std::size_t i = 0; i < listing.size(); ++i) {
+        if (stopping())
+            break;
         if (listing.kind(i) != Kind::File)
             continue;
         const std::string_view name = listing.name(i);
@@ -374,10 +384,12 @@ void Walk::leave()
 void Walk::run(NodeStore::Id root, FolderHandle folder)
 {
     enter(root, std::move(folder));
-    while (!m_frames.empty()) {
+    // A stop leaves the folders still open to the frames, which close them as they go.
+    while (!m_frames.empty() && !m_report.stopped) {
         if (folderPass())
             continue;
-        filePass();
+        if (!m_report.stopped)
+            filePass();
         leave();
     }
 }

@@ -22,6 +22,9 @@ struct ScanReport
     std::vector<std::string> problemPaths;
     // False when the start folder itself could not be listed (the root then stands alone).
     bool startFolderRead = true;
+    // True when the scan ended early because the controls asked it to stop; the tree then
+    // holds what was found up to then.
+    bool stopped = false;
 
     // Why entry `i` could not be read: the part of its problem after the path.
     QString problemReason(qsizetype i) const;

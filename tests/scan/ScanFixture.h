@@ -28,6 +28,8 @@ public:
     std::vector<std::pair<std::size_t, QString>> shown;
     int busyDepth = 0;
     int levelsReads = 0;
+    // Asks the scan to stop once the store holds this many nodes (0: never).
+    std::size_t stopAtSize = 0;
 
     std::string startFolder() const override { return folder; }
     QString levelsText() const override
@@ -42,6 +44,10 @@ public:
         shown.emplace_back(store ? store->size() : 0, statusText(dirs, files));
     }
     void setBusy(bool busy) override { busyDepth += busy ? 1 : -1; }
+    bool stopRequested() const override
+    {
+        return stopAtSize > 0 && store && store->size() >= stopAtSize;
+    }
 };
 
 // Creates the entries under `root`: a path ending in "/" is a folder, any other a file.

@@ -123,6 +123,42 @@ private slots:
         QCOMPARE(c.busyDepth, 0);
     }
 
+    // A stop asked for mid-scan, in a nested folder pass or in a file pass: the scan ends at
+    // once, keeping exactly the nodes added before it, and says it stopped.
+    void stopKeepsWhatWasFound_data()
+    {
+        QTest::addColumn<int>("stopAt");
+        QTest::newRow("in a subfolder's file pass") << 3;
+        QTest::newRow("in a nested folder pass") << 6;
+        QTest::newRow("in the start folder's file pass") << 8;
+        QTest::newRow("never") << 0;
+    }
+
+    void stopKeepsWhatWasFound()
+    {
+        QFETCH(int, stopAt);
+        const std::string root = fixture({"Letters/", "a.txt", "Old/", "b.doc", "Letters/Note.txt",
+                                          "Letters/Other.txt", "Old/2005/", "Old/2005/x.txt"});
+        const QStringList all = {"/|" + QString::fromStdString(root),
+                                 "Letters/|Letters",
+                                 "Letters/Note.txt|Note.txt",
+                                 "Letters/Other.txt|Other.txt",
+                                 "Old/|Old",
+                                 "Old/2005/|2005",
+                                 "Old/2005/x.txt|x.txt",
+                                 "a.txt|a.txt",
+                                 "b.doc|b.doc"};
+        TestControls c;
+        c.stopAtSize = std::size_t(stopAt);
+        NodeStore store;
+        const ScanReport r = scan(c, store, root);
+        const qsizetype kept = stopAt > 0 ? stopAt : all.size();
+        QCOMPARE(nodeLines(store, root), all.mid(0, kept));
+        QCOMPARE(r.stopped, stopAt > 0);
+        QCOMPARE(r.dirCount + r.fileCount, double(kept - 1));
+        QCOMPARE(c.busyDepth, 0);
+    }
+
     void depthRule_data()
     {
         QTest::addColumn<QString>("levels");
