@@ -62,6 +62,7 @@ CPrintTvw::~CPrintTvw() = default;
 bool CPrintTvw::PrintTvw(PrinterDevice& printer)
 {
     m_error.clear();
+    m_cancelled = false;
     if (!m_tvwToPrint) {
         m_error = tr("There is no tree to print.");
         return false;
@@ -203,8 +204,17 @@ bool CPrintTvw::PrintBranch(NodeStore::Id startNode)
     };
     PrinterDevice& printer = *m_printer;
     std::vector<Frame> frames;
+    int pageReported = printer.page();
 
     const auto enter = [&](NodeStore::Id node, std::uint32_t depth) {
+        if (m_pageDone && printer.page() != pageReported) {
+            pageReported = printer.page();
+            if (!m_pageDone(pageReported - 1)) {
+                m_cancelled = true;
+                m_error = tr("The print was cancelled.");
+                return false;
+            }
+        }
         if (node == startNode) { // drawn by the caller
             frames.push_back({0, 0, 0, printer.page()});
             return true;

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 
 namespace quillmap {
 
@@ -73,6 +74,16 @@ public:
     // Why the last PrintTvw() returned false; empty after a successful one.
     QString errorString() const { return m_error; }
 
+    // Called during PrintTvw() each time the printer has begun a new page, with the number of
+    // pages finished. Returning false cancels the print: PrintTvw() stops there and returns
+    // false, with Cancelled() true; the open document is left to the device, as after a
+    // printer failure.
+    void setPageDone(std::function<bool(int pagesDone)> callback)
+    {
+        m_pageDone = std::move(callback);
+    }
+    bool Cancelled() const { return m_cancelled; }
+
 signals:
     void ProcessingTreeView();
     void SendingToPrinter();
@@ -106,6 +117,9 @@ private:
     QString m_title;
     bool m_fontBold = false;
     std::int16_t m_fontSize = 0;
+
+    std::function<bool(int)> m_pageDone;
+    bool m_cancelled = false;
 
     // Valid only inside PrintTvw().
     PrinterDevice* m_printer = nullptr;

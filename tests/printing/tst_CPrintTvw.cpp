@@ -592,6 +592,30 @@ private slots:
         const int pages = printer.ops().back().page;
         QVERIFY(pages >= 12);
         QCOMPARE(labelled.size(), pages);
+
+        // The page-done callback hears of every finished page, in order; its false cancels the
+        // print there, leaving the document unended.
+        QList<int> done;
+        print.setPageDone([&done](int pagesDone) {
+            done << pagesDone;
+            return pagesDone < 5;
+        });
+        RecordingPrinterDevice cancelled(12240, 2000, 11520, 1640);
+        QVERIFY(!print.PrintTvw(cancelled));
+        QVERIFY(print.Cancelled());
+        QCOMPARE(done, QList<int>({1, 2, 3, 4, 5}));
+        QCOMPARE(cancelled.documentsEnded(), 0);
+        QCOMPARE(cancelled.ops().back().page, 6);
+        print.setPageDone([&done](int pagesDone) {
+            done << pagesDone;
+            return true;
+        });
+        done.clear();
+        RecordingPrinterDevice whole(12240, 2000, 11520, 1640);
+        QVERIFY(print.PrintTvw(whole));
+        QVERIFY(!print.Cancelled());
+        QCOMPARE(done.size(), pages - 1);
+        QCOMPARE(done.last(), pages - 1);
     }
 
     void printerFailureStopsTheCall()
