@@ -21,6 +21,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QColor>
 #include <QComboBox>
 #include <QDir>
@@ -33,6 +34,10 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QThread>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 
@@ -47,8 +52,17 @@ using LangFunctions::MessageText;
 namespace {
 
 const QString kCaption = QStringLiteral("Quillmap Printer ");
-// How many unreadable entries the message after a search names one by one.
+// How many unreadable entries the message after a search names one by one; all of them are
+// behind its Show Details button.
 constexpr int kProblemsNamed = 8;
+// The status bar shows a running search's counts this often.
+constexpr int kCountIntervalMs = 50;
+
+// What the status bar says, before the counts, after a search was stopped with Esc.
+QString searchStoppedText()
+{
+    return MessageText(55, "The search was stopped. The tree shows what was found up to then.");
+}
 
 void placeTwips(QWidget* widget, int left, int top, int width, int height)
 {
@@ -99,11 +113,23 @@ FormMain::FormMain(QWidget* parent) : QMainWindow(parent), m_exit([] { QCoreAppl
     buildControls();
     buildToolbar();
     resize(twipsToPixels(5400), twipsToPixels(5130) + menuBar()->sizeHint().height());
+
+    m_countTimer = new QTimer(this);
+    m_countTimer->setInterval(kCountIntervalMs);
+    connect(m_countTimer, &QTimer::timeout, this, &FormMain::showSearchCounts);
+    m_stopShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    m_stopShortcut->setEnabled(false); // Esc keeps its usual meaning between searches
+    connect(m_stopShortcut, &QShortcut::activated, this, &FormMain::stopSearch);
     startUp();
 }
 
 FormMain::~FormMain()
 {
+    // A search still running stops before the store it fills goes.
+    if (m_scanThread) {
+        m_scanControls->requestStop();
+        finishSearch(false);
+    }
     // The view and the model borrow the node store, a member that goes before the children.
     delete TreeView1;
     delete m_model;
@@ -193,7 +219,11 @@ void FormMain::buildControls()
     TreeView1->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     placeTwips(TreeView1, 120, 960, 2895, 3735);
     connect(TreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) { m_store.setSelected(m_model->idOf(current)); });
+            [this](const QModelIndex& current) {
+                // While a search fills the store on its thread, the window leaves it alone.
+                if (!m_scanThread)
+                    m_store.setSelected(m_model->idOf(current));
+            });
 
     Drive1 = new DriveList(client);
     Drive1->setObjectName(QStringLiteral("Drive1"));
@@ -242,8 +272,8 @@ void FormMain::buildControls()
         setTabOrder(tabOrder[i], tabOrder[i + 1]);
     TreeView1->setFocus();
 
-    m_scanControls =
-        std::make_unique<WindowScanControls>(*Dir1, *Combo1, *Text1, *ListView1, *StatusBar1);
+    // The bars keep to the edges of the client area when the window is resized.
+    client->installEventFilter(this);
 
     // The drive and folder that are current for the process; if that folder can't be listed,
     // its volume's mount point, and the root as the last resort.
@@ -347,34 +377,131 @@ QString FormMain::statusText() const
     return StatusBar1->panelText(1);
 }
 
+bool FormMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == centralWidget() && event->type() == QEvent::Resize)
+        placeDockedBars();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void FormMain::placeDockedBars()
+{
+    const QWidget* client = centralWidget();
+    const int statusHeight = twipsToPixels(375);
+    Toolbar1->setGeometry(0, 0, client->width(), twipsToPixels(870));
+    StatusBar1->setGeometry(0, client->height() - statusHeight, client->width(), statusHeight);
+}
+
+void FormMain::closeEvent(QCloseEvent* event)
+{
+    // Closing ends the program at once: a running search stops where it is.
+    if (m_scanThread) {
+        m_scanControls->requestStop();
+        finishSearch(false);
+    }
+    QMainWindow::closeEvent(event);
+}
+
+bool FormMain::searchStopRequested() const
+{
+    return m_scanControls && m_scanControls->stopRequested();
+}
+
+void FormMain::stopSearch()
+{
+    if (m_scanThread)
+        m_scanControls->requestStop();
+}
+
 void FormMain::searchCommand()
 {
-    ScanReport report;
-    QString failure;
+    if (m_scanThread)
+        return; // one search at a time
+    m_scanControls = std::make_unique<WindowScanControls>(*Dir1, *Combo1, *Text1, *ListView1);
+    m_scanReport = ScanReport();
+    m_scanFailure.clear();
     endComparison();
+    m_lastSearch = SearchRecord::startedWith(*m_scanControls);
+    // The view shows nothing of the store until the scan's thread has ended.
     m_model->beginChange();
-    try {
-        m_lastSearch = SearchRecord::startedWith(*m_scanControls);
-        report = SearchDir(*m_scanControls, m_store);
-    } catch (const std::exception& e) {
-        failure = QString::fromLocal8Bit(e.what());
-    } catch (...) {
-        failure = MessageText(56, "unknown error");
-    }
+    StatusBar1->setPanelText(1, ScanControls::statusText(0, 0));
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    setPrintEnabled(false);
+    m_stopShortcut->setEnabled(true);
+    m_countTimer->start();
+
+    const quint64 serial = ++m_searchSerial;
+    m_scanThread.reset(QThread::create([this, controls = m_scanControls.get(), fs = m_fileSystem] {
+        // Nothing may escape the thread: a failure is kept for the window to tell.
+        try {
+            m_scanReport = fs ? SearchDir(*controls, m_store, *fs) : SearchDir(*controls, m_store);
+        } catch (const std::exception& e) {
+            m_scanFailure = QString::fromLocal8Bit(e.what());
+        } catch (...) {
+            m_scanFailure = MessageText(56, "unknown error");
+        }
+    }));
+    // Queued to the window's thread. A search already ended by closing the window has no
+    // thread left, and a later search has another serial number.
+    connect(m_scanThread.get(), &QThread::finished, this, [this, serial] {
+        if (m_scanThread && serial == m_searchSerial)
+            finishSearch(true);
+    });
+    m_scanThread->start();
+}
+
+void FormMain::showSearchCounts()
+{
+    if (m_scanControls)
+        StatusBar1->setPanelText(
+            1, ScanControls::statusText(m_scanControls->dirCount(), m_scanControls->fileCount()));
+}
+
+void FormMain::finishSearch(bool interactive)
+{
+    m_scanThread->wait();
+    m_scanThread.reset();
+    m_countTimer->stop();
+    m_stopShortcut->setEnabled(false);
+
+    QString status =
+        ScanControls::statusText(m_scanControls->dirCount(), m_scanControls->fileCount());
+    if (m_scanReport.stopped)
+        status = searchStoppedText() + QLatin1Char(' ') + status;
+    StatusBar1->setPanelText(1, status);
+    m_lastSearch.report = m_scanReport;
+
+    // The new tree from its top: the root at the top left, expanded, whatever the previous
+    // tree's view was scrolled to.
     m_model->endChange();
-    m_lastSearch.report = report;
-    m_scanControls->setBusy(false); // in case the scan was cut short
     if (m_store.item1() != NodeStore::npos)
         TreeView1->expand(m_model->indexOf(m_store.item1()));
+    TreeView1->scrollToTop();
+    TreeView1->horizontalScrollBar()->setValue(0);
 
-    if (!failure.isEmpty()) {
+    QApplication::restoreOverrideCursor();
+    setPrintEnabled(true);
+    if (!interactive)
+        return;
+    reportSearch();
+    emit searchFinished();
+}
+
+void FormMain::reportSearch()
+{
+    if (!m_scanFailure.isEmpty()) {
         QMessageBox::warning(this, kCaption.trimmed(),
                              MessageText(54, "The search stopped early: %1. The tree shows what "
                                              "was found up to then.")
-                                 .arg(failure));
+                                 .arg(m_scanFailure));
     }
-    if (!report.problems.isEmpty()) {
-        QMessageBox::warning(this, kCaption.trimmed(), problemsText(report.problems));
+    const QStringList& problems = m_scanReport.problems;
+    if (!problems.isEmpty()) {
+        QMessageBox box(QMessageBox::Warning, kCaption.trimmed(), problemsText(problems),
+                        QMessageBox::Ok, this);
+        // Every entry, to select and copy, behind the box's Show Details button.
+        box.setDetailedText(problems.join(QLatin1Char('\n')));
+        box.exec();
     }
 }
 
@@ -396,23 +523,37 @@ QString FormMain::problemsText(const QStringList& problems)
     return text;
 }
 
+void FormMain::setPrintEnabled(bool enabled)
+{
+    // The tree being filled can't be printed, replaced or compared.
+    for (QAction* action :
+         {MNU_Print, MNU_PrintPreview, MNU_SaveAsPdf, MNU_OpenListing, MNU_CompareListing})
+        action->setEnabled(enabled);
+    Toolbar1->actions().at(4)->setEnabled(enabled);
+}
+
 void FormMain::printCommand()
 {
-    PrintDir(this, m_store, m_printObject, m_closingPage);
+    if (!m_scanThread)
+        PrintDir(this, m_store, m_printObject, m_closingPage);
 }
 
 void FormMain::printPreviewCommand()
 {
-    PrintPreview(this, m_store, m_printObject, m_closingPage);
+    if (!m_scanThread)
+        PrintPreview(this, m_store, m_printObject, m_closingPage);
 }
 
 void FormMain::saveAsPdfCommand()
 {
-    SaveAsPdf(this, m_store, m_printObject, m_closingPage);
+    if (!m_scanThread)
+        SaveAsPdf(this, m_store, m_printObject, m_closingPage);
 }
 
 void FormMain::openListingCommand()
 {
+    if (m_scanThread)
+        return; // the store is being filled
     const QString path = ChooseListing(this, MessageText(80, "Open Listing"));
     if (!path.isEmpty())
         openListing(path);
@@ -420,6 +561,8 @@ void FormMain::openListingCommand()
 
 void FormMain::compareListingCommand()
 {
+    if (m_scanThread)
+        return; // the store is being filled
     if (m_store.isEmpty()) {
         QMessageBox::information(this, MessageText(81, "Compare with Listing"),
                                  MessageText(88, "There is nothing to compare yet. Search a folder "
@@ -433,6 +576,8 @@ void FormMain::compareListingCommand()
 
 bool FormMain::openListing(const QString& path)
 {
+    if (m_scanThread)
+        return false; // the store is being filled
     NodeStore store;
     SearchRecord record;
     ListingJsonReader reader;
@@ -448,7 +593,8 @@ bool FormMain::openListing(const QString& path)
     m_store = std::move(store);
     m_model->endChange();
     m_lastSearch = std::move(record);
-    m_scanControls->showCounts(m_lastSearch.report.dirCount, m_lastSearch.report.fileCount);
+    StatusBar1->setPanelText(
+        1, ScanControls::statusText(m_lastSearch.report.dirCount, m_lastSearch.report.fileCount));
     if (m_store.item1() != NodeStore::npos)
         TreeView1->expand(m_model->indexOf(m_store.item1()));
     setWindowTitle(kCaption + QStringLiteral("- ") + QFileInfo(path).fileName());
@@ -457,6 +603,8 @@ bool FormMain::openListing(const QString& path)
 
 bool FormMain::compareWithListing(const QString& path)
 {
+    if (m_scanThread)
+        return false; // the store is being filled
     const QString caption = MessageText(81, "Compare with Listing");
     if (m_store.isEmpty()) {
         QMessageBox::information(this, caption,
@@ -525,6 +673,8 @@ void FormMain::exportCommand()
 
 void FormMain::exitCommand()
 {
+    // The program ends at once; a running search stops before the window goes.
+    stopSearch();
     if (m_exit)
         m_exit();
 }

@@ -3,6 +3,7 @@
 #include "platform/tree/NodeStore.h"
 #include "scan/NodeChange.h"
 #include "scan/SearchRecord.h"
+#include "scan/SearchDir.h"
 
 #include <QHash>
 #include <QImage>
@@ -18,6 +19,9 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QShortcut;
+class QThread;
+class QTimer;
 class QToolBar;
 class QTreeView;
 
@@ -25,6 +29,7 @@ namespace quillmap {
 
 class CPrintTvw;
 class DriveList;
+class FileSystem;
 class FolderList;
 class NodeModel;
 class OptionsList;
@@ -33,12 +38,16 @@ class WindowScanControls;
 class frmAbout;
 
 // The program's main window: the pickers for the start folder, the scan options, the tree of
-// the last search, the menus, the toolbar and the status bar, at fixed positions that resizing
-// the window doesn't change.
+// the last search, the menus, the toolbar and the status bar. The toolbar and the status bar
+// keep to the top and bottom edges at the window's width; the other controls keep their fixed
+// positions when the window is resized.
 //
 // Contract: the constructor runs the start-up (hourglass, SetUp, pointer back), so a new window
-// is ready for a search. Commands run to their end inside the click that starts them. The
-// window owns the node store behind TreeView1 and the last printing object.
+// is ready for a search. A search runs on a thread of its own: the window goes on answering,
+// the status bar counts, Esc stops it (the tree keeps what was found), a second Search is
+// ignored, and closing the window or Exit ends it at once. searchFinished() is emitted once the
+// tree is shown. The print commands run to their end inside their click, with a progress
+// dialog. The window owns the node store behind TreeView1 and the last printing object.
 class FormMain : public QMainWindow
 {
     Q_OBJECT
@@ -76,6 +85,16 @@ public:
     // What the exit command does; tests replace it so that it doesn't end the test run.
     void setExitHandler(std::function<void()> handler) { m_exit = std::move(handler); }
     frmAbout* aboutWindow() const { return m_about; }
+    // The file system the next searches read; the real one unless a test injects another.
+    void setFileSystem(std::shared_ptr<FileSystem> fs) { m_fileSystem = std::move(fs); }
+
+    // From a Search click until its tree is shown.
+    bool isSearching() const { return m_scanThread != nullptr; }
+    // Whether the running search was asked to stop (Esc, or the window closing); may be read
+    // on any thread.
+    bool searchStopRequested() const;
+    // Asks the running search to stop, as Esc does; the tree keeps what was found.
+    void stopSearch();
 
     // The controls, by their window names.
     QToolBar* Toolbar1 = nullptr;
@@ -101,13 +120,26 @@ public:
     QAction* MNU_Exit = nullptr;
     QAction* MNU_About = nullptr;
 
+signals:
+    // The search command has ended: its tree is shown and any report closed.
+    void searchFinished();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildControls();
     void buildMenus();
     void buildToolbar();
     void startUp();
 
+    void placeDockedBars();
     void searchCommand();
+    void finishSearch(bool interactive);
+    void showSearchCounts();
+    void reportSearch();
+    void setPrintEnabled(bool enabled);
     void printCommand();
     void printPreviewCommand();
     void saveAsPdfCommand();
@@ -133,7 +165,15 @@ private:
     std::vector<NodeChange> m_changes;
     QStringList m_closingPage;
     NodeModel* m_model = nullptr;
+    // The running search: its controls and thread; what it found, once the thread has ended.
     std::unique_ptr<WindowScanControls> m_scanControls;
+    std::unique_ptr<QThread> m_scanThread;
+    ScanReport m_scanReport;
+    QString m_scanFailure;
+    QTimer* m_countTimer = nullptr;
+    QShortcut* m_stopShortcut = nullptr;
+    std::shared_ptr<FileSystem> m_fileSystem;
+    quint64 m_searchSerial = 0;
     std::shared_ptr<CPrintTvw> m_printObject;
     frmAbout* m_about = nullptr;
     std::function<void()> m_exit;

@@ -1,12 +1,9 @@
 #pragma once
 
+#include "scan/DetailTicks.h"
 #include "scan/ScanControls.h"
 
-#include "platform/controls/WaitCursor.h"
-
-#include <QElapsedTimer>
-
-#include <optional>
+#include <atomic>
 
 class QComboBox;
 class QLineEdit;
@@ -15,43 +12,45 @@ namespace quillmap {
 
 class FolderList;
 class OptionsList;
-class StatusBar;
 
-// The scan's view of the main window: reads the options straight from the controls when the
-// scan asks, and writes the counts into panel 1 of the status bar.
+// The scan's view of the main window, for a scan that runs on a thread of its own: the options
+// are read from the controls once, on the window's thread, when the object is made (the user
+// can't change them for a running scan anyway); the counts the scan reports and a request to
+// stop pass between the threads through atomics.
 //
-// Contract: the controls are borrowed and outlive this object. showCounts() changes the panel
-// text every time but repaints the status bar (synchronously, without the event loop) at most
-// every 50 ms, and once more when the scan sets the pointer back, so the final count is shown.
+// Contract: made on the window's thread; afterwards no widget is touched, so every member may
+// be called on the scan's thread. The window reads dirCount()/fileCount() to show them and
+// calls requestStop() to end the scan early. setBusy() does nothing: the window keeps its own
+// pointer.
 class WindowScanControls : public ScanControls
 {
 public:
-    WindowScanControls(FolderList& dir1, QComboBox& combo1, QLineEdit& text1,
-                       OptionsList& listView1, StatusBar& statusBar1);
-    ~WindowScanControls() override;
+    WindowScanControls(const FolderList& dir1, const QComboBox& combo1, const QLineEdit& text1,
+                       const OptionsList& listView1);
 
-    std::string startFolder() const override;
-    QString levelsText() const override;
-    QString fileTypesText() const override;
-    bool isTicked(int index) const override;
+    std::string startFolder() const override { return m_startFolder; }
+    QString levelsText() const override { return m_levelsText; }
+    QString fileTypesText() const override { return m_fileTypesText; }
+    bool isTicked(int index) const override
+    {
+        return index >= 1 && index <= DetailTicks::kCount && m_ticks.ticked(index);
+    }
     void showCounts(double dirCount, double fileCount) override;
-    void setBusy(bool busy) override;
+    void setBusy(bool) override {}
+    bool stopRequested() const override { return m_stop.load(std::memory_order_relaxed); }
 
-    double dirCount() const { return m_dirCount; }
-    double fileCount() const { return m_fileCount; }
-
-    static constexpr qint64 kRepaintIntervalMs = 50;
+    void requestStop() { m_stop.store(true, std::memory_order_relaxed); }
+    double dirCount() const { return m_dirCount.load(std::memory_order_relaxed); }
+    double fileCount() const { return m_fileCount.load(std::memory_order_relaxed); }
 
 private:
-    FolderList& m_dir1;
-    QComboBox& m_combo1;
-    QLineEdit& m_text1;
-    OptionsList& m_listView1;
-    StatusBar& m_statusBar1;
-    double m_dirCount = 0;
-    double m_fileCount = 0;
-    QElapsedTimer m_sinceRepaint;
-    std::optional<WaitCursor> m_busy;
+    std::string m_startFolder;
+    QString m_levelsText;
+    QString m_fileTypesText;
+    DetailTicks m_ticks;
+    std::atomic<double> m_dirCount{0};
+    std::atomic<double> m_fileCount{0};
+    std::atomic<bool> m_stop{false};
 };
 
 } // namespace quillmap

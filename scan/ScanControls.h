@@ -9,10 +9,10 @@ namespace quillmap {
 // What the scan reads from, and writes to, the main window's controls. The window implements
 // it; tests and quillmap_list implement it without any widget.
 //
-// Contract: the scan calls these on its own thread (the caller's), reading the options at the
-// moment it needs them. showCounts() is called after every node; an implementation must keep
-// it cheap (store the numbers, repaint at most every 50 ms). setBusy(true) is always followed
-// by setBusy(false), on every path.
+// Contract: the scan calls these on the thread it runs on (the caller's, which need not be the
+// window's), reading the options at the moment it needs them. showCounts() is called after
+// every node; an implementation must keep it cheap (store the numbers; the window shows them at
+// most every 50 ms). setBusy(true) is always followed by setBusy(false), on every path.
 class ScanControls
 {
 public:

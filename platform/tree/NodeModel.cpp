@@ -9,10 +9,15 @@ NodeModel::NodeModel(NodeStore& store, QObject* parent) : QAbstractItemModel(par
 void NodeModel::beginChange()
 {
     beginResetModel();
+    m_changing = true;
+    m_rows.clear();
+    endResetModel();
 }
 
 void NodeModel::endChange()
 {
+    beginResetModel();
+    m_changing = false;
     m_rows.clear();
     endResetModel();
 }
@@ -24,13 +29,15 @@ NodeStore::Id NodeModel::idOf(const QModelIndex& index) const
 
 QModelIndex NodeModel::indexOf(NodeStore::Id id) const
 {
-    if (!m_store.contains(id))
+    if (m_changing || !m_store.contains(id))
         return {};
     return createIndex(static_cast<int>(m_store.row(id)), 0, static_cast<quintptr>(id));
 }
 
 NodeStore::Id NodeModel::childAt(NodeStore::Id parent, int row) const
 {
+    if (m_changing)
+        return NodeStore::npos;
     const bool top = parent == NodeStore::npos;
     const auto count = static_cast<int>(top ? m_store.topLevelCount() : m_store.childCount(parent));
     if (row < 0 || row >= count)
@@ -67,6 +74,8 @@ QModelIndex NodeModel::parent(const QModelIndex& child) const
 
 int NodeModel::rowCount(const QModelIndex& parent) const
 {
+    if (m_changing)
+        return 0;
     if (!parent.isValid())
         return static_cast<int>(m_store.topLevelCount());
     if (parent.column() != 0)

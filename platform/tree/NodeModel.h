@@ -14,8 +14,10 @@ namespace quillmap {
 // A thin read-only item model over a NodeStore, one column, for the tree view TreeView1.
 //
 // Contract: the store is borrowed and must outlive the model. Whoever changes the store wraps
-// the change in beginChange()/endChange() (a scan does once at its start and once at its end),
-// so the view never sees a half-built tree.
+// the change in beginChange()/endChange() (a scan does once at its start and once at its end).
+// Each of the two resets the model; in between the model shows no rows and reads nothing of the
+// store, so the view never sees a half-built tree and the store may be filled on another thread
+// while the view paints.
 class NodeModel : public QAbstractItemModel
 {
     Q_OBJECT
@@ -46,6 +48,7 @@ private:
 
     NodeStore& m_store;
     ExtraData m_extra;
+    bool m_changing = false;
     // Children by row, built the first time a view asks for an inner row of a parent; sibling
     // lists are singly linked, so this keeps large folders from costing O(n) per row.
     mutable std::unordered_map<NodeStore::Id, std::vector<NodeStore::Id>> m_rows;

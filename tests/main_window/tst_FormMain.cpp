@@ -4,13 +4,14 @@
 #include "platform/controls/FolderList.h"
 #include "platform/controls/OptionsList.h"
 #include "platform/controls/StatusBar.h"
+#include "platform/files/PosixFileSystem.h"
 #include "platform/tree/NodeModel.h"
-#include "scan/DetailTicks.h"
 #include "printing/CPrintTvw.h"
 #include "printing/DirectoryPrint.h"
+#include "scan/DetailTicks.h"
 #include "scan/ListingJsonWriter.h"
-#include "tests/common/RecordingPrinterDevice.h"
 #include "support/LangFunctions.h"
+#include "tests/common/RecordingPrinterDevice.h"
 
 #include <QAction>
 #include <QApplication>
@@ -25,16 +26,67 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 
+#include <atomic>
+#include <chrono>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
+#include <thread>
 
 using namespace quillmap;
+
+namespace {
+
+// The real file system, made to hold the scan at one folder listing until `open` says so, and
+// to fail the property read of entries named "locked*".
+class GateFileSystem : public PosixFileSystem
+{
+public:
+    int holdAtListing = 0; // 1-based; 0 holds nothing
+    std::function<bool()> open;
+    std::atomic<bool> holding{false};
+
+    int readFolder(Handle folder, FolderListing& out) override
+    {
+        if (++m_listings == holdAtListing) {
+            holding = true;
+            while (!open())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            holding = false;
+        }
+        return PosixFileSystem::readFolder(folder, out);
+    }
+    int stat(Handle folder, const char* name, bool follow, FileStat& out) override
+    {
+        if (std::string_view(name).starts_with("locked"))
+            return EACCES;
+        return PosixFileSystem::stat(folder, name, follow, out);
+    }
+
+private:
+    int m_listings = 0;
+};
+
+// Folders d00 to d29 of 30 files each.
+void makeBushyTree(const QString& root)
+{
+    for (int d = 0; d < 30; ++d) {
+        const QString folder = root + QStringLiteral("/d%1").arg(d, 2, 10, QLatin1Char('0'));
+        QDir().mkpath(folder);
+        for (int f = 0; f < 30; ++f)
+            QFile(folder + QStringLiteral("/f%1.txt").arg(f, 2, 10, QLatin1Char('0')))
+                .open(QIODevice::WriteOnly);
+    }
+}
+
+} // namespace
 
 class TestFormMain : public QObject
 {
@@ -58,6 +110,9 @@ private slots:
     void allHandler_data();
     void allHandler();
     void searchUsesTheOpenedFolder();
+    void searchRunsBesideTheWindow();
+    void closeOrExitStopsTheSearch_data();
+    void closeOrExitStopsTheSearch();
     void searchReportsUnreadableEntries();
     void exportWritesTheLastSearch();
     void selectedNodeFollowsTheView();
@@ -77,10 +132,37 @@ private:
     // Every node as "key text parent", and what the Print command prints but the clock.
     QStringList nodes();
     QStringList printout(const QStringList& closingPage = {});
+    // Runs the search command and waits for it to end.
+    void search();
+    // Starts a search of a bushy tree in `tmp` that holds at its third folder listing (the
+    // second subfolder) until the window asks it to stop.
+    void startHeldSearch(const QTemporaryDir& tmp);
 
     FormMain* w = nullptr;
     int exits = 0;
+    std::shared_ptr<GateFileSystem> m_gate;
 };
+
+void TestFormMain::search()
+{
+    QSignalSpy finished(w, &FormMain::searchFinished);
+    w->MNU_Search->trigger();
+    QVERIFY(finished.wait(60000));
+    QVERIFY(!w->isSearching());
+}
+
+void TestFormMain::startHeldSearch(const QTemporaryDir& tmp)
+{
+    makeBushyTree(tmp.path());
+    QVERIFY(w->Dir1->setPath(QFile::encodeName(tmp.path()).toStdString()));
+    m_gate = std::make_shared<GateFileSystem>();
+    m_gate->holdAtListing = 3;
+    m_gate->open = [window = w] { return window->searchStopRequested(); };
+    w->setFileSystem(m_gate);
+    w->MNU_Search->trigger();
+    QVERIFY(w->isSearching());
+    QTRY_VERIFY(m_gate->holding);
+}
 
 void TestFormMain::init()
 {
@@ -96,6 +178,7 @@ void TestFormMain::cleanup()
     LangFunctions::ResetMessages();
     delete w;
     w = nullptr;
+    m_gate.reset();
     QVERIFY(!QApplication::overrideCursor()); // start-up and commands restore the pointer
 }
 
@@ -146,12 +229,20 @@ void TestFormMain::layout()
 
 void TestFormMain::layoutStaysOnResize()
 {
+    // The controls keep their places; the toolbar and the status bar stay docked to the top
+    // and bottom edges, as wide as the window.
     const QRect tree = w->TreeView1->geometry();
-    const QRect status = w->StatusBar1->geometry();
-    w->resize(w->width() + 200, w->height() + 150);
-    QCoreApplication::processEvents();
-    QCOMPARE(w->TreeView1->geometry(), tree);
-    QCOMPARE(w->StatusBar1->geometry(), status);
+    const QRect options = w->ListView1->geometry();
+    const QSize start = w->size();
+    for (const QSize grow : {QSize(200, 150), QSize(-40, -60)}) {
+        w->resize(start + grow);
+        QTRY_COMPARE(w->centralWidget()->size(), QSize(360, 342) + grow);
+        const QSize client = w->centralWidget()->size();
+        QCOMPARE(w->TreeView1->geometry(), tree);
+        QCOMPARE(w->ListView1->geometry(), options);
+        QCOMPARE(w->Toolbar1->geometry(), QRect(0, 0, client.width(), 58));
+        QCOMPARE(w->StatusBar1->geometry(), QRect(0, client.height() - 25, client.width(), 25));
+    }
 }
 
 void TestFormMain::tabOrder()
@@ -264,6 +355,7 @@ void TestFormMain::toolbarPositions()
     });
     closer.start(20);
     w->Toolbar1_ButtonClick(position);
+    QTRY_VERIFY(!w->isSearching());
     closer.stop();
     QCOMPARE(modalShown, prints);
     QCOMPARE(this->exits, exits ? 1 : 0);
@@ -372,7 +464,7 @@ void TestFormMain::searchUsesTheOpenedFolder()
     w->Dir1->setCurrentRow(w->Dir1->ancestorCount());
     QCOMPARE(w->Dir1->entryPath(w->Dir1->currentRow()), root + "/sub");
 
-    w->MNU_Search->trigger();
+    search();
     const NodeStore& s = w->store();
     QCOMPARE(s.key(s.item1()), root + "/");
     QCOMPARE(s.text(s.item1()), root + "/");
@@ -388,6 +480,70 @@ void TestFormMain::searchUsesTheOpenedFolder()
     QCOMPARE(s.size(), std::size_t(4));
 }
 
+void TestFormMain::searchRunsBesideTheWindow()
+{
+    QTemporaryDir tmp;
+    startHeldSearch(tmp);
+
+    // The window answers while the scan works: a timer fires, the status bar counts, the view
+    // shows nothing of the half-built tree, and print and a second Search are refused.
+    bool fired = false;
+    QTimer::singleShot(10, this, [&fired] { fired = true; });
+    QTRY_VERIFY(fired);
+    QTRY_COMPARE(w->statusText(), QStringLiteral("Dirs = 2 Files = 30"));
+    QCOMPARE(w->model().rowCount(), 0);
+    QVERIFY(!w->MNU_Print->isEnabled());
+    w->MNU_Search->trigger();
+    QVERIFY(w->isSearching());
+    QVERIFY(!w->searchStopRequested());
+
+    // Esc stops it: what was found stays, printable, and the status says it stopped.
+    QSignalSpy finished(w, &FormMain::searchFinished);
+    QTest::keyClick(w->TreeView1, Qt::Key_Escape);
+    QVERIFY(finished.wait(30000));
+    QVERIFY(!w->isSearching());
+    const NodeStore& s = w->store();
+    QCOMPARE(s.size(), std::size_t(33)); // the root, d00 and its 30 files, d01
+    QCOMPARE(std::string(s.text(s.lastChild(s.item1()))), std::string("d01"));
+    QCOMPARE(w->statusText(), QStringLiteral("The search was stopped. The tree shows what was "
+                                             "found up to then. Dirs = 2 Files = 30"));
+    QCOMPARE(w->model().rowCount(), 1);
+    QVERIFY(w->TreeView1->isExpanded(w->model().indexOf(s.item1())));
+    QVERIFY(w->MNU_Print->isEnabled());
+    QVERIFY(!QApplication::overrideCursor());
+
+    // The next search is a whole one again.
+    w->setFileSystem(nullptr);
+    search();
+    QCOMPARE(w->statusText(), QStringLiteral("Dirs = 30 Files = 900"));
+}
+
+void TestFormMain::closeOrExitStopsTheSearch_data()
+{
+    QTest::addColumn<bool>("close");
+    QTest::newRow("close") << true;
+    QTest::newRow("exit") << false;
+}
+
+void TestFormMain::closeOrExitStopsTheSearch()
+{
+    QFETCH(bool, close);
+    QTemporaryDir tmp;
+    startHeldSearch(tmp);
+    if (close) {
+        // The scan has ended by the time the window is closed.
+        QVERIFY(w->close());
+        QVERIFY(!w->isSearching());
+        QVERIFY(!w->isVisible());
+    } else {
+        w->MNU_Exit->trigger();
+        QCOMPARE(exits, 1);
+        QTRY_VERIFY(!w->isSearching());
+    }
+    QCOMPARE(w->store().size(), std::size_t(33));
+    QVERIFY(!QApplication::overrideCursor());
+}
+
 void TestFormMain::searchReportsUnreadableEntries()
 {
     // The start folder is removed after it was opened in the list: the scan can't read it and
@@ -398,17 +554,36 @@ void TestFormMain::searchReportsUnreadableEntries()
     QVERIFY(w->Dir1->setPath(QFile::encodeName(gone).toStdString()));
     QVERIFY(QDir(gone).removeRecursively());
     QString shown;
-    QTimer::singleShot(0, this, [&shown] {
+    QString details;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             shown = box->text();
+            details = box->detailedText();
             box->accept();
         }
     });
-    w->MNU_Search->trigger();
-    if (shown.isEmpty())
-        QSKIP("this scan does not report an unreadable start folder as a problem");
+    closer.start(20);
+    search();
     QVERIFY2(shown.contains("could not be read"), qPrintable(shown));
     QVERIFY2(shown.contains(gone), qPrintable(shown));
+
+    // Many unreadable entries: the message names the first few, its details every one.
+    QVERIFY(QDir().mkpath(gone));
+    QVERIFY(w->Dir1->setPath(QFile::encodeName(gone).toStdString()));
+    for (int i = 0; i < 12; ++i)
+        QFile(gone + QStringLiteral("/locked%1").arg(i, 2, 10, QLatin1Char('0')))
+            .open(QIODevice::WriteOnly);
+    w->setFileSystem(std::make_shared<GateFileSystem>());
+    shown.clear();
+    search();
+    QVERIFY2(shown.contains("12 entries"), qPrintable(shown));
+    const QStringList lines = details.split(u'\n');
+    QCOMPARE(lines.size(), 12);
+    for (int i = 0; i < 12; ++i)
+        QVERIFY2(lines[i].startsWith(gone +
+                                     QStringLiteral("/locked%1: ").arg(i, 2, 10, QLatin1Char('0'))),
+                 qPrintable(lines[i]));
 }
 
 void TestFormMain::exportWritesTheLastSearch()
@@ -468,14 +643,14 @@ void TestFormMain::selectedNodeFollowsTheView()
     QTemporaryDir tmp;
     QFile(tmp.path() + "/a.txt").open(QIODevice::WriteOnly);
     QVERIFY(w->Dir1->setPath(QFile::encodeName(tmp.path()).toStdString()));
-    w->MNU_Search->trigger();
+    search();
     NodeStore& s = w->store();
     QCOMPARE(s.selected(), NodeStore::npos);
     const auto file = s.find(QFile::encodeName(tmp.path()).toStdString() + "/a.txt");
     QVERIFY(file != NodeStore::npos);
     w->TreeView1->setCurrentIndex(w->model().indexOf(file));
     QCOMPARE(s.selected(), file);
-    w->MNU_Search->trigger(); // a new search starts with nothing selected
+    search(); // a new search starts with nothing selected
     QCOMPARE(s.selected(), NodeStore::npos);
 }
 
@@ -485,9 +660,11 @@ void TestFormMain::longFileLinesScrollSideways()
     // scroll sideways to it instead of cutting the details off.
     QTemporaryDir tmp;
     QFile(tmp.path() + "/" + QString(60, 'n') + ".txt").open(QIODevice::WriteOnly);
+    for (int i = 0; i < 100; ++i)
+        QFile(tmp.path() + QStringLiteral("/more%1").arg(i)).open(QIODevice::WriteOnly);
     QVERIFY(w->Dir1->setPath(QFile::encodeName(tmp.path()).toStdString()));
     w->ListView1->setChecked(1, true);
-    w->MNU_Search->trigger();
+    search();
     const NodeStore& s = w->store();
     const auto file = s.firstChild(s.item1());
     QVERIFY(file != NodeStore::npos);
@@ -497,6 +674,18 @@ void TestFormMain::longFileLinesScrollSideways()
     QVERIFY(textWidth > view->viewport()->width());
     QTRY_VERIFY(view->columnWidth(0) >= view->indentation() + textWidth);
     QTRY_VERIFY(view->horizontalScrollBar()->maximum() > 0);
+
+    // Scrolled down and sideways, the view shows the next search's tree from its top: the
+    // root at the top left, expanded.
+    QTRY_VERIFY(view->verticalScrollBar()->maximum() > 0);
+    view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+    view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
+    search();
+    const QModelIndex root = w->model().indexOf(s.item1());
+    QVERIFY(view->isExpanded(root));
+    QTRY_COMPARE(view->indexAt(QPoint(1, 1)), root);
+    QCOMPARE(view->verticalScrollBar()->value(), 0);
+    QCOMPARE(view->horizontalScrollBar()->value(), 0);
 }
 
 void TestFormMain::aboutIsModal()
@@ -664,7 +853,7 @@ void TestFormMain::openedListingIsTheSearchedTree()
         ::close(::open(root + f, O_CREAT | O_WRONLY, 0644));
     QVERIFY(w->Dir1->setPath(root.toStdString()));
     w->ListView1->setChecked(1, true);
-    w->MNU_Search->trigger();
+    search();
     const QStringList searched = nodes();
     const QStringList printed = printout();
     const QString status = w->statusText();
@@ -674,7 +863,7 @@ void TestFormMain::openedListingIsTheSearchedTree()
     // Another tree in between, then the listing: the very same nodes, status and printout, with
     // the folder itself gone.
     QVERIFY(w->Dir1->setPath(QFile::encodeName(tmp.path()).toStdString()));
-    w->MNU_Search->trigger();
+    search();
     ::unlink(root + "/odd\xff\"name\n"); // a name QDir can't remove
     QVERIFY(QDir(QFile::decodeName(root)).removeRecursively());
     QVERIFY(w->openListing(listing));
@@ -690,7 +879,7 @@ void TestFormMain::openedListingIsTheSearchedTree()
     QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
     QCOMPARE(b.readAll(), a.readAll());
 
-    w->MNU_Search->trigger(); // a search shows the window's own title again
+    search(); // a search shows the window's own title again
     QCOMPARE(w->windowTitle(), QStringLiteral("Quillmap Printer "));
 }
 
@@ -709,7 +898,7 @@ void TestFormMain::compareMarksEveryChange()
          {"/keep/same.txt", "/keep/grows.txt", "/keep/touched.txt", "/gone/z.txt", "/old-name.txt"})
         write(f, "1");
     QVERIFY(w->Dir1->setPath(root.toStdString()));
-    w->MNU_Search->trigger();
+    search();
     const QString listing = tmp.path() + "/saved.json";
     saveListing(listing);
 
@@ -721,7 +910,7 @@ void TestFormMain::compareMarksEveryChange()
     ::rmdir(root + "/swap");
     write("/swap", "");
     write("/keep/added.txt", "123");
-    w->MNU_Search->trigger();
+    search();
     QVERIFY(w->compareWithListing(listing));
 
     const auto marks = [this] {
@@ -788,7 +977,7 @@ void TestFormMain::badListingChangesNothing()
     QTemporaryDir tmp;
     QFile(tmp.path() + "/a.txt").open(QIODevice::WriteOnly);
     QVERIFY(w->Dir1->setPath(QFile::encodeName(tmp.path()).toStdString()));
-    w->MNU_Search->trigger();
+    search();
     const QStringList before = nodes();
     const QString status = w->statusText();
     const QString path = tmp.path() + "/listing.json";

@@ -41,6 +41,8 @@ void TestNodeModel::modelTester()
     model.beginChange();
     store.clear();
     buildTree(store);
+    QCOMPARE(model.rowCount(), 0); // nothing of a half-built tree shows
+    QVERIFY(!model.indexOf(0).isValid());
     model.endChange();
     QCOMPARE(model.rowCount(), 1);
     // Visit every row, middle rows included, which go through the row cache.

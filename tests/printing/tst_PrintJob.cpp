@@ -17,6 +17,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -300,7 +301,9 @@ private slots:
         makeFolderTree(tree);
         FormMain window;
         QVERIFY(window.Dir1->setPath(QFile::encodeName(tree.path()).toStdString()));
+        QSignalSpy searched(&window, &FormMain::searchFinished);
         window.MNU_Search->trigger();
+        QVERIFY(searched.wait(60000)); // the search runs beside the window
         const QStringList expected = preOrder(window.store());
         QCOMPARE(expected.size(), 8);
 
@@ -326,7 +329,9 @@ private slots:
         }
         FormMain window;
         QVERIFY(window.Dir1->setPath(QFile::encodeName(tree.path()).toStdString()));
+        QSignalSpy searched(&window, &FormMain::searchFinished);
         window.MNU_Search->trigger();
+        QVERIFY(searched.wait(60000)); // the search runs beside the window
 
         QFile::remove(m_output);
         window.MNU_Print->trigger();

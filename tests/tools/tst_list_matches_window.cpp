@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -108,7 +109,9 @@ private slots:
         window.Text1->setText(types);
         for (int i : ticks)
             window.ListView1->setChecked(i, true); // ticking "ALL" ticks the rest
+        QSignalSpy searched(&window, &FormMain::searchFinished);
         window.MNU_Search->trigger();
+        QVERIFY(searched.wait(60000)); // the search runs beside the window
         const QByteArray fromWindow = windowTsv(window.store());
 
         QProcess list;
