@@ -157,6 +157,8 @@ bool FolderList::setPath(const std::string& requested)
 
     m_path = path;
     m_lastError.clear();
+    // The whole path, which the narrow list can't show.
+    setToolTip(NodeStore::displayString(path));
     setCurrentRow(m_ancestorCount - 1);
     scrollToItem(item(m_ancestorCount - 1));
     emit pathChanged();
@@ -175,8 +177,11 @@ void FolderList::openRow(int row)
         return;
     // An entry that can't be opened leaves the list as it was.
     const std::string target = entryPath(row);
-    if (!setPath(target))
-        emit openFailed(NodeStore::displayString(target), m_lastError);
+    if (setPath(target))
+        return;
+    // The highlight goes back to the folder that is still the current one.
+    setCurrentRow(m_ancestorCount - 1);
+    emit openFailed(NodeStore::displayString(target), m_lastError);
 }
 
 void FolderList::keyPressEvent(QKeyEvent* event)

@@ -14,8 +14,9 @@ namespace quillmap {
 // Paths are file-system bytes: absolute, "/" separated, no trailing "/" except the root.
 //
 // Contract: setPath() either lists the new folder and makes it current, or leaves everything
-// as it was and returns false with the reason in lastError(). pathChanged() is emitted after
-// each successful change of the current path.
+// as it was and returns false with the reason in lastError(). The list's tool tip is the
+// current path; an entry that can't be opened leaves the current folder highlighted. pathChanged()
+// is emitted after each successful change of the current path.
 class FolderList : public QListWidget
 {
     Q_OBJECT

@@ -193,6 +193,9 @@ void TestWindowControls::folderListKeepsPathWhenUnreadable()
     QTest::keyClick(&list, Qt::Key_Return);
     QCOMPARE(failed.count(), 1);
     QCOMPARE(list.path(), root);
+    // The current folder stays the highlighted one, and the tool tip names it in full.
+    QCOMPARE(list.currentRow(), list.ancestorCount() - 1);
+    QCOMPARE(list.toolTip(), tmp.path());
 }
 
 void TestWindowControls::normalise_data()
