@@ -1,5 +1,6 @@
 #include "main_window/PrintDir.h"
 
+#include "main_window/PrintProgress.h"
 #include "platform/controls/WaitCursor.h"
 #include "platform/print/DefaultPrinter.h"
 #include "platform/print/PdfFileJob.h"
@@ -61,8 +62,12 @@ void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>&
     if (DefaultPrinterName().isEmpty()) {
         const QString path = DocumentsPdfPath(print.Title());
         QString error;
+        PrintProgress progress(window, caption());
+        progress.watch(print);
         const bool saved = PrintToPdfFile(print, path, &error);
         wait.restore();
+        if (print.Cancelled())
+            return;
         if (saved)
             QMessageBox::information(
                 window, caption(),
@@ -78,9 +83,11 @@ void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>&
     }
 
     QString error;
+    PrintProgress progress(window, caption());
+    progress.watch(print);
     const bool printed = PrintToDefaultPrinter(print, &error);
     wait.restore();
-    if (!printed)
+    if (!printed && !print.Cancelled())
         QMessageBox::warning(window, caption(),
                              MessageText(52, "The tree could not be printed. %1").arg(error));
 }
@@ -111,9 +118,11 @@ void PrintPreview(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintT
     QString error;
     // Called for the preview and again for the printer the preview's Print button chose.
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [print, &error](QPrinter* target) {
+                     [print, &error, &dialog](QPrinter* target) {
                          WaitCursor wait;
-                         if (!PrintOnPrinter(*print, *target, &error))
+                         PrintProgress progress(&dialog, dialog.windowTitle());
+                         progress.watch(*print);
+                         if (!PrintOnPrinter(*print, *target, &error) && !print->Cancelled())
                              qWarning("Print preview: %s", qPrintable(error));
                      });
     dialog.exec();
@@ -149,10 +158,13 @@ void SaveAsPdf(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>
 
     WaitCursor wait;
     QString error;
+    PrintProgress progress(window, MessageText(50, "Save as PDF"));
+    progress.watch(print);
     // The printer's paper and margins, so the file prints as the Print command would.
+    // Cancelled, the save leaves no file behind and an earlier file as it was.
     const bool saved = PrintToPdfFile(print, path, PrintLayout(), &error);
     wait.restore();
-    if (!saved)
+    if (!saved && !print.Cancelled())
         QMessageBox::warning(window, MessageText(50, "Save as PDF"),
                              MessageText(65, "The PDF file could not be saved. %1").arg(error));
 }

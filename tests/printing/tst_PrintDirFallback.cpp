@@ -1,12 +1,14 @@
 // The Print command without a default printer (the print server named in CUPS_SERVER does not
 // exist): the tree goes into a PDF in the documents folder and the user is told where; with no
-// searched tree the user is told to search first.
+// searched tree the user is told to search first. A long save shows its progress and can be
+// cancelled.
 #include "PdfCheck.h"
 #include "main_window/PrintDir.h"
 #include "platform/print/DefaultPrinter.h"
 #include "platform/tree/NodeStore.h"
 #include "printing/CPrintTvw.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -16,6 +18,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
+#include <QProgressDialog>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -138,6 +141,55 @@ private slots:
         const QString problem = pdfcheck::checkPrintedTree(
             proposed, QStringLiteral("View of /srv/share/"), {"/srv/share/", "plan.odt"});
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+
+    // Save as PDF of a tree of thousands of pages, cancelled from its progress dialog: no
+    // message, no file left behind, the earlier file as it was.
+    void cancelledSaveKeepsTheEarlierFile()
+    {
+        NodeStore store;
+        const auto root = store.add(NodeStore::npos, "/big/", "/big/");
+        for (int i = 0; i < 200000; ++i) {
+            const std::string name = "file " + std::to_string(i) + ".txt";
+            store.addChild(root, name, false, name);
+        }
+        QTemporaryDir out;
+        const QString target = out.filePath(QStringLiteral("tree.pdf"));
+        QFile earlier(target);
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write("earlier");
+        earlier.close();
+
+        bool cancelled = false;
+        QString message;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+                files->selectFile(target);
+                QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
+            } else if (auto* progress = qobject_cast<QProgressDialog*>(modal)) {
+                cancelled = progress->labelText().startsWith(QLatin1String("Pages done: "));
+                progress->cancel();
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                if (QAbstractButton* yes = box->button(QMessageBox::Yes)) {
+                    yes->click(); // replace the earlier file: yes
+                } else {
+                    message = box->text();
+                    box->accept();
+                }
+            }
+        });
+        timer.start(20);
+        std::shared_ptr<CPrintTvw> printObject;
+        SaveAsPdf(nullptr, store, printObject);
+        timer.stop();
+        QVERIFY(cancelled);
+        QVERIFY(printObject->Cancelled());
+        QVERIFY2(message.isEmpty(), qPrintable(message));
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"tree.pdf"});
+        QVERIFY(earlier.open(QIODevice::ReadOnly));
+        QCOMPARE(earlier.readAll(), QByteArray("earlier"));
     }
 };
 

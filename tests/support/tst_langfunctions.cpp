@@ -317,6 +317,7 @@ private slots:
         QList<int> numbers = {3, 13, 14, 15, 19, 23};
         for (int n = 45; n <= 63; ++n)
             numbers.append(n);
+        numbers << 66 << 67;
         for (int n : numbers)
             QTest::addRow("MES%d", n) << n;
     }
