@@ -55,6 +55,7 @@ const QString kCaption = QStringLiteral("Quillmap Printer ");
 // How many unreadable entries the message after a search names one by one; all of them are
 // behind its Show Details button.
 constexpr int kProblemsNamed = 8;
+constexpr double kControlsPointSize = 8;
 // The status bar shows a running search's counts this often.
 constexpr int kCountIntervalMs = 50;
 
@@ -183,6 +184,12 @@ void FormMain::buildControls()
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
+    // The fixed layout is drawn for 8-point texts: at a desktop's usual 9 or 10 points "Date
+    // Last Accessed" no longer fits its 2000-twip column, nor "File Types" its label.
+    QFont controlsFont = client->font();
+    if (controlsFont.pointSizeF() > kControlsPointSize)
+        controlsFont.setPointSizeF(kControlsPointSize);
+    client->setFont(controlsFont);
 
     Toolbar1 = new QToolBar(client);
     Toolbar1->setObjectName(QStringLiteral("Toolbar1"));

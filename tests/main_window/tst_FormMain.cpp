@@ -407,7 +407,14 @@ void TestFormMain::optionsList()
         QCOMPARE(list->itemText(i), QString::fromLatin1(kDetailItems[i - 1].text));
         QVERIFY(!list->isChecked(i));
         QVERIFY(list->topLevelItem(i - 1)->icon(0).isNull());
+        // Each item reads in full, check box included, in the 2000-twip column.
+        const QModelIndex index = list->model()->index(i - 1, 0);
+        QVERIFY2(list->sizeHintForIndex(index).width() <= list->columnWidth(0),
+                 qPrintable(texts[i - 1]));
     }
+    // So do the labels.
+    for (const QLabel* label : {w->Label1, w->Label2})
+        QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(label->text()));
 }
 
 void TestFormMain::allHandler_data()
