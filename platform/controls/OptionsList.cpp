@@ -4,6 +4,8 @@
 
 #include <QHeaderView>
 
+#include <algorithm>
+
 namespace quillmap {
 
 namespace {
@@ -59,7 +61,27 @@ int OptionsList::addItem(const QString& key, const QString& text)
     item->setData(0, kLastCheckRole, false);
     // Added before the item joins the list, so no itemChanged is emitted for the set-up.
     addTopLevelItem(item);
+    fitTextsToColumn();
     return topLevelItemCount();
+}
+
+void OptionsList::fitTextsToColumn()
+{
+    // The column keeps its width in twips whatever the desktop's font; the texts give way.
+    constexpr double kSmallestPointSize = 6;
+    if (columnCount() == 0)
+        return;
+    const auto widest = [this] {
+        int width = 0;
+        for (int row = 0; row < topLevelItemCount(); ++row)
+            width = std::max(width, sizeHintForIndex(model()->index(row, 0)).width());
+        return width;
+    };
+    QFont smaller = font();
+    while (smaller.pointSizeF() - 0.5 >= kSmallestPointSize && widest() > columnWidth(0)) {
+        smaller.setPointSizeF(smaller.pointSizeF() - 0.5);
+        setFont(smaller);
+    }
 }
 
 QTreeWidgetItem* OptionsList::itemAt1(int index) const

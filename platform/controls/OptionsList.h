@@ -25,7 +25,8 @@ public:
     QString columnHeading() const;
     int columnWidthTwips() const { return m_columnWidthTwips; }
 
-    // Adds an unticked item at the end; returns its 1-based index.
+    // Adds an unticked item at the end; returns its 1-based index. Where the item's text would
+    // not read in full in the column, the list takes a smaller font, half a point at a time.
     int addItem(const QString& key, const QString& text);
     int itemCount() const { return topLevelItemCount(); }
     QString itemKey(int index) const;
@@ -39,6 +40,7 @@ signals:
 private:
     void onItemChanged(QTreeWidgetItem* item, int column);
     QTreeWidgetItem* itemAt1(int index) const;
+    void fitTextsToColumn();
 
     QString m_columnKey;
     int m_columnWidthTwips = 0;

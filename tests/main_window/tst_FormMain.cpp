@@ -410,7 +410,11 @@ void TestFormMain::optionsList()
         // Each item reads in full, check box included, in the 2000-twip column.
         const QModelIndex index = list->model()->index(i - 1, 0);
         QVERIFY2(list->sizeHintForIndex(index).width() <= list->columnWidth(0),
-                 qPrintable(texts[i - 1]));
+                 qPrintable(list->itemText(i) + QStringLiteral(": %1 pixels wide in %2, %3 pt %4")
+                                                    .arg(list->sizeHintForIndex(index).width())
+                                                    .arg(list->columnWidth(0))
+                                                    .arg(list->font().pointSizeF())
+                                                    .arg(list->font().family())));
     }
     // So do the labels.
     for (const QLabel* label : {w->Label1, w->Label2})
