@@ -533,8 +533,8 @@ QString FormMain::problemsText(const QStringList& problems)
 void FormMain::setPrintEnabled(bool enabled)
 {
     // The tree being filled can't be printed, replaced or compared.
-    for (QAction* action :
-         {MNU_Print, MNU_PrintPreview, MNU_SaveAsPdf, MNU_OpenListing, MNU_CompareListing})
+    for (QAction* action : {MNU_Print, MNU_PrintPreview, MNU_SaveAsPdf, MNU_Export, MNU_OpenListing,
+                            MNU_CompareListing})
         action->setEnabled(enabled);
     Toolbar1->actions().at(4)->setEnabled(enabled);
 }
@@ -675,7 +675,8 @@ void FormMain::endComparison()
 
 void FormMain::exportCommand()
 {
-    ExportDir(this, m_store, m_lastSearch);
+    if (!m_scanThread)
+        ExportDir(this, m_store, m_lastSearch);
 }
 
 void FormMain::exitCommand()

@@ -625,7 +625,7 @@ void TestFormMain::exportWritesTheLastSearch()
     f.close();
     QVERIFY(w->Dir1->setPath(QFile::encodeName(tmp.path() + "/Data").toStdString()));
     w->Text1->setText("*.txt");
-    w->MNU_Search->trigger();
+    search();
     w->Text1->setText("*.doc");
 
     // A name without suffix takes the type picked.
