@@ -69,13 +69,16 @@ void ExportDir(QWidget* window, const NodeStore& tree, const SearchRecord& recor
                      });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
-    const QString path = dialog.selectedFiles().constFirst();
+    QString path = dialog.selectedFiles().constFirst();
 
-    // A name ending in a known type's suffix says the format; else the type picked does.
+    // A name ending in a known type's suffix says the format; else the type picked does, and
+    // a name typed without any suffix gets that type's.
     ListingFormat format = ListingFormat::Html;
     const qsizetype picked = filters.indexOf(dialog.selectedNameFilter());
     if (picked >= 0)
         format = kTypes[picked].format;
+    if (picked >= 0 && QFileInfo(path).suffix().isEmpty())
+        path += QLatin1Char('.') + QString::fromLatin1(kTypes[picked].suffix);
     const QString suffix = QFileInfo(path).suffix().toLower();
     for (const FileType& t : kTypes)
         if (suffix == QLatin1String(t.suffix))
