@@ -4,6 +4,7 @@
 // Reads both listings, compares them (as quillmap_list --compare does, without the output),
 // ROUNDS times each, and prints the best times with the ratio, and the memory of holding both
 // trees against the peak of the comparison.
+#include "bench/BenchClock.h"
 #include "platform/tree/NodeStore.h"
 #include "scan/ListingJsonReader.h"
 #include "scan/SearchRecord.h"
@@ -19,27 +20,10 @@
 
 using namespace quillmap;
 
+using quillmap::bench::now;
+using quillmap::bench::statusKb;
+
 namespace {
-
-long statusKb(const char* field)
-{
-    FILE* f = std::fopen("/proc/self/status", "r");
-    char line[256];
-    long kb = -1;
-    const std::size_t n = std::strlen(field);
-    while (f && std::fgets(line, sizeof line, f))
-        if (std::strncmp(line, field, n) == 0)
-            kb = std::atol(line + n + 1);
-    if (f)
-        std::fclose(f);
-    return kb;
-}
-
-double now()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 bool readListing(const char* path, NodeStore& store)
 {

@@ -7,6 +7,7 @@
 // memory of each program and the scan's memory beyond the node texts. With --cold, one more run
 // of find, the floor walk and the text listing each after dropping the page cache (where the
 // system permits it). QUILLMAP_LIST_BEFORE names another quillmap_list to show beside it.
+#include "bench/BenchClock.h"
 #include "platform/tree/NodeStore.h"
 #include "scan/ScanControls.h"
 #include "scan/SearchDir.h"
@@ -27,6 +28,9 @@
 #include <vector>
 
 using namespace quillmap;
+
+using quillmap::bench::now;
+using quillmap::bench::statusKb;
 
 namespace {
 
@@ -49,26 +53,6 @@ public:
 private:
     std::string m_folder;
 };
-
-long statusKb(const char* field)
-{
-    FILE* f = std::fopen("/proc/self/status", "r");
-    char line[256];
-    long kb = -1;
-    const std::size_t n = std::strlen(field);
-    while (f && std::fgets(line, sizeof line, f))
-        if (std::strncmp(line, field, n) == 0)
-            kb = std::atol(line + n + 1);
-    if (f)
-        std::fclose(f);
-    return kb;
-}
-
-double now()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 struct Run
 {

@@ -8,6 +8,7 @@
 // time and the peak memory (maximum resident set) of each, side by side, with the ratios, and
 // the processor time of each whole process (user + system, start-up included) for a busy
 // machine, where wall times wander.
+#include "bench/BenchClock.h"
 #include "main_window/FormMain.h"
 #include "platform/controls/FolderList.h"
 #include "platform/controls/OptionsList.h"
@@ -30,13 +31,10 @@
 
 using namespace quillmap;
 
-namespace {
+using quillmap::bench::now;
+using quillmap::bench::statusKb;
 
-double now()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
+namespace {
 
 struct Run
 {
