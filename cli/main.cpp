@@ -3,6 +3,7 @@
 #include "cli/ListOptions.h"
 #include "listing/ListingExport.h"
 #include "listing/TreeWriter.h"
+#include "platform/files/SystemErrorText.h"
 #include "platform/print/DefaultPrinter.h"
 #include "platform/print/PdfFileJob.h"
 #include "platform/tree/NodeStore.h"
@@ -47,7 +48,7 @@ bool readListing(const std::string& path, NodeStore& store, SearchRecord& record
         return true;
     QString why = QString::fromLatin1(ListingJsonReader::englishText(result));
     if (result == ListingJsonReader::Result::CannotOpen)
-        why = QString::fromLocal8Bit(std::strerror(reader.systemError()));
+        why = SystemErrorText(reader.systemError());
     else if (result != ListingJsonReader::Result::NoVersion)
         why += QStringLiteral(" (") + QString::fromStdString(reader.detail()) + u')';
     printError(QStringLiteral("quillmap_list: cannot read the listing ") +

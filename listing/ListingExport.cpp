@@ -3,6 +3,7 @@
 #include "listing/CsvWriter.h"
 #include "listing/HtmlWriter.h"
 #include "listing/TreeWriter.h"
+#include "platform/files/SystemErrorText.h"
 #include "scan/FolderTotals.h"
 #include "scan/ListingJsonWriter.h"
 #include "scan/SearchRecord.h"
@@ -62,17 +63,20 @@ bool ListingExport::write(ListingFormat format, const NodeStore& tree, const Sea
 }
 
 bool ListingExport::writeFile(ListingFormat format, const NodeStore& tree,
-                              const SearchRecord& record, const QString& path, QString* error)
+                              const SearchRecord& record, const QString& path, QString* error,
+                              int* systemError)
 {
     SafeFile file(path);
-    const auto fail = [&](const QString& why) {
+    const auto fail = [&](const QString& why, int number) {
         file.abort();
         if (error)
             *error = why;
+        if (systemError)
+            *systemError = number;
         return false;
     };
     if (!file.open())
-        return fail(file.errorString());
+        return fail(file.errorString(), file.systemError());
     // The writers write through stdio; a second descriptor for the same open file lets the
     // stream be closed (and its errors seen) before the file is put in place.
     const int fd = ::dup(file.device().handle());
@@ -81,16 +85,18 @@ bool ListingExport::writeFile(ListingFormat format, const NodeStore& tree,
         const int why = errno;
         if (fd >= 0)
             ::close(fd);
-        return fail(QString::fromLocal8Bit(std::strerror(why)));
+        return fail(SystemErrorText(why), why);
     }
     errno = 0;
     const bool written = write(format, tree, record, out, false, false, true);
     const int why = errno;
     const bool closed = std::fclose(out) == 0;
-    if (!written || !closed)
-        return fail(QString::fromLocal8Bit(std::strerror(why ? why : errno ? errno : EIO)));
+    if (!written || !closed) {
+        const int number = why ? why : errno ? errno : EIO;
+        return fail(SystemErrorText(number), number);
+    }
     if (!file.commit())
-        return fail(file.errorString());
+        return fail(file.errorString(), file.systemError());
     return true;
 }
 

@@ -34,9 +34,9 @@ struct ListingExport
 
     // The same into the file `path`, written in full beside it first and then put in its
     // place, so that a failure leaves what was there intact. Returns false with `error` saying
-    // why.
+    // why and `systemError`, when given, the system error number of the reason.
     static bool writeFile(ListingFormat format, const NodeStore& tree, const SearchRecord& record,
-                          const QString& path, QString* error);
+                          const QString& path, QString* error, int* systemError = nullptr);
 };
 
 } // namespace quillmap

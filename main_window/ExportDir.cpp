@@ -2,6 +2,7 @@
 
 #include "listing/ListingExport.h"
 #include "platform/controls/WaitCursor.h"
+#include "platform/files/SystemErrorText.h"
 #include "platform/tree/NodeStore.h"
 #include "support/LangFunctions.h"
 
@@ -86,12 +87,14 @@ void ExportDir(QWidget* window, const NodeStore& tree, const SearchRecord& recor
 
     WaitCursor wait;
     QString error;
-    const bool written = ListingExport::writeFile(format, tree, record, path, &error);
+    int systemError = 0;
+    const bool written = ListingExport::writeFile(format, tree, record, path, &error, &systemError);
     wait.restore();
     if (!written)
         QMessageBox::warning(window, caption,
                              MessageText(62, "The file %1 could not be written: %2")
-                                 .arg(QDir::toNativeSeparators(path), error));
+                                 .arg(QDir::toNativeSeparators(path),
+                                      systemError != 0 ? SystemErrorText(systemError) : error));
 }
 
 } // namespace quillmap

@@ -1,5 +1,6 @@
 #include "main_window/ListingDir.h"
 
+#include "platform/files/SystemErrorText.h"
 #include "support/LangFunctions.h"
 
 #include <QDir>
@@ -35,7 +36,7 @@ QString ListingErrorText(ListingJsonReader::Result result, const QString& file, 
         break;
     case Result::CannotOpen:
         return MessageText(82, "The file %1 can't be read: %2")
-            .arg(file, QString::fromLocal8Bit(std::strerror(systemError)));
+            .arg(file, SystemErrorText(systemError));
     case Result::NotJson:
     case Result::NotListing:
         return MessageText(83, "The file %1 is not a saved listing. Nothing was changed.")

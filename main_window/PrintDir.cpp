@@ -2,6 +2,7 @@
 
 #include "main_window/PrintProgress.h"
 #include "platform/controls/WaitCursor.h"
+#include "platform/files/SystemErrorText.h"
 #include "platform/print/DefaultPrinter.h"
 #include "platform/print/PdfFileJob.h"
 #include "platform/tree/NodeStore.h"
@@ -27,6 +28,20 @@ using LangFunctions::MessageText;
 QString caption()
 {
     return MessageText(49, "Print");
+}
+
+// Why a print or a save failed, in the user's language: the file that could not be written
+// with the C library's reason, or the printer's error. Other failures (none that a searched tree
+// can meet) keep the print's own words.
+QString failureText(const CPrintTvw& print, const QString& path, int systemError,
+                    const QString& error)
+{
+    if (systemError != 0)
+        return MessageText(62, "The file %1 could not be written: %2")
+            .arg(QDir::toNativeSeparators(path), SystemErrorText(systemError));
+    if (print.PrinterFailed())
+        return MessageText(63, "The printer reported an error.");
+    return error;
 }
 
 } // namespace
@@ -62,9 +77,10 @@ void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>&
     if (DefaultPrinterName().isEmpty()) {
         const QString path = DocumentsPdfPath(print.Title());
         QString error;
+        int systemError = 0;
         PrintProgress progress(window, caption());
         progress.watch(print);
-        const bool saved = PrintToPdfFile(print, path, &error);
+        const bool saved = PrintToPdfFile(print, path, &error, &systemError);
         wait.restore();
         if (print.Cancelled())
             return;
@@ -78,7 +94,7 @@ void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>&
             QMessageBox::warning(window, caption(),
                                  MessageText(48, "There is no default printer, and the PDF file "
                                                  "could not be written. %1")
-                                     .arg(error));
+                                     .arg(failureText(print, path, systemError, error)));
         return;
     }
 
@@ -89,7 +105,8 @@ void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>&
     wait.restore();
     if (!printed && !print.Cancelled())
         QMessageBox::warning(window, caption(),
-                             MessageText(52, "The tree could not be printed. %1").arg(error));
+                             MessageText(52, "The tree could not be printed. %1")
+                                 .arg(failureText(print, QString(), 0, error)));
 }
 
 void PrintPreview(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject,
@@ -123,7 +140,10 @@ void PrintPreview(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintT
                          PrintProgress progress(&dialog, dialog.windowTitle());
                          progress.watch(*print);
                          if (!PrintOnPrinter(*print, *target, &error) && !print->Cancelled())
-                             qWarning("Print preview: %s", qPrintable(error));
+                             QMessageBox::warning(
+                                 &dialog, caption(),
+                                 MessageText(52, "The tree could not be printed. %1")
+                                     .arg(failureText(*print, QString(), 0, error)));
                      });
     dialog.exec();
 }
@@ -158,15 +178,17 @@ void SaveAsPdf(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>
 
     WaitCursor wait;
     QString error;
+    int systemError = 0;
     PrintProgress progress(window, MessageText(50, "Save as PDF"));
     progress.watch(print);
     // The printer's paper and margins, so the file prints as the Print command would.
     // Cancelled, the save leaves no file behind and an earlier file as it was.
-    const bool saved = PrintToPdfFile(print, path, PrintLayout(), &error);
+    const bool saved = PrintToPdfFile(print, path, PrintLayout(), &error, &systemError);
     wait.restore();
     if (!saved && !print.Cancelled())
         QMessageBox::warning(window, MessageText(50, "Save as PDF"),
-                             MessageText(65, "The PDF file could not be saved. %1").arg(error));
+                             MessageText(65, "The PDF file could not be saved. %1")
+                                 .arg(failureText(print, path, systemError, error)));
 }
 
 } // namespace quillmap

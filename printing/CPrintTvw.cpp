@@ -1,5 +1,6 @@
 #include "printing/CPrintTvw.h"
 
+#include "platform/locale/LocaleProfile.h"
 #include "printing/PrinterDevice.h"
 
 #include <QDateTime>
@@ -40,17 +41,16 @@ bool toWhole(double value, std::int32_t& out)
     return true;
 }
 
-QString timeText()
+QString timeText(const QLocale& locale)
 {
     // The locale's long time format without the time zone, which a footer does not need. Some
     // locales put the zone in brackets ("H:mm:ss (t)"): they go with it. Quoted text is kept.
     static const QRegularExpression zone(
         QStringLiteral("\\s*\\(\\s*t+\\s*\\)|\\s*\\[\\s*t+\\s*\\]|\\s*t+"));
-    QStringList parts = QLocale::system().timeFormat(QLocale::LongFormat).split(QLatin1Char('\''));
+    QStringList parts = locale.timeFormat(QLocale::LongFormat).split(QLatin1Char('\''));
     for (qsizetype i = 0; i < parts.size(); i += 2)
         parts[i].remove(zone);
-    return QLocale::system().toString(QTime::currentTime(),
-                                      parts.join(QLatin1Char('\'')).trimmed());
+    return locale.toString(QTime::currentTime(), parts.join(QLatin1Char('\'')).trimmed());
 }
 
 } // namespace
@@ -63,6 +63,7 @@ bool CPrintTvw::PrintTvw(PrinterDevice& printer)
 {
     m_error.clear();
     m_cancelled = false;
+    m_printerFailed = false;
     if (!m_tvwToPrint) {
         m_error = tr("There is no tree to print.");
         return false;
@@ -112,9 +113,11 @@ bool CPrintTvw::PrintTvw(PrinterDevice& printer)
 
 bool CPrintTvw::printerFailed()
 {
-    if (m_error.isEmpty())
+    if (m_error.isEmpty()) {
+        m_printerFailed = true;
         m_error =
             m_printer && m_printer->failed() ? m_printer->errorString() : tr("The printer failed.");
+    }
     return false;
 }
 
@@ -321,9 +324,10 @@ bool CPrintTvw::PrintPageFooter()
     const double footerLine = printer.textHeight(QStringLiteral("Footer"));
     const double footerY = printer.printableHeight() - kFooterLines * footerLine;
     printer.setBottomReserve(kFooterBand * footerLine);
-    const QLocale locale = QLocale::system();
+    // The date and time as the file lines write dates: in the locale POSIX takes for dates.
+    const QLocale locale = LocaleProfile::timeLocale();
     const QString date = locale.toString(QDate::currentDate(), QLocale::ShortFormat);
-    const QString time = timeText();
+    const QString time = timeText(locale);
     const QString label = QStringLiteral("-Page %1-").arg(printer.page());
 
     printer.setCurrentY(footerY);

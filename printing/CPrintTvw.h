@@ -83,6 +83,9 @@ public:
         m_pageDone = std::move(callback);
     }
     bool Cancelled() const { return m_cancelled; }
+    // Whether the last PrintTvw() failed because the printer device did (errorString() then
+    // holds the device's own words).
+    bool PrinterFailed() const { return m_printerFailed; }
 
 signals:
     void ProcessingTreeView();
@@ -120,6 +123,7 @@ private:
 
     std::function<bool(int)> m_pageDone;
     bool m_cancelled = false;
+    bool m_printerFailed = false;
 
     // Valid only inside PrintTvw().
     PrinterDevice* m_printer = nullptr;

@@ -3,6 +3,7 @@
 #include "platform/files/FileSystem.h"
 #include "platform/files/FolderHandle.h"
 #include "platform/files/PosixFileSystem.h"
+#include "platform/files/SystemErrorText.h"
 #include "platform/tree/NodeStore.h"
 #include "scan/FileLine.h"
 #include "scan/FileTypesPattern.h"
@@ -153,7 +154,7 @@ void Walk::problem(NodeStore::Id folderNode, std::string_view name, int error)
     if (path.size() > 1 && path.back() == '/')
         path.pop_back();
     m_report.problems.append(NodeStore::displayString(path) + QStringLiteral(": ") +
-                             QString::fromLocal8Bit(std::strerror(error)));
+                             SystemErrorText(error));
     m_report.problemPaths.push_back(std::move(path));
 }
 

@@ -1,5 +1,7 @@
 #include "support/SafeFile.h"
 
+#include "platform/files/SystemErrorText.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -130,12 +132,21 @@ int creationMode()
     return 0666 & ~mask;
 }
 
-QString why(int error)
+QString cannotWrite(const QString& target, const QString& reason)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return QStringLiteral("Cannot write %1: %2").arg(target, reason);
 }
 
 } // namespace
+
+qint64 SafeFile::File::writeData(const char* data, qint64 length)
+{
+    errno = 0;
+    const qint64 written = QFile::writeData(data, length);
+    if (written < 0 && m_writeError == 0)
+        m_writeError = errno != 0 ? errno : EIO;
+    return written;
+}
 
 SafeFile::SafeFile(const QString& target) : m_target(target) {}
 
@@ -146,56 +157,71 @@ SafeFile::~SafeFile()
 
 QString SafeFile::problem(const QString& target)
 {
-    const auto cannot = [&](const QString& reason) {
-        return QStringLiteral("Cannot write %1: %2").arg(target, reason);
+    int error = 0;
+    return problem(target, error);
+}
+
+QString SafeFile::problem(const QString& target, int& error)
+{
+    // The reason in words for the command line; the error number for a window to word it in
+    // the user's language.
+    const auto cannot = [&](int number, const QString& reason = QString()) {
+        error = number;
+        return cannotWrite(target, reason.isEmpty() ? SystemErrorText(number) : reason);
     };
-    if (target.isEmpty())
+    error = 0;
+    if (target.isEmpty()) {
+        error = ENOENT;
         return QStringLiteral("No file name was given.");
+    }
     const QString absolute = QFileInfo(target).absoluteFilePath();
     QString path;
     if (!followLinks(absolute, path))
-        return cannot(why(ELOOP));
+        return cannot(ELOOP);
     struct stat st
     {
     };
     const bool exists = ::stat(native(path).constData(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode))
-        return cannot(QStringLiteral("it is a folder"));
+        return cannot(EISDIR, QStringLiteral("it is a folder"));
     if (exists && (isSpecialPath(absolute) || !S_ISREG(st.st_mode)))
-        return ::access(native(path).constData(), W_OK) == 0 ? QString() : cannot(why(errno));
+        return ::access(native(path).constData(), W_OK) == 0 ? QString() : cannot(errno);
     if (isSpecialPath(absolute))
-        return cannot(why(ENOENT));
+        return cannot(ENOENT);
     const QString folder = QFileInfo(path).absolutePath();
     struct stat dir
     {
     };
     if (::stat(native(folder).constData(), &dir) != 0 || !S_ISDIR(dir.st_mode))
-        return cannot(QStringLiteral("the folder %1 does not exist").arg(folder));
+        return cannot(ENOENT, QStringLiteral("the folder %1 does not exist").arg(folder));
     if (::access(native(folder).constData(), W_OK | X_OK) != 0)
-        return cannot(QStringLiteral("the folder %1 is not writable").arg(folder));
+        return cannot(EACCES, QStringLiteral("the folder %1 is not writable").arg(folder));
     if (exists && ::access(native(path).constData(), W_OK) != 0)
-        return cannot(QStringLiteral("the file is read-only"));
+        return cannot(EACCES, QStringLiteral("the file is read-only"));
     return QString();
 }
 
-bool SafeFile::fail(const QString& reason)
+bool SafeFile::fail(int error)
 {
-    if (m_error.isEmpty())
-        m_error = QStringLiteral("Cannot write %1: %2").arg(m_target, reason);
+    if (m_error.isEmpty()) {
+        m_systemError = error != 0 ? error : EIO;
+        m_error = cannotWrite(m_target, SystemErrorText(m_systemError));
+    }
     return false;
 }
 
 bool SafeFile::open()
 {
     m_error.clear();
-    const QString problemText = problem(m_target);
+    m_systemError = 0;
+    const QString problemText = problem(m_target, m_systemError);
     if (!problemText.isEmpty()) {
         m_error = problemText;
         return false;
     }
     const QString absolute = QFileInfo(m_target).absoluteFilePath();
     if (!followLinks(absolute, m_finalPath))
-        return fail(why(ELOOP));
+        return fail(ELOOP);
 
     struct stat st
     {
@@ -206,18 +232,19 @@ bool SafeFile::open()
         // Opened through the path as given: /dev/stdout must reach this process's own output.
         const int fd = ::open(native(absolute).constData(), O_WRONLY | O_CLOEXEC);
         if (fd < 0)
-            return fail(why(errno));
+            return fail(errno);
         struct stat opened
         {
         };
         if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && ::ftruncate(fd, 0) != 0) {
             const int error = errno;
             ::close(fd);
-            return fail(why(error));
+            return fail(error);
         }
         if (!m_file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+            const int error = errno;
             ::close(fd);
-            return fail(m_file.errorString());
+            return fail(error);
         }
         return true;
     }
@@ -228,42 +255,52 @@ bool SafeFile::open()
                                 QStringLiteral(".XXXXXX"));
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0)
-        return fail(why(errno));
+        return fail(errno);
     m_tempPath = QFile::decodeName(pattern);
     m_slot = registerTemp(pattern);
     ::fchmod(fd, mode_t(m_mode));
     if (!m_file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        const int error = errno;
         ::close(fd);
-        const QString reason = m_file.errorString();
         abort();
-        return fail(reason);
+        return fail(error);
     }
     return true;
+}
+
+bool SafeFile::written()
+{
+    if (m_file.error() == QFileDevice::NoError)
+        return true;
+    abort();
+    return fail(m_file.m_writeError);
 }
 
 bool SafeFile::commit()
 {
     if (!m_file.isOpen())
-        return fail(QStringLiteral("the file is not open"));
+        return fail(EBADF);
+    errno = 0;
     bool ok = m_file.flush();
-    QString reason = m_file.errorString();
+    int error = ok ? 0 : (m_file.m_writeError != 0 ? m_file.m_writeError : errno);
     if (ok && !m_inPlace && ::fsync(m_file.handle()) != 0) {
         ok = false;
-        reason = why(errno);
+        error = errno;
     }
+    errno = 0;
     m_file.close();
     if (ok && m_file.error() != QFileDevice::NoError) {
         ok = false;
-        reason = m_file.errorString();
+        error = errno;
     }
     if (ok && !m_inPlace &&
         ::rename(native(m_tempPath).constData(), native(m_finalPath).constData()) != 0) {
         ok = false;
-        reason = why(errno);
+        error = errno;
     }
     if (!ok) {
         abort();
-        return fail(reason);
+        return fail(error);
     }
     unregisterTemp(m_slot);
     m_slot = -1;

@@ -2,6 +2,7 @@
 
 #include "platform/files/FolderListing.h"
 #include "platform/files/PathFunctions.h"
+#include "platform/files/SystemErrorText.h"
 #include "platform/tree/NodeStore.h"
 
 #include <QKeyEvent>
@@ -45,11 +46,6 @@ public:
     }
 };
 
-QString errnoText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 std::string joinPath(const std::string& folder, const std::string& name)
 {
     return folder == "/" ? "/" + name : folder + "/" + name;
@@ -83,7 +79,7 @@ bool FolderList::listSubfolders(const std::string& path, std::vector<std::string
     names.clear();
     DIR* dir = ::opendir(path.c_str());
     if (!dir) {
-        error = errnoText(errno);
+        error = SystemErrorText(errno);
         return false;
     }
     const int fd = ::dirfd(dir);
@@ -105,7 +101,7 @@ bool FolderList::listSubfolders(const std::string& path, std::vector<std::string
     ::closedir(dir);
     if (readError != 0) {
         names.clear();
-        error = errnoText(readError);
+        error = SystemErrorText(readError);
         return false;
     }
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
@@ -121,7 +117,7 @@ bool FolderList::setPath(const std::string& requested)
     QString error;
     // A folder we may list but not enter can't be scanned either; both count as unreadable.
     if (::access(path.c_str(), X_OK) != 0) {
-        m_lastError = errnoText(errno);
+        m_lastError = SystemErrorText(errno);
         return false;
     }
     if (!listSubfolders(path, subfolders, error)) {

@@ -42,22 +42,26 @@ bool streamable(const PrintFont& font)
 
 } // namespace
 
-bool PrintToPdfFile(CPrintTvw& print, const QString& path, QString* error)
+bool PrintToPdfFile(CPrintTvw& print, const QString& path, QString* error, int* systemError)
 {
     return PrintToPdfFile(
         print, path, PainterPrinterDevice::standardLayout(PainterPrinterDevice::localePageSize()),
-        error);
+        error, systemError);
 }
 
 bool PrintToPdfFile(CPrintTvw& print, const QString& path, const QPageLayout& layout,
-                    QString* error)
+                    QString* error, int* systemError)
 {
+    if (systemError)
+        *systemError = 0;
     // Written beside the target and put in place when complete: a failed or interrupted print
     // leaves whatever was there before.
     SafeFile file(path);
     if (!file.open()) {
         if (error)
             *error = file.errorString();
+        if (systemError)
+            *systemError = file.systemError();
         return false;
     }
     const QString creator = QString::fromLatin1(kCreatorName);
@@ -76,14 +80,13 @@ bool PrintToPdfFile(CPrintTvw& print, const QString& path, const QPageLayout& la
         PainterPrinterDevice device(writer);
         ok = print.PrintTvw(device);
     }
+    // A failed write is the file's failure, whatever the print made of it.
     QString message = print.errorString();
-    if (file.device().error() != QFileDevice::NoError) {
-        ok = false;
-        message = QStringLiteral("Cannot write %1: %2").arg(path, file.device().errorString());
-    }
-    if (ok && !file.commit()) {
+    if (!file.written() || (ok && !file.commit())) {
         ok = false;
         message = file.errorString();
+        if (systemError)
+            *systemError = file.systemError();
     }
     if (!ok) {
         file.abort();

@@ -4,9 +4,11 @@
 // cancelled.
 #include "PdfCheck.h"
 #include "main_window/PrintDir.h"
+#include "platform/files/SystemErrorText.h"
 #include "platform/print/DefaultPrinter.h"
 #include "platform/tree/NodeStore.h"
 #include "printing/CPrintTvw.h"
+#include "support/LangFunctions.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -24,6 +26,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cerrno>
+#include <clocale>
 #include <memory>
 
 using namespace quillmap;
@@ -93,15 +97,71 @@ private slots:
         QCOMPARE(QDir(folder).entryList({QStringLiteral("*.pdf")}, QDir::Files).size(), 2);
     }
 
-    // Save as PDF... before any search says there is nothing to save; the preview's Print
-    // button, with no printer, proposes a file in the documents folder named without "/" and
-    // prints the pages into it.
-    void nothingToSave()
+    // Save as PDF... before any search says there is nothing to save; a save that fails says
+    // why, from the message file in the user's language and with the C library's reason in
+    // it (Qt's own English reason for a full disk must not reach the user).
+    void saveMessages_data()
     {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<bool>("searched");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("nothing, English") << "ENGLISH" << false
+                                          << "There is nothing to save yet. Search a folder "
+                                             "first, then save its tree as a PDF file.";
+        QTest::newRow("nothing, German") << "GERMAN" << false
+                                         << "Es gibt noch nichts zu speichern. Durchsuchen Sie "
+                                            "zuerst einen Ordner und speichern Sie dann seinen "
+                                            "Baum als PDF-Datei.";
+        QTest::newRow("disk full, English")
+            << "ENGLISH" << true
+            << "The PDF file could not be saved. The file %P could not be written: %R";
+        QTest::newRow("disk full, German")
+            << "GERMAN" << true
+            << "Die PDF-Datei konnte nicht gespeichert werden. Die Datei %P konnte nicht "
+               "geschrieben werden: %R";
+    }
+    void saveMessages()
+    {
+        QFETCH(QString, language);
+        QFETCH(bool, searched);
+        QFETCH(QString, expected);
+        LangFunctions::ResetMessages(QStringLiteral(QUILLMAP_SOURCE_DIR "/resources/"));
+        LangFunctions::LanguageName = language;
+        // The C library's reason in German too, where the machine has the German locale.
+        if (language == QLatin1String("GERMAN"))
+            std::setlocale(LC_MESSAGES, "de_DE.UTF-8");
+        expected.replace(QLatin1String("%R"), SystemErrorText(ENOSPC));
+        // A full disk: a link to /dev/full, which the save writes through.
+        QTemporaryDir out;
+        const QString target = out.filePath(QStringLiteral("tree.pdf"));
+        QVERIFY(QFile::link(QStringLiteral("/dev/full"), target));
+        expected.replace(QLatin1String("%P"), target);
         NodeStore store;
+        if (searched)
+            store.add(NodeStore::npos, "/srv/", "/srv/");
+        QString message;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+                files->selectFile(target);
+                QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                if (QAbstractButton* yes = box->button(QMessageBox::Yes)) {
+                    yes->click(); // write into the existing "file": yes
+                } else {
+                    message = box->text();
+                    box->accept();
+                }
+            }
+        });
+        timer.start(20);
         std::shared_ptr<CPrintTvw> printObject;
-        const QString text = answerMessage([&] { SaveAsPdf(nullptr, store, printObject); });
-        QVERIFY2(text.contains(QLatin1String("nothing to save")), qPrintable(text));
+        SaveAsPdf(nullptr, store, printObject);
+        timer.stop();
+        LangFunctions::ResetMessages();
+        std::setlocale(LC_MESSAGES, "");
+        QCOMPARE(message, expected);
     }
 
     void previewPrintsToAFile()
