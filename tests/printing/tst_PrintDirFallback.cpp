@@ -54,6 +54,35 @@ class TestPrintDirFallback : public QObject
         return text;
     }
 
+    // Runs Save as PDF on `store` into `target`, agreeing to replace what is there and calling
+    // `onProgress` on the progress dialog; returns the text of the message box it ends with.
+    template <typename F>
+    QString saveAs(NodeStore& store, const QString& target, std::shared_ptr<CPrintTvw>& print,
+                   F onProgress)
+    {
+        QString message;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+                files->selectFile(target);
+                QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
+            } else if (auto* progress = qobject_cast<QProgressDialog*>(modal)) {
+                onProgress(progress);
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                if (QAbstractButton* yes = box->button(QMessageBox::Yes)) {
+                    yes->click(); // replace what is there: yes
+                } else {
+                    message = box->text();
+                    box->accept();
+                }
+            }
+        });
+        timer.start(20);
+        SaveAsPdf(nullptr, store, print);
+        return message;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -139,26 +168,8 @@ private slots:
         NodeStore store;
         if (searched)
             store.add(NodeStore::npos, "/srv/", "/srv/");
-        QString message;
-        QTimer timer;
-        connect(&timer, &QTimer::timeout, [&] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (auto* files = qobject_cast<QFileDialog*>(modal)) {
-                files->selectFile(target);
-                QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
-            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-                if (QAbstractButton* yes = box->button(QMessageBox::Yes)) {
-                    yes->click(); // write into the existing "file": yes
-                } else {
-                    message = box->text();
-                    box->accept();
-                }
-            }
-        });
-        timer.start(20);
         std::shared_ptr<CPrintTvw> printObject;
-        SaveAsPdf(nullptr, store, printObject);
-        timer.stop();
+        const QString message = saveAs(store, target, printObject, [](QProgressDialog*) {});
         LangFunctions::ResetMessages();
         std::setlocale(LC_MESSAGES, "");
         QCOMPARE(message, expected);
@@ -221,29 +232,12 @@ private slots:
         earlier.close();
 
         bool cancelled = false;
-        QString message;
-        QTimer timer;
-        connect(&timer, &QTimer::timeout, [&] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (auto* files = qobject_cast<QFileDialog*>(modal)) {
-                files->selectFile(target);
-                QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
-            } else if (auto* progress = qobject_cast<QProgressDialog*>(modal)) {
+        std::shared_ptr<CPrintTvw> printObject;
+        const QString message =
+            saveAs(store, target, printObject, [&cancelled](QProgressDialog* progress) {
                 cancelled = progress->labelText().startsWith(QLatin1String("Pages done: "));
                 progress->cancel();
-            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-                if (QAbstractButton* yes = box->button(QMessageBox::Yes)) {
-                    yes->click(); // replace the earlier file: yes
-                } else {
-                    message = box->text();
-                    box->accept();
-                }
-            }
-        });
-        timer.start(20);
-        std::shared_ptr<CPrintTvw> printObject;
-        SaveAsPdf(nullptr, store, printObject);
-        timer.stop();
+            });
         QVERIFY(cancelled);
         QVERIFY(printObject->Cancelled());
         QVERIFY2(message.isEmpty(), qPrintable(message));
