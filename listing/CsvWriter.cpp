@@ -5,45 +5,74 @@
 #include "scan/FolderTotals.h"
 #include "scan/SearchRecord.h"
 
+#include "support/LocalClock.h"
+#include "support/Utf8Functions.h"
+
+#include <array>
+#include <charconv>
 #include <ctime>
+#include <vector>
 
 namespace quillmap {
 
 namespace {
 
-void appendTwo(std::string& out, long v)
+void appendNumber(std::string& out, std::uint64_t v)
 {
-    out.push_back(char('0' + v / 10 % 10));
-    out.push_back(char('0' + v % 10));
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, v).ptr);
 }
 
 // The attribute letters in the options list's order; "N" for none.
-std::string attributeLetters(std::uint32_t a)
+void appendAttributeLetters(std::string& out, std::uint32_t a)
 {
-    std::string s;
+    const std::size_t start = out.size();
     if (a & FileInfo::kArchive)
-        s += 'A';
+        out += 'A';
     if (a & FileInfo::kCompressed)
-        s += 'C';
+        out += 'C';
     if (a & FileInfo::kHidden)
-        s += 'H';
+        out += 'H';
     if (a & FileInfo::kReadOnly)
-        s += 'R';
+        out += 'R';
     if (a & FileInfo::kSystem)
-        s += 'S';
-    return s.empty() ? std::string("N") : s;
+        out += 'S';
+    if (out.size() == start)
+        out += 'N';
 }
 
 } // namespace
 
 void CsvWriter::appendCell(std::string& out, std::string_view text)
 {
-    const QByteArray valid = NodeStore::displayString(text).toUtf8();
-    const std::string_view s(valid.constData(), std::size_t(valid.size()));
+    // One look at each byte, for what it asks: bit 1 quotes around the cell, bit 2 a check of
+    // the UTF-8. Valid UTF-8 goes as it is; the rest takes the display text's way (which also
+    // drops a byte order mark at the start).
+    static constexpr auto kNeeds = [] {
+        std::array<unsigned char, 256> t{};
+        for (const char c : {'"', ',', '\r', '\n'})
+            t[static_cast<unsigned char>(c)] = 1;
+        for (int c = 0x80; c < 0x100; ++c)
+            t[c] = 2;
+        return t;
+    }();
+    const auto look = [](std::string_view bytes) {
+        unsigned needs = 0;
+        for (const char c : bytes)
+            needs |= kNeeds[static_cast<unsigned char>(c)];
+        return needs;
+    };
+    unsigned needs = look(text);
+    QByteArray valid;
+    std::string_view s = text;
+    if ((needs & 2) && (!Utf8Functions::IsValid(text) || text.starts_with("\xEF\xBB\xBF"))) {
+        valid = NodeStore::displayString(text).toUtf8();
+        s = std::string_view(valid.constData(), std::size_t(valid.size()));
+        needs = look(s);
+    }
     const bool formula = !s.empty() && (s[0] == '=' || s[0] == '+' || s[0] == '-' || s[0] == '@' ||
                                         s[0] == '\t' || s[0] == '\r');
-    const bool quote = formula || s.find_first_of("\",\r\n") != std::string_view::npos;
-    if (!quote) {
+    if (!formula && !(needs & 1)) {
         out.append(s);
         return;
     }
@@ -58,40 +87,43 @@ void CsvWriter::appendCell(std::string& out, std::string_view text)
     out.push_back('"');
 }
 
-void CsvWriter::appendIsoDate(std::string& out, std::int64_t seconds)
+void CsvWriter::appendIsoDate(std::string& out, std::int64_t seconds, LocalClock& clock)
 {
-    const std::time_t t = static_cast<std::time_t>(seconds);
     std::tm tm{};
-    if (!localtime_r(&t, &tm))
+    if (!clock.localTime(seconds, tm))
         return;
     const long long year = 1900LL + tm.tm_year;
     if (year < 0 || year > 9999)
         out += year < 0 ? '-' : '+'; // ISO 8601's expanded years
-    const std::string digits = std::to_string(year < 0 ? -year : year);
-    out.append(digits.size() < 4 ? 4 - digits.size() : 0, '0');
-    out += digits;
-    out += '-';
-    appendTwo(out, tm.tm_mon + 1);
-    out += '-';
-    appendTwo(out, tm.tm_mday);
-    out += 'T';
-    appendTwo(out, tm.tm_hour);
-    out += ':';
-    appendTwo(out, tm.tm_min);
-    out += ':';
-    appendTwo(out, tm.tm_sec);
+    char digits[24];
+    char* end = std::to_chars(digits, digits + sizeof digits, year < 0 ? -year : year).ptr;
+    out.append(end - digits < 4 ? std::size_t(4 - (end - digits)) : 0, '0');
+    out.append(digits, end);
     long offset = tm.tm_gmtoff;
-    out += offset < 0 ? '-' : '+';
+    const char sign = offset < 0 ? '-' : '+';
     if (offset < 0)
         offset = -offset;
-    appendTwo(out, offset / 3600);
-    out += ':';
-    appendTwo(out, offset / 60 % 60);
+    // "-MM-DDTHH:MM:SS+HH:MM" filled in place and appended at once.
+    char rest[] = "-00-00T00:00:00+00:00";
+    const auto two = [](char* at, long v) {
+        at[0] = char('0' + v / 10 % 10);
+        at[1] = char('0' + v % 10);
+    };
+    two(rest + 1, tm.tm_mon + 1);
+    two(rest + 4, tm.tm_mday);
+    two(rest + 7, tm.tm_hour);
+    two(rest + 10, tm.tm_min);
+    two(rest + 13, tm.tm_sec);
+    rest[15] = sign;
+    two(rest + 16, offset / 3600);
+    two(rest + 19, offset / 60 % 60);
+    out.append(rest, sizeof rest - 1);
 }
 
 bool CsvWriter::write(std::FILE* out)
 {
     const FolderTotals totals(m_tree);
+    LocalClock clock;
     std::string buffer =
         "level,kind,path,name,size,created,last accessed,last modified,attributes,type,"
         "total size,files,folders,problem\r\n";
@@ -102,14 +134,22 @@ bool CsvWriter::write(std::FILE* out)
             buffer.clear();
         }
     };
-    std::string path;
+    // The key of the node being written, built from its parent's: keyLengths[d] is how much of
+    // it the node at depth d inherits.
+    std::string key;
+    std::vector<std::size_t> keyLengths{0};
     const auto visit = [&](NodeStore::Id id, std::uint32_t level) {
         const bool folder = m_tree.isFolder(id);
         const std::string_view name = m_tree.name(id);
-        path = m_tree.key(id);
+        key.resize(keyLengths[level]);
+        if (level == 0 || !m_tree.appendKeyTail(id, key))
+            m_tree.key(id, key);
+        keyLengths.resize(level + 2);
+        keyLengths[level + 1] = key.size();
+        std::string_view path = key;
         if (path.size() > 1 && path.back() == '/')
-            path.pop_back();
-        buffer += std::to_string(level);
+            path.remove_suffix(1);
+        appendNumber(buffer, level);
         buffer += level == 0 ? ",root," : folder ? ",folder," : ",file,";
         appendCell(buffer, path);
         buffer += ',';
@@ -120,14 +160,14 @@ bool CsvWriter::write(std::FILE* out)
         buffer += ',';
         if (const auto r = m_tree.details(id)) {
             if (r->size)
-                buffer += std::to_string(*r->size);
+                appendNumber(buffer, *r->size);
             for (const auto* date : {&r->created, &r->accessed, &r->modified}) {
                 buffer += ',';
                 if (*date)
-                    appendIsoDate(buffer, **date);
+                    appendIsoDate(buffer, **date, clock);
             }
             buffer += ',';
-            buffer += attributeLetters(r->attributes);
+            appendAttributeLetters(buffer, r->attributes);
             buffer += ',';
             if (const std::size_t dot = name.find('.'); dot != std::string_view::npos)
                 appendCell(buffer, name.substr(dot + 1));
@@ -136,11 +176,11 @@ bool CsvWriter::write(std::FILE* out)
         }
         buffer += ',';
         if (folder) {
-            buffer += std::to_string(totals.size(id));
+            appendNumber(buffer, totals.size(id));
             buffer += ',';
-            buffer += std::to_string(totals.files(id));
+            appendNumber(buffer, totals.files(id));
             buffer += ',';
-            buffer += std::to_string(totals.folders(id));
+            appendNumber(buffer, totals.folders(id));
         } else {
             buffer += ",,";
         }

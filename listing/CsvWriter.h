@@ -8,6 +8,7 @@
 
 namespace quillmap {
 
+class LocalClock;
 class NodeStore;
 struct SearchRecord;
 
@@ -26,8 +27,9 @@ public:
     // CSV injection; a cell holding a quote, comma, CR or LF (or made inert) is quoted, quotes
     // doubled. Bytes that are not UTF-8 become U+FFFD.
     static void appendCell(std::string& out, std::string_view text);
-    // A time as ISO 8601 in local time with the zone offset, "2026-12-08T21:04:12+01:00".
-    static void appendIsoDate(std::string& out, std::int64_t seconds);
+    // A time as ISO 8601 in local time with the zone offset, "2026-12-08T21:04:12+01:00";
+    // nothing where the C library cannot place it.
+    static void appendIsoDate(std::string& out, std::int64_t seconds, LocalClock& clock);
 
 private:
     const NodeStore& m_tree;

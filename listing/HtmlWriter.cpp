@@ -4,6 +4,7 @@
 #include "platform/tree/NodeStore.h"
 #include "scan/FileInfo.h"
 #include "scan/SearchRecord.h"
+#include "support/LocalClock.h"
 
 #include <QCryptographicHash>
 
@@ -321,7 +322,8 @@ bool HtmlWriter::write(std::FILE* out)
         firstDetail = false;
     }
     b += "],\"date\":\"";
-    CsvWriter::appendIsoDate(b, m_record.searchedAt);
+    LocalClock clock;
+    CsvWriter::appendIsoDate(b, m_record.searchedAt, clock);
     const ScanReport& report = m_record.report;
     b += "\",\"dirs\":";
     b += QString::number(report.dirCount, 'g', 17).toStdString();

@@ -2,15 +2,14 @@
 
 #include "scan/DetailTicks.h"
 #include "scan/FileInfo.h"
+#include "support/LocalClock.h"
 
 #include <QLocale>
 
 #include <array>
-#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace quillmap {
 
@@ -37,22 +36,7 @@ public:
     const std::string& timeSeparator() const { return m_timeSeparator; }
 
 private:
-    // Local time of `t`. The zone's offset from UTC is found once for each span of time in
-    // which it stays the same (a season between two clock changes, or up to a year), so most
-    // dates cost arithmetic only.
-    bool localTime(std::int64_t t, std::tm& out) const;
-    bool utcOffset(std::int64_t t, long& offset) const;
-
-    struct OffsetSpan
-    {
-        std::int64_t first; // UTC seconds, both ends included
-        std::int64_t last;
-        long offset;
-    };
-    mutable std::vector<OffsetSpan> m_offsetSpans;
-    mutable std::size_t m_lastSpan = 0;
-    mutable bool m_arithmetic = true; // false where the zone counts leap seconds
-    mutable bool m_checked = false;
+    mutable LocalClock m_clock; // dates in local time, mostly by arithmetic
     std::array<std::string, 12> m_months;
     std::string m_dateSeparator;
     std::string m_timeSeparator;

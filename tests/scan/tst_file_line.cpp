@@ -1,6 +1,8 @@
 // File properties and the file line built from them.
+#include "listing/CsvWriter.h"
 #include "scan/FileLine.h"
 #include "scan/GetFileInfo.h"
+#include "support/LocalClock.h"
 #include "tests/common/FileInfoByPath.h"
 
 #include <QDateTime>
@@ -272,6 +274,7 @@ private slots:
             before = tm.tm_gmtoff;
         }
         const FileLine line(QLocale::c());
+        LocalClock clock; // the spreadsheet's dates, with the zone's offset
         static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
         int mismatches = 0;
@@ -284,6 +287,14 @@ private slots:
                           months[tm.tm_mon], tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
             std::string got;
             line.appendDate(got, t);
+            if (got != expected && ++mismatches < 5)
+                qWarning("%lld: %s, expected %s", static_cast<long long>(t), got.c_str(), expected);
+            const long offset = tm.tm_gmtoff < 0 ? -tm.tm_gmtoff : tm.tm_gmtoff;
+            std::snprintf(expected, sizeof expected, "%04d-%02d-%02dT%02d:%02d:%02d%c%02ld:%02ld",
+                          tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
+                          tm.tm_sec, tm.tm_gmtoff < 0 ? '-' : '+', offset / 3600, offset / 60 % 60);
+            got.clear();
+            CsvWriter::appendIsoDate(got, t, clock);
             if (got != expected && ++mismatches < 5)
                 qWarning("%lld: %s, expected %s", static_cast<long long>(t), got.c_str(), expected);
         }
