@@ -7,10 +7,12 @@
 #include "scan/SearchDir.h"
 #include "scan/SearchRecord.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
+#include <filesystem>
 
 using namespace quillmap;
 using Result = ListingJsonReader::Result;
@@ -75,6 +77,8 @@ private slots:
     {
         QTemporaryDir dir;
         const std::string root = dir.path().toStdString() + "/R";
+        // Qt can't delete names that are not UTF-8: the temporary folder would stay behind.
+        const auto cleanup = qScopeGuard([&root] { std::filesystem::remove_all(root); });
         test::makeTree(root, {"", "sub/", "sub/deep/", "sub/deep/x.y.txt", "a b.txt",
                               "quote\"back\\slash", "tab\tnew\nline", "empty/"});
         for (const char* odd : {"/n\xff", "/n\xfe", "/sub/\xc3\x28.bin", "/\xe2\x80\xae.txt"})
