@@ -4,6 +4,7 @@
 #include "scan/GetFileInfo.h"
 #include "support/LocalClock.h"
 #include "tests/common/FileInfoByPath.h"
+#include "tests/common/LocaleEnvironment.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -194,15 +195,9 @@ private slots:
             qunsetenv("LC_TIME");
             qunsetenv("LANG");
         });
-        const auto set = [](const char* name, const QByteArray& value) {
-            if (value.isEmpty())
-                qunsetenv(name);
-            else
-                qputenv(name, value);
-        };
-        set("LC_ALL", lcAll);
-        set("LC_TIME", lcTime);
-        set("LANG", lang);
+        test::SetLocaleVariable("LC_ALL", lcAll);
+        test::SetLocaleVariable("LC_TIME", lcTime);
+        test::SetLocaleVariable("LANG", lang);
         const FileLine line;
 
         std::string text;

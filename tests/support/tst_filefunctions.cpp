@@ -1,5 +1,6 @@
 #include "platform/locale/LocaleProfile.h"
 #include "support/FileFunctions.h"
+#include "tests/common/LocaleEnvironment.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -314,15 +315,9 @@ private slots:
         QFETCH(QByteArray, lcMessages);
         QFETCH(QByteArray, lang);
         QFETCH(QString, expected);
-        const auto set = [](const char* name, const QByteArray& value) {
-            if (value.isEmpty())
-                qunsetenv(name);
-            else
-                qputenv(name, value);
-        };
-        set("LC_ALL", lcAll);
-        set("LC_MESSAGES", lcMessages);
-        set("LANG", lang);
+        test::SetLocaleVariable("LC_ALL", lcAll);
+        test::SetLocaleVariable("LC_MESSAGES", lcMessages);
+        test::SetLocaleVariable("LANG", lang);
         QCOMPARE(FF::ReadProfileString("intl", "slanguage"), expected);
     }
 
