@@ -26,9 +26,11 @@ constexpr double kTimeWidths = 2.5; // time X = page width - 2.5 time widths
 // Footer lines at the foot of the page kept free of tree lines: the six from the footer's top
 // down, and one between the last tree line and the footer.
 constexpr double kFooterBand = kFooterLines + 1;
-// Lines starting further right than this fraction of the width are not wrapped: a sliver of
-// room would turn a name into a column of single letters.
-constexpr double kLeastRoomForWrapping = 1.0 / 8;
+constexpr std::int32_t kIndent = kStemOffset + kStep; // a child's text X beyond its parent's
+// The least room a tree line's text gets, as a fraction of the width: deeper levels are not
+// indented further, or a name would turn into a column of single letters and then run off the
+// page with its connectors.
+constexpr double kLeastRoom = 1.0 / 8;
 
 // Nearest whole twip, halves to the even neighbour; false when it does not fit 32 bits.
 bool toWhole(double value, std::int32_t& out)
@@ -97,7 +99,10 @@ bool CPrintTvw::PrintTvw(PrinterDevice& printer)
     printer.setFontSize(m_fontSize);
     printer.setFontBold(m_fontBold);
     printer.setDrawWidth(kConnectorPenWidth);
-    if (!printNodeLine(start))
+    bool footed = false;
+    const int firstPage = printer.page();
+    if (!printNodeLine(start, footed) ||
+        (printer.page() != firstPage && !footed && !PrintPageFooter()))
         return printerFailed();
     emit ProcessingTreeView();
     if (!PrintBranch(start))
@@ -142,17 +147,23 @@ qsizetype CPrintTvw::fittingLength(const QString& text, qsizetype from, double r
     return fits;
 }
 
-// A node's line at the current X. A line wider than the room left of the printable area's
-// right edge goes on over as many lines as it needs, each starting at the same X, so the
-// stems beside it run on past them; a page that fills up before the last of them gets its
-// footer like any other.
-bool CPrintTvw::printNodeLine(NodeStore::Id node)
+bool CPrintTvw::printNodeLine(NodeStore::Id node, bool& footed)
+{
+    return printWrapped(m_tvwToPrint->displayText(node), footed);
+}
+
+// A line at the current X. A line wider than the room left of the printable area's right edge
+// goes on over as many lines as it needs, each starting at the same X, so the stems beside it
+// run on past them; a page that fills up before the last of them gets its footer like any
+// other. `footed` tells whether the page the line ends on has had its footer here, so the
+// caller does not print it a second time.
+bool CPrintTvw::printWrapped(const QString& text, bool& footed)
 {
     PrinterDevice& printer = *m_printer;
-    const QString text = m_tvwToPrint->displayText(node);
+    footed = false;
     const double x = printer.currentX();
     const double room = printer.printableWidth() - x;
-    if (room < printer.printableWidth() * kLeastRoomForWrapping || printer.textWidth(text) <= room)
+    if (printer.textWidth(text) <= room)
         return printer.printLine(text);
     for (qsizetype from = 0; from < text.size();) {
         const qsizetype length = fittingLength(text, from, room);
@@ -161,10 +172,25 @@ bool CPrintTvw::printNodeLine(NodeStore::Id node)
         if (!printer.printLine(text.mid(from, length)))
             return false;
         from += length;
-        if (from < text.size() && printer.page() != page && !PrintPageFooter())
-            return false;
+        if (printer.page() != page) {
+            footed = from < text.size();
+            if (footed && !PrintPageFooter())
+                return false;
+        }
     }
     return true;
+}
+
+// The X of the stem for the children of a node whose text is at `textX`, less kStemOffset.
+// Normally the node's text X; where the children's text would leave less than kLeastRoom of
+// the width, the children go at the node's own text X instead, their stem in the node's stem
+// column, so no line, stem or tick of a deep tree leaves the printable area.
+std::int32_t CPrintTvw::childBase(std::int32_t textX) const
+{
+    const double limit = m_printer->printableWidth() * (1 - kLeastRoom);
+    if (textX >= kIndent && textX + kIndent > limit)
+        return textX - kIndent;
+    return textX;
 }
 
 bool CPrintTvw::readX(std::int32_t& x)
@@ -228,7 +254,7 @@ bool CPrintTvw::PrintBranch(NodeStore::Id startNode)
             // The first child of the node whose frame is on top.
             const Frame f = frames.back();
             std::int32_t offset = 0;
-            if (!checkedAdd(f.textX, kStemOffset, offset))
+            if (!checkedAdd(childBase(f.textX), kStemOffset, offset))
                 return false;
             if (!ConnectorDown(offset) || !ConnectorAcross())
                 return printerFailed();
@@ -239,10 +265,11 @@ bool CPrintTvw::PrintBranch(NodeStore::Id startNode)
             if (!readX(x) || !readY(y) || !checkedAdd(y, -kStep, childTopY) ||
                 !checkedAdd(x, -kStep, childStemX))
                 return false;
-            if (!printNodeLine(node))
+            bool footed = false;
+            if (!printNodeLine(node, footed))
                 return printerFailed();
             if (printer.page() != f.pageAtEntry) {
-                if (!PrintPageFooter())
+                if (!footed && !PrintPageFooter())
                     return printerFailed();
                 childTopY = 0;
             }
@@ -260,11 +287,12 @@ bool CPrintTvw::PrintBranch(NodeStore::Id startNode)
         std::int32_t x = 0;
         if (!readX(x))
             return false;
-        if (!printNodeLine(node))
+        bool footed = false;
+        if (!printNodeLine(node, footed))
             return printerFailed();
         std::int32_t stemTopY = f.stemTopY;
         if (printer.page() != f.pageAtEntry) {
-            if (!PrintPageFooter())
+            if (!footed && !PrintPageFooter())
                 return printerFailed();
             stemTopY = 0;
         }
@@ -358,7 +386,9 @@ bool CPrintTvw::PrintClosingPage()
         if (i == 0)
             printer.setCurrentY(printer.printableHeight());
         const int page = printer.page();
-        if (!printer.printLine(m_closingPage[i]) || (printer.page() != page && !PrintPageFooter()))
+        bool footed = false;
+        if (!printWrapped(m_closingPage[i], footed) ||
+            (printer.page() != page && !footed && !PrintPageFooter()))
             return false;
     }
     return true;

@@ -29,7 +29,9 @@ class PrinterDevice;
 //   failed. A missing tree or start node is found before anything is printed; after a printer
 //   failure the open document is left to the device and no further signal is emitted.
 // - Titles and footer are placed on the printable area; a line wider than the room to its
-//   right edge continues on the following lines at the same X.
+//   right edge continues on the following lines at the same X. Levels are indented while the
+//   text keeps an eighth of the width; deeper ones go at their parent's X, so nothing is ever
+//   drawn outside the printable area.
 // - Positions are whole twips in 32-bit integers; siblings are walked in a loop and the depth
 //   is kept on the heap, so wide folders and deep chains can't exhaust the stack.
 class CPrintTvw : public QObject
@@ -100,7 +102,9 @@ private:
     bool ConnectorDown(std::int32_t offset);
     bool ConnectorAcross();
     bool ConnectorStem(std::int32_t x, std::int32_t y);
-    bool printNodeLine(NodeStore::Id node);
+    bool printNodeLine(NodeStore::Id node, bool& footed);
+    bool printWrapped(const QString& text, bool& footed);
+    std::int32_t childBase(std::int32_t textX) const;
     qsizetype fittingLength(const QString& text, qsizetype from, double room);
     bool readX(std::int32_t& x);
     bool readY(std::int32_t& y);

@@ -407,17 +407,20 @@ private slots:
 
     // A line wider than the room to the printable area's right edge (2000 here; 21 letters of
     // 80 at X = 300) goes on over more lines at its X; the stem to the next sibling runs past
-    // them; a page break between its pieces gets the page's footer and the stems on the new
-    // page start at its top. A title of 14 pt puts the tree at 840; tree lines flow down to 1300
-    // in the second row.
+    // them; a page break between its pieces gets the page's footer once and the stems on the
+    // new page start at its top. A title of 14 pt puts the tree at 840; tree lines flow down to
+    // 1300 in the second row.
     void longLines_data()
     {
+        QTest::addColumn<QStringList>("tree");
         QTest::addColumn<int>("printableHeight");
         QTest::addColumn<QStringList>("expected");      // "text@page:x,y"
         QTest::addColumn<QStringList>("expectedLines"); // "page:(x,y)-(x2,y2)"
         QTest::addColumn<QStringList>("labels");
+        const QStringList tree = {"r", "  abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMN",
+                                  "    c", "  b"};
         QTest::newRow("in the middle of a subtree")
-            << 14400
+            << tree << 14400
             << QStringList{"r@1:0,840",
                            "abcdefghijklmnopqrstu@1:300,1100",
                            "vwxyz0123456789ABCDEF@1:300,1260",
@@ -430,7 +433,7 @@ private slots:
                            "1:(200,1940)-(300,1940)"}
             << QStringList{"-Page 1-@1"};
         QTest::newRow("across a page break")
-            << 1300 + 840
+            << tree << 1300 + 840
             << QStringList{"r@1:0,840",
                            "abcdefghijklmnopqrstu@1:300,1100",
                            "vwxyz0123456789ABCDEF@2:300,0",
@@ -441,16 +444,49 @@ private slots:
                            "2:(500,320)-(500,420)",   "2:(500,420)-(600,420)",
                            "2:(200,580)-(200,680)",   "2:(200,0)-(200,680)",
                            "2:(200,680)-(300,680)"}
-            << QStringList{"-Page 1-@1", "-Page 2-@2", "-Page 2-@2"};
+            << QStringList{"-Page 1-@1", "-Page 2-@2"};
+        // Text at 1800 would leave less than an eighth of the width: f, the level below e at
+        // 1500, goes at e's X, and so do its children, their stem in f's stem column; the long
+        // name wraps in the 500 left (6 letters).
+        QTest::newRow("deeper than the width allows")
+            << QStringList{"r",
+                           "  a",
+                           "    b",
+                           "      c",
+                           "        d",
+                           "          e",
+                           "            f",
+                           "              0123456789",
+                           "              q",
+                           "            s",
+                           "  z"}
+            << 14400 << QStringList{"r@1:0,840",     "a@1:300,1100",       "b@1:600,1360",
+                                    "c@1:900,1620",  "d@1:1200,1880",      "e@1:1500,2140",
+                                    "f@1:1500,2400", "012345@1:1500,2660", "6789@1:1500,2820",
+                                    "q@1:1500,3080", "s@1:1500,3340",      "z@1:300,3600"}
+            << QStringList{"1:(200,1000)-(200,1100)",   "1:(200,1100)-(300,1100)",
+                           "1:(500,1260)-(500,1360)",   "1:(500,1360)-(600,1360)",
+                           "1:(800,1520)-(800,1620)",   "1:(800,1620)-(900,1620)",
+                           "1:(1100,1780)-(1100,1880)", "1:(1100,1880)-(1200,1880)",
+                           "1:(1400,2040)-(1400,2140)", "1:(1400,2140)-(1500,2140)",
+                           "1:(1400,2300)-(1400,2400)", "1:(1400,2400)-(1500,2400)",
+                           "1:(1400,2560)-(1400,2660)", "1:(1400,2660)-(1500,2660)",
+                           "1:(1400,2980)-(1400,3080)", "1:(1400,2560)-(1400,3080)",
+                           "1:(1400,3080)-(1500,3080)", "1:(1400,3240)-(1400,3340)",
+                           "1:(1400,2300)-(1400,3340)", "1:(1400,3340)-(1500,3340)",
+                           "1:(200,3500)-(200,3600)",   "1:(200,1000)-(200,3600)",
+                           "1:(200,3600)-(300,3600)"}
+            << QStringList{"-Page 1-@1"};
     }
     void longLines()
     {
+        QFETCH(QStringList, tree);
         QFETCH(int, printableHeight);
         QFETCH(QStringList, expected);
         QFETCH(QStringList, expectedLines);
         QFETCH(QStringList, labels);
         NodeStore store;
-        build(store, {"r", "  abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMN", "    c", "  b"});
+        build(store, tree);
         CPrintTvw print;
         plain(print, store, 1);
         print.setPrintFooter(true);
@@ -463,8 +499,12 @@ private slots:
             got << QStringLiteral("%1@%2:%3,%4").arg(op.text).arg(op.page).arg(op.x).arg(op.y);
         QCOMPARE(got, expected);
         QStringList gotLines;
-        for (const Op& op : lines(printer))
+        for (const Op& op : lines(printer)) {
             gotLines << QStringLiteral("%1:").arg(op.page) + lineText(op);
+            QVERIFY2(std::min(op.x, op.x2) >= 0 && std::max(op.x, op.x2) <= 2000 &&
+                         std::min(op.y, op.y2) >= 0 && std::max(op.y, op.y2) <= printableHeight,
+                     qPrintable(lineText(op)));
+        }
         QCOMPARE(gotLines, expectedLines);
         QStringList gotLabels;
         for (const Op& op : texts(printer)) {
@@ -661,6 +701,8 @@ private slots:
         QVERIFY(printer.outputCount() >= long(store.size()));
     }
 
+    // Levels are indented by 300 while the text keeps an eighth of the 11520 width (to 9900,
+    // level 33); deeper levels stay there, lines and connectors inside the printable area.
     void deepIndentation()
     {
         NodeStore store;
@@ -674,7 +716,10 @@ private slots:
         const auto t = treeTexts(printer);
         QCOMPARE(t.size(), std::size_t(200));
         for (std::size_t i = 0; i < t.size(); ++i)
-            QCOMPARE(t[i].x, 300.0 * i);
+            QCOMPARE(t[i].x, std::min(300.0 * i, 9900.0));
+        for (const Op& op : lines(printer))
+            QVERIFY2(std::min(op.x, op.x2) >= 0 && std::max(op.x, op.x2) <= 9900,
+                     qPrintable(lineText(op)));
     }
 
     void directoryPrintSettings_data()

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QPrintPreviewDialog>
@@ -105,7 +106,8 @@ class TestPrintJob : public QObject
 private:
     QTemporaryDir m_dir;
     QProcess m_cupsd;
-    QString m_output; // the file the queue's device writes
+    QString m_output;     // the file the queue's device writes
+    qint64 m_logSeen = 0; // how much of the server's error log has been looked at
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
@@ -117,28 +119,40 @@ private:
                lpstat.readAllStandardOutput().trimmed().isEmpty();
     }
 
-    // Waits for the printed job's file. Gives up at once, with the print server's reason in
-    // `why`, when the queue stops (a failing filter stops it) or the job ends without a file
-    // (aborted or cancelled).
+    // Waits for the printed job's file. Gives up within seconds, with the print server's reason
+    // in `why`, when the queue stops (a failing filter stops it), the job ends without a file
+    // (aborted or cancelled) or the server logs an error for a job and no file follows (a job
+    // stopped on its own, as when the device can't be opened, leaves the queue enabled and busy).
     bool waitForPrintedFile(QString* why = nullptr)
     {
         QTest::qWait(200);
         int idleWithoutFile = 0;
+        QStringList jobErrors;
+        QElapsedTimer sinceJobError;
         for (int i = 0; i < 600; ++i) {
             const bool idle = queueIdle();
-            if (idle && QFile::exists(m_output) && pdfcheck::pages(m_output) > 0)
+            if (idle && QFile::exists(m_output) && pdfcheck::pages(m_output) > 0) {
+                newJobErrors(); // not this wait's: an earlier one's, or past
                 return true;
+            }
             idleWithoutFile = idle ? idleWithoutFile + 1 : 0;
+            jobErrors += newJobErrors();
+            if (!jobErrors.isEmpty() && !sinceJobError.isValid())
+                sinceJobError.start();
             QProcess lpstat;
             lpstat.start(QStringLiteral("lpstat"), {QStringLiteral("-p"), kQueue});
             const bool stopped = lpstat.waitForFinished(10000) &&
                                  lpstat.readAllStandardOutput().contains("disabled");
-            if (stopped || idleWithoutFile > 20) {
+            const bool jobFailed = sinceJobError.isValid() && sinceJobError.elapsed() > 3000;
+            if (stopped || jobFailed || idleWithoutFile > 20) {
                 if (why)
                     *why = QStringLiteral("the job %1:\n%2")
-                               .arg(stopped ? QStringLiteral("stopped the queue")
-                                            : QStringLiteral("ended without output"),
-                                    serverLog());
+                               .arg(stopped     ? QStringLiteral("stopped the queue")
+                                    : jobFailed ? QStringLiteral("failed")
+                                                : QStringLiteral("ended without output"),
+                                    jobErrors.isEmpty() ? serverLog()
+                                                        : jobErrors.join(QLatin1Char('\n')));
+                newJobErrors();
                 return false;
             }
             QTest::qWait(100);
@@ -146,6 +160,22 @@ private:
         if (why)
             *why = QStringLiteral("no output in time:\n") + serverLog();
         return false;
+    }
+
+    // The print server's error lines about jobs ("E ... [Job n] ...") logged since the last call.
+    QStringList newJobErrors()
+    {
+        QFile log(path(QStringLiteral("log/error_log")));
+        QStringList errors;
+        if (!log.open(QIODevice::ReadOnly) || log.size() < m_logSeen || !log.seek(m_logSeen))
+            return errors;
+        const QByteArray text = log.readAll();
+        const qsizetype whole = text.lastIndexOf('\n') + 1; // a line being written waits
+        m_logSeen += whole;
+        for (const QByteArray& line : text.left(whole).split('\n'))
+            if (line.startsWith("E ") && line.contains("[Job "))
+                errors << QString::fromUtf8(line);
+        return errors;
     }
 
     // The print server's errors (its log's "E" lines), else the end of its log.
@@ -250,6 +280,7 @@ private slots:
         }
         QVERIFY2(up,
                  qPrintable(QStringLiteral("the print server did not come up:\n") + serverLog()));
+        newJobErrors();
         QCOMPARE(DefaultPrinterName(), kQueue);
     }
 
