@@ -52,7 +52,7 @@ int main(int argc, char** argv)
     TreeComparison::Summary summary;
     for (int r = 0; r < rounds; ++r) {
         rssBefore = r == 0 ? statusKb("VmRSS:") : rssBefore;
-        NodeStore saved, current, merged;
+        NodeStore saved, current;
         const double start = now();
         if (!readListing(argv[1], saved) || !readListing(argv[2], current))
             return 2;
@@ -65,11 +65,11 @@ int main(int argc, char** argv)
         }
         TreeComparison comparison;
         const double compareStart = now();
-        comparison.compare(saved, current, merged);
+        comparison.compareInPlace(saved, current); // as quillmap_list --compare does
         const double compared = now() - compareStart;
         if (r == 0) {
             peak = statusKb("VmHWM:");
-            mergedNodes = merged.size();
+            mergedNodes = current.size();
             summary = comparison.summary();
         }
         readBest = std::min(readBest, read);

@@ -84,28 +84,31 @@ int compareListings(const ListOptions& options)
         }
     }
 
+    // The removed nodes join the current tree, so the memory stays that of the two listings.
     TreeComparison comparison;
-    NodeStore merged;
-    TreeComparison::Options how;
-    how.onlyChanges = options.changedOnly;
-    how.markTexts = options.format == ListingFormat::Text;
-    comparison.compare(saved, current, merged, how);
-    saved.clear(); // what is written needs only the merged tree
-    current.clear();
+    comparison.compareInPlace(saved, current);
+    saved.clear(); // what is written needs only the compared tree
+    NodeStore changedOnly;
+    if (options.changedOnly) {
+        TreeComparison::Options how;
+        how.onlyChanges = true;
+        comparison.copy(current, changedOnly, how);
+        current.clear();
+    }
+    const NodeStore& compared = options.changedOnly ? changedOnly : current;
 
     bool written = true;
     if (options.format == ListingFormat::Json) {
-        ListingJsonWriter writer(merged, record, stdout);
+        ListingJsonWriter writer(compared, record, stdout);
         writer.setChanges(&comparison.changes());
         written = writer.write();
     } else {
-        TreeWriter writer(merged, stdout);
-        if (options.format == ListingFormat::Text) {
+        TreeWriter writer(compared, stdout);
+        writer.setChanges(&comparison.changes());
+        if (options.format == ListingFormat::Text)
             writer.writeText();
-        } else {
-            writer.setChanges(&comparison.changes());
+        else
             writer.writeTsv();
-        }
     }
     std::fflush(stdout);
 

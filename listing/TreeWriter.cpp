@@ -2,6 +2,7 @@
 
 #include "listing/SizeText.h"
 #include "scan/FolderTotals.h"
+#include "scan/TreeComparison.h"
 
 #include "support/PlainBytes.h"
 #include "support/Utf8Functions.h"
@@ -98,8 +99,12 @@ void TreeWriter::writeText(const FolderTotals* totals, bool human)
                     countText(totals->folders(id), "folder", "folders") + ")\n";
     };
     // A node text on one line, with nothing in it that acts on a terminal.
-    const auto appendLine = [this](std::string_view text) {
-        Utf8Functions::AppendVisible(m_buffer, text);
+    const auto appendLine = [this](Id id) {
+        if (m_changes && id < m_changes->size()) {
+            m_buffer += TreeComparison::symbol((*m_changes)[id]);
+            m_buffer.push_back(' ');
+        }
+        Utf8Functions::AppendVisible(m_buffer, m_store.text(id));
         m_buffer.push_back('\n');
     };
     std::string prefix;                           // the connectors of the ancestors
@@ -107,7 +112,7 @@ void TreeWriter::writeText(const FolderTotals* totals, bool human)
     const auto enter = [&](Id id, std::uint32_t depth) {
         if (depth == 0) {
             appendSize(id);
-            appendLine(m_store.text(id));
+            appendLine(id);
             appendCounts(id);
             return true;
         }
@@ -117,7 +122,7 @@ void TreeWriter::writeText(const FolderTotals* totals, bool human)
         m_buffer += last ? "\xE2\x94\x94\xE2\x94\x80\xE2\x94\x80 "  // "└── "
                          : "\xE2\x94\x9C\xE2\x94\x80\xE2\x94\x80 "; // "├── "
         appendSize(id);
-        appendLine(m_store.text(id));
+        appendLine(id);
         appendCounts(id);
         flush();
         prefix += last ? "    " : "\xE2\x94\x82   "; // "│   "
@@ -157,17 +162,13 @@ void TreeWriter::writeProblems(const QStringList& problems)
 
 void TreeWriter::writeTsv()
 {
-    std::vector<std::uint32_t> levels(m_store.size(), 0);
     std::string key;
-    for (Id id = 0; id < m_store.size(); ++id) {
-        const Id parent = m_store.parent(id);
-        if (parent != NodeStore::npos)
-            levels[id] = levels[parent] + 1;
+    const auto line = [&](Id id, std::uint32_t level) {
         m_store.key(id, key);
         char digits[16];
-        m_buffer.append(digits, std::to_chars(digits, digits + sizeof digits, levels[id]).ptr);
+        m_buffer.append(digits, std::to_chars(digits, digits + sizeof digits, level).ptr);
         m_buffer.push_back('\t');
-        m_buffer.push_back(parent == NodeStore::npos             ? 'R'
+        m_buffer.push_back(m_store.parent(id) == NodeStore::npos ? 'R'
                            : (!key.empty() && key.back() == '/') ? 'D'
                                                                  : 'F');
         m_buffer.push_back('\t');
@@ -180,6 +181,18 @@ void TreeWriter::writeTsv()
         }
         m_buffer.push_back('\n');
         flush();
+        return true;
+    };
+    if (m_changes) {
+        m_store.walk(m_store.firstTopLevel(), true, line, [](Id, std::uint32_t) {});
+    } else {
+        std::vector<std::uint32_t> levels(m_store.size(), 0);
+        for (Id id = 0; id < m_store.size(); ++id) {
+            const Id parent = m_store.parent(id);
+            if (parent != NodeStore::npos)
+                levels[id] = levels[parent] + 1;
+            line(id, levels[id]);
+        }
     }
     flush(true);
 }

@@ -2,6 +2,7 @@
 
 #include "platform/files/FolderListing.h"
 
+#include <algorithm>
 #include <string>
 
 namespace quillmap {
@@ -42,6 +43,7 @@ struct Frame
     Id merged;
     std::string savedKey;                    // the saved folder's key, for finding its children
     std::vector<std::pair<Id, Id>> children; // (current, saved) in merged order
+    std::vector<Id> placed;                  // where they went in the result
     std::size_t next = 0;
 };
 
@@ -70,25 +72,22 @@ std::string_view TreeComparison::symbol(NodeChange change)
     return "=";
 }
 
-void TreeComparison::compare(const NodeStore& saved, const NodeStore& current, NodeStore& merged,
-                             Options options)
-{
-    // Marks of folders are known only once their subtree is, so marked texts and the
-    // changed-only view are made from a full comparison in a second pass.
-    const bool twoPasses = options.onlyChanges || options.markTexts;
-    NodeStore full;
-    NodeStore& out = twoPasses ? full : merged;
-    merged.clear();
-    m_changes.clear();
-    m_summary = Summary{};
-    std::vector<bool> folder;
+namespace {
 
+// Goes through the comparison of `current` with `saved` in tree order: the root, then each
+// folder's children in merged order (the current ones in their order, each removed one right
+// after the saved sibling it followed), each folder's subtree before its next sibling.
+// place(parent, c, s, tail, isFolder) puts node c of `current` (npos: node s of `saved`, which
+// was removed) into the result below `parent` (npos: the root) and returns its id there, or
+// npos to leave it and its subtree out; s is its saved counterpart or npos (added). closed(id,
+// children) follows once a folder's children are all placed, in merged order.
+template <class Place, class Closed>
+void walkMerged(const NodeStore& saved, const NodeStore& current, Place&& place, Closed&& closed)
+{
     std::vector<bool> savedMatched(saved.size(), false);
     std::vector<Id> match; // per child of the folder being opened: its saved counterpart
     std::string tail, key;
 
-    // The children of a folder in merged order: the current ones in their order, each removed
-    // one right after the saved sibling it followed.
     const auto open = [&](Frame& f) {
         match.clear();
         if (f.current != npos)
@@ -143,21 +142,13 @@ void TreeComparison::compare(const NodeStore& saved, const NodeStore& current, N
     const Id savedRoot = saved.firstTopLevel();
     if (currentRoot == npos && savedRoot == npos)
         return;
-    {
-        const NodeStore& src = currentRoot != npos ? current : saved;
-        const Id id = currentRoot != npos ? currentRoot : savedRoot;
-        const auto d = src.details(id);
-        out.add(npos, src.key(id), src.text(id), d ? &*d : nullptr);
-        m_changes.push_back(currentRoot == npos ? NodeChange::Removed
-                            : savedRoot == npos ? NodeChange::Added
-                                                : NodeChange::Same);
-        folder.push_back(true);
-    }
+    const Id root = place(npos, currentRoot, savedRoot, std::string_view(), true);
     std::vector<Frame> stack;
     stack.push_back(Frame{currentRoot,
                           savedRoot,
-                          0,
+                          root,
                           savedRoot != npos ? saved.key(savedRoot) : std::string(),
+                          {},
                           {},
                           0});
     open(stack.back());
@@ -165,95 +156,199 @@ void TreeComparison::compare(const NodeStore& saved, const NodeStore& current, N
     while (!stack.empty()) {
         Frame& f = stack.back();
         if (f.next == f.children.size()) {
+            closed(f.merged, f.placed);
             stack.pop_back();
             continue;
         }
         const auto [c, s] = f.children[f.next++];
-        const NodeStore& src = c != npos ? current : saved;
-        const Id id = c != npos ? c : s;
-        tailOf(src, id, tail);
+        tailOf(c != npos ? current : saved, c != npos ? c : s, tail);
         const bool isFolder = isFolderTail(tail);
-        NodeChange change = c == npos   ? NodeChange::Removed
-                            : s == npos ? NodeChange::Added
-                                        : NodeChange::Same;
-        if (change == NodeChange::Same && !isFolder && fileChanged(saved, s, current, c))
-            change = NodeChange::Changed;
-        const auto d = src.details(id);
-        std::string_view name = tail;
-        if (isFolder)
-            name.remove_suffix(1);
-        Id m = out.addChild(f.merged, name, isFolder, src.text(id), d ? &*d : nullptr);
-        if (m == npos) // a key of its own (not its parent's plus a name), kept as it is
-            m = out.add(f.merged, tail, src.text(id), d ? &*d : nullptr);
+        const Id m = place(f.merged, c, s, tail, isFolder);
         if (m == npos)
             continue;
-        m_changes.push_back(change);
-        folder.push_back(isFolder);
-
-        if (!isFolder) {
-            const std::uint64_t now = c != npos && d && d->size ? *d->size : 0;
-            std::uint64_t before = 0;
-            if (s != npos)
-                if (const auto old = saved.details(s); old && old->size)
-                    before = *old->size;
-            if (now > before)
-                m_summary.bytesAdded += now - before;
-            else
-                m_summary.bytesRemoved += before - now;
-        }
+        f.placed.push_back(m);
         const bool hasChildren = (c != npos && current.firstChild(c) != npos) ||
                                  (s != npos && saved.firstChild(s) != npos);
         if (hasChildren) {
-            Frame child{c, s, m, {}, {}, 0};
+            Frame child{c, s, m, {}, {}, {}, 0};
             if (s != npos)
                 child.savedKey = f.savedKey + tail; // f is still valid: nothing pushed yet
             stack.push_back(std::move(child));
             open(stack.back());
         }
     }
+}
 
+} // namespace
+
+void TreeComparison::note(Id id, Id c, Id s, const NodeStore& saved, const NodeStore& current,
+                          bool isFolder)
+{
+    NodeChange change = c == npos   ? NodeChange::Removed
+                        : s == npos ? NodeChange::Added
+                                    : NodeChange::Same;
+    if (change == NodeChange::Same && !isFolder && fileChanged(saved, s, current, c))
+        change = NodeChange::Changed;
+    if (m_changes.size() <= id) {
+        m_changes.resize(id + 1, NodeChange::Same);
+        m_folder.resize(id + 1, false);
+    }
+    m_changes[id] = change;
+    m_folder[id] = isFolder;
+    if (!isFolder) {
+        std::uint64_t now = 0, before = 0;
+        if (c != npos)
+            if (const auto d = current.details(c); d && d->size)
+                now = *d->size;
+        if (s != npos)
+            if (const auto old = saved.details(s); old && old->size)
+                before = *old->size;
+        if (now > before)
+            m_summary.bytesAdded += now - before;
+        else
+            m_summary.bytesRemoved += before - now;
+    }
+}
+
+void TreeComparison::finish(const NodeStore& result)
+{
     // A folder with anything different below it is changed; children come after parents.
     for (Id id = Id(m_changes.size()); id-- > 1;)
         if (m_changes[id] != NodeChange::Same) {
-            const Id p = out.parent(id);
-            if (m_changes[p] == NodeChange::Same)
+            const Id p = result.parent(id);
+            if (p != npos && m_changes[p] == NodeChange::Same)
                 m_changes[p] = NodeChange::Changed;
         }
-    for (Id id = 1; id < m_changes.size(); ++id)
-        ++(folder[id] ? m_summary.folders : m_summary.files)[std::size_t(m_changes[id])];
+    const Id root = result.firstTopLevel();
+    for (Id id = 0; id < m_changes.size(); ++id)
+        if (id != root)
+            ++(m_folder[id] ? m_summary.folders : m_summary.files)[std::size_t(m_changes[id])];
+    m_folder = {};
+}
 
-    if (!twoPasses)
-        return;
-    std::vector<NodeChange> kept;
-    std::vector<Id> mapped(full.size(), npos);
-    std::string text;
-    for (Id id = 0; id < full.size(); ++id) {
-        const NodeChange change = m_changes[id];
-        const Id p = full.parent(id);
-        if (p != npos && (mapped[p] == npos || (options.onlyChanges && change == NodeChange::Same)))
-            continue;
-        text.clear();
-        if (options.markTexts)
-            text.append(symbol(change)).push_back(' ');
-        text.append(full.text(id));
-        const auto d = full.details(id);
-        Id m = npos;
-        if (p == npos) {
-            m = merged.add(npos, full.key(id), text, d ? &*d : nullptr);
-        } else {
-            tailOf(full, id, tail);
-            const bool isFolder = isFolderTail(tail);
+void TreeComparison::compare(const NodeStore& saved, const NodeStore& current, NodeStore& merged,
+                             Options options)
+{
+    // Marks of folders are known only once their subtree is, so marked texts and the
+    // changed-only view are made from a full comparison in a second pass.
+    const bool twoPasses = options.onlyChanges || options.markTexts;
+    NodeStore full;
+    NodeStore& out = twoPasses ? full : merged;
+    merged.clear();
+    m_changes.clear();
+    m_folder.clear();
+    m_summary = Summary{};
+
+    walkMerged(
+        saved, current,
+        [&](Id parent, Id c, Id s, std::string_view tail, bool isFolder) {
+            const NodeStore& src = c != npos ? current : saved;
+            const Id id = c != npos ? c : s;
+            const auto d = src.details(id);
+            Id m = npos;
+            if (parent == npos) {
+                m = out.add(npos, src.key(id), src.text(id), d ? &*d : nullptr);
+                note(m, c, s, saved, current, true);
+                return m;
+            }
             std::string_view name = tail;
             if (isFolder)
                 name.remove_suffix(1);
-            m = merged.addChild(mapped[p], name, isFolder, text, d ? &*d : nullptr);
-            if (m == npos)
-                m = merged.add(mapped[p], tail, text, d ? &*d : nullptr);
-        }
-        mapped[id] = m;
-        if (m != npos)
-            kept.push_back(change);
-    }
+            m = out.addChild(parent, name, isFolder, src.text(id), d ? &*d : nullptr);
+            if (m == npos) // a key of its own (not its parent's plus a name), kept as it is
+                m = out.add(parent, tail, src.text(id), d ? &*d : nullptr);
+            if (m != npos)
+                note(m, c, s, saved, current, isFolder);
+            return m;
+        },
+        [](Id, const std::vector<Id>&) {});
+    finish(out);
+
+    if (twoPasses)
+        copy(full, merged, options);
+}
+
+void TreeComparison::compareInPlace(const NodeStore& saved, NodeStore& current)
+{
+    m_changes.clear();
+    m_folder.clear();
+    m_summary = Summary{};
+    m_changes.reserve(current.size());
+    m_folder.reserve(current.size());
+    std::vector<bool> grew; // by folder: a removed node was added at its end
+    walkMerged(
+        saved, current,
+        [&](Id parent, Id c, Id s, std::string_view tail, bool isFolder) {
+            Id m = c;
+            if (c == npos) {
+                // Removed: added at the end of its folder, put at its place once that is done.
+                const auto d = saved.details(s);
+                if (parent == npos) {
+                    m = current.add(npos, saved.key(s), saved.text(s), d ? &*d : nullptr);
+                } else {
+                    std::string_view name = tail;
+                    if (isFolder)
+                        name.remove_suffix(1);
+                    m = current.addChild(parent, name, isFolder, saved.text(s), d ? &*d : nullptr);
+                    if (m == npos)
+                        m = current.add(parent, tail, saved.text(s), d ? &*d : nullptr);
+                    if (m != npos) {
+                        grew.resize(std::max<std::size_t>(grew.size(), parent + 1));
+                        grew[parent] = true;
+                    }
+                }
+            }
+            if (m != npos)
+                note(m, c, s, saved, current, parent == npos || isFolder);
+            return m;
+        },
+        [&](Id folder, const std::vector<Id>& children) {
+            if (folder < grew.size() && grew[folder])
+                current.reorderChildren(folder, children);
+        });
+    finish(current);
+}
+
+void TreeComparison::copy(const NodeStore& from, NodeStore& to, Options options)
+{
+    // In tree order, which is the order of ids in a store the comparison built, not in one it
+    // added removed nodes to.
+    to.clear();
+    std::vector<NodeChange> kept;
+    std::vector<Id> mapped(from.size(), npos);
+    std::string text, tail;
+    from.walk(
+        from.firstTopLevel(), true,
+        [&](Id id, std::uint32_t) {
+            const NodeChange change = id < m_changes.size() ? m_changes[id] : NodeChange::Same;
+            const Id p = from.parent(id);
+            if (p != npos &&
+                (mapped[p] == npos || (options.onlyChanges && change == NodeChange::Same)))
+                return true;
+            text.clear();
+            if (options.markTexts)
+                text.append(symbol(change)).push_back(' ');
+            text.append(from.text(id));
+            const auto d = from.details(id);
+            Id m = npos;
+            if (p == npos) {
+                m = to.add(npos, from.key(id), text, d ? &*d : nullptr);
+            } else {
+                tailOf(from, id, tail);
+                const bool isFolder = isFolderTail(tail);
+                std::string_view name = tail;
+                if (isFolder)
+                    name.remove_suffix(1);
+                m = to.addChild(mapped[p], name, isFolder, text, d ? &*d : nullptr);
+                if (m == npos)
+                    m = to.add(mapped[p], tail, text, d ? &*d : nullptr);
+            }
+            mapped[id] = m;
+            if (m != npos)
+                kept.push_back(change);
+            return true;
+        },
+        [](Id, std::uint32_t) {});
     m_changes = std::move(kept);
 }
 

@@ -45,6 +45,14 @@ public:
         compare(saved, current, merged, Options{});
     }
 
+    // The same without a third tree: each removed node is added to `current` at its old place
+    // (its row among its siblings), and the change of node `id` of `current` is changes()[id].
+    // For comparing big listings, whose memory is then little more than holding both.
+    void compareInPlace(const NodeStore& saved, NodeStore& current);
+    // Copies the result of a comparison (`from`, whose changes() these are) into `to` (cleared
+    // first) as `options` ask; changes() then follow the nodes of `to`.
+    void copy(const NodeStore& from, NodeStore& to, Options options);
+
     const std::vector<NodeChange>& changes() const { return m_changes; }
     const Summary& summary() const { return m_summary; }
 
@@ -52,7 +60,14 @@ public:
     static std::string_view symbol(NodeChange change);
 
 private:
+    // Records the change of result node `id`: current node c, saved node s (npos where absent).
+    void note(NodeStore::Id id, NodeStore::Id c, NodeStore::Id s, const NodeStore& saved,
+              const NodeStore& current, bool isFolder);
+    // Marks the folders above every change and counts the summary.
+    void finish(const NodeStore& result);
+
     std::vector<NodeChange> m_changes;
+    std::vector<bool> m_folder; // by result node, while comparing
     Summary m_summary;
 };
 

@@ -426,6 +426,32 @@ NodeStore::Id NodeStore::appendChild(Id parent, std::string_view name, bool fold
     return insert(parent, name, folder, false, text, hash, keyLength, details);
 }
 
+void NodeStore::reorderChildren(Id parent, const std::vector<Id>& order)
+{
+    if (!contains(parent) || order.size() != node(parent).childCount)
+        return;
+    std::vector<bool> seen(order.size(), false);
+    for (const Id id : order) {
+        if (!contains(id) || node(id).parent != parent || seen[node(id).row])
+            return;
+        seen[node(id).row] = true;
+    }
+    Node& p = node(parent);
+    Id previous = npos;
+    std::uint32_t row = 0;
+    for (const Id id : order) {
+        Node& n = node(id);
+        n.row = row++;
+        n.nextSibling = npos;
+        if (previous == npos)
+            p.firstChild = id;
+        else
+            node(previous).nextSibling = id;
+        previous = id;
+    }
+    p.lastChild = previous;
+}
+
 std::size_t NodeStore::memoryBytes() const
 {
     std::size_t bytes = m_nodeBlocks.size() * (sizeof(Node) << kNodeBlockBits);

@@ -61,6 +61,10 @@ public:
     Id appendChild(Id parent, std::string_view name, bool folder, std::string_view text,
                    const Details* details = nullptr);
 
+    // Puts the children of `parent` in the order of `order`, which must hold each of them once
+    // (nothing changes otherwise): a node added last can be moved to its place.
+    void reorderChildren(Id parent, const std::vector<Id>& order);
+
     // Removes every node and the selection.
     void clear();
 
