@@ -2,7 +2,10 @@
 
 #include <QStringDecoder>
 
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <sys/mman.h>
 
 namespace quillmap {
 
@@ -99,6 +102,25 @@ char* putDetails(char* p, const NodeStore::Details& d)
 
 NodeStore::NodeStore() = default;
 
+void NodeStore::BlockFree::operator()(void* p) const
+{
+    std::free(p);
+}
+
+void* NodeStore::allocBlock(std::size_t bytes, bool hugePages)
+{
+    // Untouched pages cost no memory. The first block of each kind keeps small pages, so a
+    // small store stays small; later ones ask for huge pages.
+    void* p = std::aligned_alloc(kBlockBytes, bytes);
+    if (!p)
+        throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+    if (hugePages)
+        ::madvise(p, bytes, MADV_HUGEPAGE);
+#endif
+    return p;
+}
+
 void NodeStore::clear()
 {
     m_nodeBlocks.clear();
@@ -106,7 +128,8 @@ void NodeStore::clear()
     m_arenaBlocks.clear();
     m_arenaBlockSizes.clear();
     m_arenaUsed = 0;
-    m_index.clear();
+    std::vector<Id>().swap(m_index);
+    std::vector<std::uint64_t>().swap(m_hashes);
     m_indexed = 0;
     m_textBytes = 0;
     m_selected = npos;
@@ -117,9 +140,8 @@ void NodeStore::clear()
 char* NodeStore::arenaAlloc(std::size_t bytes, std::uint64_t& offset)
 {
     if (m_arenaBlocks.empty() || m_arenaUsed + bytes > m_arenaBlockSizes.back()) {
-        const std::size_t size = std::max(bytes, kArenaBlock);
-        m_arenaBlocks.push_back(
-            std::make_unique_for_overwrite<char[]>(size)); // untouched pages cost no memory
+        const std::size_t size = (bytes + kBlockBytes - 1) / kBlockBytes * kBlockBytes;
+        m_arenaBlocks.emplace_back(static_cast<char*>(allocBlock(size, !m_arenaBlocks.empty())));
         m_arenaBlockSizes.push_back(size);
         m_arenaUsed = 0;
     }
@@ -271,7 +293,7 @@ NodeStore::Id NodeStore::findHashed(std::string_view key, std::uint64_t hash) co
         const Id id = m_index[slot];
         if (id == npos)
             return npos;
-        if (node(id).keyHash == hash && keyEquals(id, key))
+        if (m_hashes[id] == hash && keyEquals(id, key))
             return id;
     }
 }
@@ -300,14 +322,26 @@ void NodeStore::catchUpIndex() const
         while ((m_size + 1) * 10 > capacity * 7)
             capacity *= 2;
         std::vector<Id>(capacity, npos).swap(m_index);
-        m_indexed = 0;
+        for (std::size_t id = 0; id < m_indexed; ++id)
+            indexInsert(static_cast<Id>(id), m_hashes[id]);
     }
-    for (; m_indexed < m_size; ++m_indexed)
-        indexInsert(static_cast<Id>(m_indexed), node(static_cast<Id>(m_indexed)).keyHash);
+    m_hashes.reserve(m_index.size() * 7 / 10);
+    // Parents come before their children, so a parent's hash is always there to chain from.
+    for (; m_indexed < m_size; ++m_indexed) {
+        const Id id = static_cast<Id>(m_indexed);
+        const Entry e = entry(id);
+        const Id parent = node(id).parent;
+        std::uint64_t hash =
+            fnv(e.absolute || parent == npos ? kFnvBasis : m_hashes[parent], e.keySuffix);
+        if (e.folderSlash)
+            hash = fnvSlash(hash);
+        m_hashes.push_back(hash);
+        indexInsert(id, hash);
+    }
 }
 
 NodeStore::Id NodeStore::insert(Id parent, std::string_view suffix, bool folderSlash, bool absolute,
-                                std::string_view text, std::uint64_t hash, std::size_t keyLength,
+                                std::string_view text, std::size_t keyLength,
                                 const Details* details)
 {
     if (m_size >= npos - 1)
@@ -336,11 +370,10 @@ NodeStore::Id NodeStore::insert(Id parent, std::string_view suffix, bool folderS
 
     const Id id = static_cast<Id>(m_size);
     if ((id & ((1u << kNodeBlockBits) - 1)) == 0)
-        m_nodeBlocks.push_back(
-            std::make_unique_for_overwrite<Node[]>(std::size_t(1) << kNodeBlockBits));
+        m_nodeBlocks.emplace_back(static_cast<Node*>(allocBlock(kBlockBytes, id != 0)));
     ++m_size;
     Node& n = node(id);
-    n = Node{parent, npos, npos, npos, 0, 0, offset, hash};
+    n = Node{parent, npos, npos, npos, 0, 0, offset};
     if (parent == npos) {
         n.row = m_topCount++;
         if (m_lastTop == npos)
@@ -379,10 +412,10 @@ NodeStore::Id NodeStore::add(Id parent, std::string_view key, std::string_view t
                 text.substr(0, suffix.size() - 1) == suffix.substr(0, suffix.size() - 1);
             if (slash)
                 suffix.remove_suffix(1);
-            return insert(parent, suffix, slash, false, text, hash, key.size(), details);
+            return insert(parent, suffix, slash, false, text, key.size(), details);
         }
     }
-    return insert(parent, key, false, true, text, hash, key.size(), details);
+    return insert(parent, key, false, true, text, key.size(), details);
 }
 
 NodeStore::Id NodeStore::addChild(Id parent, std::string_view name, bool folder,
@@ -390,18 +423,17 @@ NodeStore::Id NodeStore::addChild(Id parent, std::string_view name, bool folder,
 {
     if (!contains(parent) || name.empty())
         return npos;
-    const Node& p = node(parent);
-    std::uint64_t hash = fnv(p.keyHash, name);
-    if (folder)
-        hash = fnvSlash(hash);
     const std::size_t keyLength = entry(parent).keyLength + name.size() + (folder ? 1 : 0);
     // A clash is possible only with a node of the same hash; build the full key just then.
     catchUpIndex();
+    std::uint64_t hash = fnv(m_hashes[parent], name);
+    if (folder)
+        hash = fnvSlash(hash);
     if (!m_index.empty()) {
         const std::size_t mask = m_index.size() - 1;
         for (std::size_t slot = hash & mask; m_index[slot] != npos; slot = (slot + 1) & mask) {
             const Id other = m_index[slot];
-            if (node(other).keyHash != hash)
+            if (m_hashes[other] != hash)
                 continue;
             std::string full = key(parent);
             full.append(name);
@@ -411,7 +443,7 @@ NodeStore::Id NodeStore::addChild(Id parent, std::string_view name, bool folder,
                 return npos;
         }
     }
-    return insert(parent, name, folder, false, text, hash, keyLength, details);
+    return insert(parent, name, folder, false, text, keyLength, details);
 }
 
 NodeStore::Id NodeStore::appendChild(Id parent, std::string_view name, bool folder,
@@ -419,11 +451,8 @@ NodeStore::Id NodeStore::appendChild(Id parent, std::string_view name, bool fold
 {
     if (!contains(parent) || name.empty())
         return npos;
-    std::uint64_t hash = fnv(node(parent).keyHash, name);
-    if (folder)
-        hash = fnvSlash(hash);
     const std::size_t keyLength = entry(parent).keyLength + name.size() + (folder ? 1 : 0);
-    return insert(parent, name, folder, false, text, hash, keyLength, details);
+    return insert(parent, name, folder, false, text, keyLength, details);
 }
 
 void NodeStore::reorderChildren(Id parent, const std::vector<Id>& order)
@@ -454,10 +483,10 @@ void NodeStore::reorderChildren(Id parent, const std::vector<Id>& order)
 
 std::size_t NodeStore::memoryBytes() const
 {
-    std::size_t bytes = m_nodeBlocks.size() * (sizeof(Node) << kNodeBlockBits);
+    std::size_t bytes = m_nodeBlocks.size() * kBlockBytes;
     for (std::size_t s : m_arenaBlockSizes)
         bytes += s;
-    bytes += m_index.capacity() * sizeof(Id);
+    bytes += m_index.capacity() * sizeof(Id) + m_hashes.capacity() * sizeof(std::uint64_t);
     bytes += m_nodeBlocks.capacity() * sizeof(void*) + m_arenaBlocks.capacity() * sizeof(void*) +
              m_arenaBlockSizes.capacity() * sizeof(std::size_t);
     return bytes;

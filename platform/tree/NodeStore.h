@@ -169,7 +169,6 @@ private:
         std::uint32_t row;
         std::uint32_t childCount;
         std::uint64_t arenaOffset; // header, text and (if not derived) the key suffix
-        std::uint64_t keyHash;     // FNV-1a of the whole key, chained from the parent's
     };
 
     struct Entry
@@ -183,9 +182,17 @@ private:
     };
 
     // Nodes and arena grow in fixed blocks, so growing never copies (and never doubles the
-    // peak memory of) what is already there.
+    // peak memory of) what is already there. A block is one huge page where the system gives
+    // them on request (all but the first): a big scan then takes a page fault per 2 MiB instead
+    // of one per 4 KiB.
     static constexpr unsigned kNodeBlockBits = 16;
-    static constexpr std::size_t kArenaBlock = std::size_t(1) << 20;
+    static constexpr std::size_t kBlockBytes = std::size_t(1) << 21;
+    static_assert(sizeof(Node) << kNodeBlockBits == kBlockBytes);
+    struct BlockFree
+    {
+        void operator()(void* p) const;
+    };
+    static void* allocBlock(std::size_t bytes, bool hugePages);
 
     const Node& node(Id id) const
     {
@@ -198,21 +205,23 @@ private:
     Entry entry(Id id) const;
     bool keyEquals(Id id, std::string_view key) const;
     Id insert(Id parent, std::string_view suffix, bool folderSlash, bool absolute,
-              std::string_view text, std::uint64_t hash, std::size_t keyLength,
-              const Details* details);
+              std::string_view text, std::size_t keyLength, const Details* details);
     Id findHashed(std::string_view key, std::uint64_t hash) const;
     char* arenaAlloc(std::size_t bytes, std::uint64_t& offset);
     void indexInsert(Id id, std::uint64_t hash) const;
-    // Puts every node not yet in the key index into it.
+    // Puts every node not yet in the key index into it, with its key's hash.
     void catchUpIndex() const;
 
-    std::vector<std::unique_ptr<Node[]>> m_nodeBlocks;
+    std::vector<std::unique_ptr<Node[], BlockFree>> m_nodeBlocks;
     std::size_t m_size = 0;
-    std::vector<std::unique_ptr<char[]>> m_arenaBlocks;
+    std::vector<std::unique_ptr<char[], BlockFree>> m_arenaBlocks;
     std::vector<std::size_t> m_arenaBlockSizes;
     std::size_t m_arenaUsed = 0; // in the last block
-    // Open addressing on keyHash, capacity a power of two; holds the nodes below m_indexed.
+    // Open addressing on the key hashes, capacity a power of two; holds the nodes below
+    // m_indexed. The hashes (FNV-1a of the whole key, chained from the parent's) are made only
+    // with the index, so a store that is never searched by key spends nothing on either.
     mutable std::vector<Id> m_index;
+    mutable std::vector<std::uint64_t> m_hashes; // one for each node below m_indexed
     mutable std::size_t m_indexed = 0;
     std::size_t m_textBytes = 0;
     Id m_selected = npos;
