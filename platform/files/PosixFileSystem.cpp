@@ -5,8 +5,10 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -79,24 +81,29 @@ PosixFileSystem::PosixFileSystem() = default;
 
 PosixFileSystem::~PosixFileSystem() = default;
 
+void PosixFileSystem::record(int fd, unsigned char state)
+{
+    if (static_cast<std::size_t>(fd) >= m_dosFolder.size())
+        m_dosFolder.resize(std::size_t(fd) + 64, kNoDosKind);
+    m_dosFolder[fd] = state;
+}
+
 int PosixFileSystem::adopt(int fd, Handle& folder)
 {
     if (fd < 0)
         return errno;
-    if (static_cast<std::size_t>(fd) >= m_dosFolder.size())
-        m_dosFolder.resize(std::size_t(fd) + 64, 0);
-    m_dosFolder[fd] = readsDosAttributes(fd);
+    record(fd, readDosState(fd));
     folder = fd;
     return 0;
 }
 
-bool PosixFileSystem::readsDosAttributes(int fd) const
+unsigned char PosixFileSystem::readDosState(int fd) const
 {
     struct statfs fs;
     if (fstatfs(fd, &fs) != 0 || !mayKeepDosAttributes(fs.f_type))
-        return false;
+        return kNoDosKind;
     std::uint32_t word = 0;
-    return readDosWord(fd, "", word);
+    return readDosWord(fd, "", word) ? kDos : kNoDos;
 }
 
 int PosixFileSystem::openFolder(const std::string& path, Handle& folder)
@@ -106,7 +113,25 @@ int PosixFileSystem::openFolder(const std::string& path, Handle& folder)
 
 int PosixFileSystem::openSubfolder(Handle parent, const char* name, Handle& folder)
 {
-    return adopt(::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC), folder);
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    // A subfolder on its parent's mount is on the same file system: where that kind keeps no
+    // DOS attributes, it needn't be asked again (which costs a call per folder). Opening it
+    // so that crossing into another mount fails tells which it is; any failure there is left
+    // to the plain open, which gives the error as it always has.
+    if (m_openat2 && dosState(parent) == kNoDosKind) {
+        open_how how{};
+        how.flags = kFlags;
+        how.resolve = RESOLVE_NO_XDEV;
+        const long fd = ::syscall(SYS_openat2, parent, name, &how, sizeof how);
+        if (fd >= 0) {
+            record(static_cast<int>(fd), kNoDosKind);
+            folder = static_cast<int>(fd);
+            return 0;
+        }
+        if (errno == ENOSYS || errno == EPERM) // none here, or a sandbox refuses it
+            m_openat2 = false;
+    }
+    return adopt(::openat(parent, name, kFlags), folder);
 }
 
 void PosixFileSystem::closeFolder(Handle folder)
@@ -167,7 +192,7 @@ int PosixFileSystem::stat(Handle folder, const char* name, bool follow, FileStat
     out.born = out.hasBirth ? sx.stx_btime.tv_sec : 0;
     out.compressed = (sx.stx_attributes_mask & sx.stx_attributes & STATX_ATTR_COMPRESSED) != 0;
     out.archive = false;
-    if (static_cast<std::size_t>(folder) < m_dosFolder.size() && m_dosFolder[folder]) {
+    if (dosState(folder) == kDos) {
         std::uint32_t word = 0;
         out.archive = readDosWord(folder, name, word) && (word & kDosArchive);
     }

@@ -23,19 +23,30 @@ public:
     int identify(Handle folder, FolderIdentity& out) override;
 
     // Whether the files of an open folder carry DOS attributes (read through this instance).
-    bool keepsDosAttributes(Handle folder) const
-    {
-        return folder >= 0 && static_cast<std::size_t>(folder) < m_dosFolder.size() &&
-               m_dosFolder[folder];
-    }
+    bool keepsDosAttributes(Handle folder) const { return dosState(folder) == kDos; }
 
 private:
-    int adopt(int fd, Handle& folder);
-    bool readsDosAttributes(int fd) const;
+    // What an open folder tells of DOS attributes.
+    enum : unsigned char
+    {
+        kNoDosKind = 0, // a kind of file system that keeps none
+        kDos = 1,       // its files carry them
+        kNoDos = 2,     // a kind that may keep them, but this folder has none
+    };
 
-    std::string m_buffer; // getdents64 buffer, reused
-    std::vector<unsigned char>
-        m_dosFolder; // by descriptor: the folder's files carry DOS attributes
+    unsigned char dosState(Handle folder) const
+    {
+        return folder >= 0 && static_cast<std::size_t>(folder) < m_dosFolder.size()
+                   ? m_dosFolder[folder]
+                   : static_cast<unsigned char>(kNoDosKind);
+    }
+    int adopt(int fd, Handle& folder);
+    void record(int fd, unsigned char state);
+    unsigned char readDosState(int fd) const;
+
+    std::string m_buffer;                   // getdents64 buffer, reused
+    std::vector<unsigned char> m_dosFolder; // by descriptor
+    bool m_openat2 = true;                  // false once the system has said it has no openat2
 };
 
 } // namespace quillmap
