@@ -62,9 +62,8 @@ void FillFileInfo(FileInfo& info, std::string_view name, const FileStat& stat)
     info.Size.assign(digits, end);
 }
 
-int GetFileInfo(FileSystem& fs, FileSystem::Handle folder, const char* name, FileInfo& info)
+int ReadFileStat(FileSystem& fs, FileSystem::Handle folder, const char* name, FileStat& stat)
 {
-    FileStat stat;
     int error = fs.stat(folder, name, true, stat);
     if (error == ENOENT || error == ELOOP || error == ENOTDIR || error == EACCES) {
         // A broken link (to nothing, into a loop, or through a file) and one whose target may
@@ -75,15 +74,27 @@ int GetFileInfo(FileSystem& fs, FileSystem::Handle folder, const char* name, Fil
             error = 0;
         }
     }
+    return error;
+}
+
+void FillFileInfo(FileInfo& info, const char* name, int error, const FileStat& stat)
+{
     if (error != 0) {
         // What the name alone tells: the type, and hidden for a leading dot.
         info = FileInfo{};
         info.Hidden = name[0] == '.';
         setTypeFromName(info, name);
-        return error;
+        return;
     }
     FillFileInfo(info, name, stat);
-    return 0;
+}
+
+int GetFileInfo(FileSystem& fs, FileSystem::Handle folder, const char* name, FileInfo& info)
+{
+    FileStat stat;
+    const int error = ReadFileStat(fs, folder, name, stat);
+    FillFileInfo(info, name, error, stat);
+    return error;
 }
 
 } // namespace quillmap

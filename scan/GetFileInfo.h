@@ -20,4 +20,9 @@ void FillFileInfo(FileInfo& info, std::string_view name, const FileStat& stat);
 // type, hidden), with no dates and no size.
 int GetFileInfo(FileSystem& fs, FileSystem::Handle folder, const char* name, FileInfo& info);
 
+// GetFileInfo() in two steps, for a read made on another thread: the read alone (0 and
+// `stat`, or the errno), then `info` from its result, as GetFileInfo() fills it.
+int ReadFileStat(FileSystem& fs, FileSystem::Handle folder, const char* name, FileStat& stat);
+void FillFileInfo(FileInfo& info, const char* name, int error, const FileStat& stat);
+
 } // namespace quillmap

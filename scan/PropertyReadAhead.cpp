@@ -2,15 +2,14 @@
 
 #include "scan/GetFileInfo.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace quillmap {
 
-PropertyReadAhead::Batch::~Batch()
+PropertyReadAhead::Folder::~Folder()
 {
-    if (m_folder >= 0)
-        ::close(m_folder);
+    if (m_owned)
+        ::close(m_descriptor);
 }
 
 PropertyReadAhead::~PropertyReadAhead()
@@ -18,14 +17,15 @@ PropertyReadAhead::~PropertyReadAhead()
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_stop = true;
+        m_stopping.store(true, std::memory_order_relaxed);
     }
     m_wake.notify_all();
     if (m_worker.joinable())
         m_worker.join();
 }
 
-std::shared_ptr<PropertyReadAhead::Batch> PropertyReadAhead::start(int folder,
-                                                                   std::vector<const char*> names)
+std::shared_ptr<PropertyReadAhead::Batch>
+PropertyReadAhead::start(const std::shared_ptr<Folder>& folder, std::vector<const char*> names)
 {
     if (names.empty())
         return nullptr;
@@ -33,10 +33,7 @@ std::shared_ptr<PropertyReadAhead::Batch> PropertyReadAhead::start(int folder,
     if (m_batches.size() >= kMaxBatches)
         return nullptr;
     auto batch = std::make_shared<Batch>();
-    // A descriptor of its own: the walk may close its folder early (deep trees) meanwhile.
-    batch->m_folder = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
-    if (batch->m_folder < 0)
-        return nullptr;
+    batch->m_folder = folder;
     batch->m_slots = std::make_unique<Batch::Slot[]>(names.size());
     batch->m_names = std::move(names);
     m_batches.push_back(batch);
@@ -52,7 +49,7 @@ bool PropertyReadAhead::readNext(Batch& batch, FileSystem& fs)
     if (k >= batch.m_names.size())
         return false;
     Batch::Slot& slot = batch.m_slots[k];
-    slot.error = GetFileInfo(fs, batch.m_folder, batch.m_names[k], slot.info);
+    slot.error = ReadFileStat(fs, batch.m_folder->descriptor(), batch.m_names[k], slot.stat);
     slot.ready.store(true, std::memory_order_release);
     slot.ready.notify_one();
     return true;
@@ -67,13 +64,17 @@ int PropertyReadAhead::take(Batch& batch, std::size_t k, FileInfo& info)
         if (!readNext(batch, m_walkFs))
             slot.ready.wait(false, std::memory_order_acquire);
     }
-    if (slot.error == 0)
-        std::swap(info, slot.info);
+    FillFileInfo(info, batch.m_names[k], slot.error, slot.stat);
     return slot.error;
 }
 
 void PropertyReadAhead::finish(const std::shared_ptr<Batch>& batch)
 {
+    // Nothing is read through the folder after this: the walk may close it.
+    const std::size_t claimed =
+        std::min(batch->m_next.exchange(batch->size(), std::memory_order_relaxed), batch->size());
+    for (std::size_t k = 0; k < claimed; ++k)
+        batch->m_slots[k].ready.wait(false, std::memory_order_acquire);
     const std::lock_guard<std::mutex> lock(m_mutex);
     std::erase(m_batches, batch);
 }
@@ -98,7 +99,7 @@ void PropertyReadAhead::work()
             if (m_stop)
                 return;
         }
-        while (readNext(*batch, m_workerFs)) {
+        while (!m_stopping.load(std::memory_order_relaxed) && readNext(*batch, m_workerFs)) {
         }
     }
 }

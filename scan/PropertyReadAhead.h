@@ -23,22 +23,44 @@ namespace quillmap {
 class PropertyReadAhead
 {
 public:
-    // The files of one folder, read through a descriptor of its own.
+    // At most this many files in one batch, so that a folder of a million files holds the
+    // results of a few thousand at a time: the walk starts the next batch of a folder as it
+    // takes the first result of the one before.
+    static constexpr std::size_t kMaxBatchFiles = 1024;
+
+    // The open folder that a folder's batches read through. The walk keeps its descriptor,
+    // unless it hands it over (closing its folder early) with adopt(): it is then closed once
+    // the last batch is done with it.
+    class Folder
+    {
+    public:
+        explicit Folder(int descriptor) : m_descriptor(descriptor) {}
+        ~Folder();
+        Folder(const Folder&) = delete;
+        Folder& operator=(const Folder&) = delete;
+        int descriptor() const { return m_descriptor; }
+        void adopt() { m_owned = true; }
+
+    private:
+        int m_descriptor;
+        bool m_owned = false;
+    };
+
+    // Files of one folder.
     class Batch
     {
     public:
-        ~Batch();
         std::size_t size() const { return m_names.size(); }
 
     private:
         friend class PropertyReadAhead;
         struct Slot
         {
-            FileInfo info;
+            FileStat stat;
             int error = 0;
             std::atomic<bool> ready{false};
         };
-        int m_folder = -1;
+        std::shared_ptr<Folder> m_folder;
         std::vector<const char*> m_names; // owned by the walk's listing, which outlives the batch
         std::unique_ptr<Slot[]> m_slots;
         std::atomic<std::size_t> m_next{0}; // the first file no one has claimed
@@ -49,12 +71,14 @@ public:
     PropertyReadAhead(const PropertyReadAhead&) = delete;
     PropertyReadAhead& operator=(const PropertyReadAhead&) = delete;
 
-    // Starts reading `names` (files of the open folder `folder`); null when too many folders
-    // are pending or no descriptor is left, and the walk then reads the files itself.
-    std::shared_ptr<Batch> start(int folder, std::vector<const char*> names);
+    // Starts reading `names` (files of `folder`); null when too many batches are pending, and
+    // the walk then reads the files itself.
+    std::shared_ptr<Batch> start(const std::shared_ptr<Folder>& folder,
+                                 std::vector<const char*> names);
     // The result for file k of the batch, as GetFileInfo() gives it; waits for it or reads it.
     int take(Batch& batch, std::size_t k, FileInfo& info);
-    // The walk is done with the batch.
+    // The walk is done with the batch (also when it stops before taking every result): files
+    // not yet claimed are never read, and a read under way is waited for.
     void finish(const std::shared_ptr<Batch>& batch);
 
 private:
@@ -70,7 +94,8 @@ private:
     std::condition_variable m_wake;
     std::vector<std::shared_ptr<Batch>> m_batches; // oldest first
     bool m_stop = false;
-    std::thread m_worker; // started with the first batch
+    std::atomic<bool> m_stopping{false}; // m_stop, read without the lock
+    std::thread m_worker;                // started with the first batch
 };
 
 } // namespace quillmap

@@ -97,12 +97,22 @@ private:
         std::size_t next = 0;    // the folder pass's next entry
         FolderIdentity identity; // recorded when the folder is closed early
         int lostError = 0;       // it could not be opened again: the rest of it can't be read
-        // The files being read ahead, and their entries in the listing.
+        // The files being read ahead: the folder they are read through, the batch being taken
+        // and the one after it, with their entries in the listing; where the next batch's
+        // files are looked for.
+        std::shared_ptr<PropertyReadAhead::Folder> aheadFolder;
         std::shared_ptr<PropertyReadAhead::Batch> ahead;
+        std::shared_ptr<PropertyReadAhead::Batch> nextAhead;
         std::vector<std::size_t> aheadEntries;
+        std::vector<std::size_t> nextEntries;
+        std::size_t aheadTaken = 0; // results of `ahead` taken
+        std::size_t aheadScan = 0;
     };
 
     FolderListing& listingAt(std::size_t depth);
+    // Starts reading ahead the next files of the frame's folder (up to a batch's worth).
+    std::shared_ptr<PropertyReadAhead::Batch> startAhead(Frame& frame, const FolderListing& listing,
+                                                         std::vector<std::size_t>& entries);
     void enter(NodeStore::Id node, FolderHandle folder);
     // Continues the folder pass of the top folder; true when it entered a subfolder.
     bool folderPass();
@@ -213,6 +223,26 @@ NodeStore::Id Walk::addNode(NodeStore::Id parent, const FolderListing& listing, 
     return m_tree.appendChild(parent, name, folder, text, details);
 }
 
+std::shared_ptr<PropertyReadAhead::Batch>
+Walk::startAhead(Frame& frame, const FolderListing& listing, std::vector<std::size_t>& entries)
+{
+    std::vector<const char*> names;
+    entries.clear();
+    std::size_t i = frame.aheadScan;
+    for (; i < listing.size() && names.size() < PropertyReadAhead::kMaxBatchFiles; ++i)
+        if (listing.kind(i) == Kind::File && m_pattern.matches(listing.name(i))) {
+            entries.push_back(i);
+            names.push_back(listing.cName(i));
+        }
+    frame.aheadScan = i;
+    std::shared_ptr<PropertyReadAhead::Batch> batch;
+    if (names.size() >= 2)
+        batch = m_ahead->start(frame.aheadFolder, std::move(names));
+    if (!batch)
+        entries.clear(); // read by the walk itself
+    return batch;
+}
+
 void Walk::enter(NodeStore::Id node, FolderHandle folder)
 {
     const std::size_t depth = m_frames.size();
@@ -229,6 +259,11 @@ void Walk::enter(NodeStore::Id node, FolderHandle folder)
         Frame& oldest = m_frames[m_firstOpen++];
         if (oldest.folder.isOpen() && m_fs.identify(oldest.folder.get(), oldest.identity) != 0)
             oldest.identity = {}; // can't be told again: opening it again will fail the check
+        if (oldest.aheadFolder && oldest.folder.isOpen()) {
+            // Its files are still being read through it: the read-ahead closes it when done.
+            oldest.aheadFolder->adopt();
+            oldest.folder.release();
+        }
         oldest.folder.reset();
     }
     Frame& frame = m_frames.emplace_back();
@@ -237,16 +272,10 @@ void Walk::enter(NodeStore::Id node, FolderHandle folder)
     // The files the file pass will read, known already (links and unknown kinds aside).
     if (m_ahead && frame.folder.isOpen() &&
         !static_cast<PosixFileSystem&>(m_fs).keepsDosAttributes(frame.folder.get())) {
-        std::vector<const char*> names;
-        for (std::size_t i = 0; i < listing.size(); ++i)
-            if (listing.kind(i) == Kind::File && m_pattern.matches(listing.name(i))) {
-                frame.aheadEntries.push_back(i);
-                names.push_back(listing.cName(i));
-            }
-        if (names.size() >= 2)
-            frame.ahead = m_ahead->start(frame.folder.get(), std::move(names));
+        frame.aheadFolder = std::make_shared<PropertyReadAhead::Folder>(frame.folder.get());
+        frame.ahead = startAhead(frame, listing, frame.aheadEntries);
         if (!frame.ahead)
-            frame.aheadEntries.clear();
+            frame.aheadFolder.reset();
     }
     if (depth == 0)
         m_firstOpen = 1;
@@ -293,7 +322,6 @@ void Walk::filePass()
     Frame& frame = m_frames.back();
     const FolderListing& listing = *m_listings[m_frames.size() - 1];
     const FileSystem::Handle folder = frame.folder.isOpen() ? frame.folder.get() : -1;
-    std::size_t ahead = 0; // the next of frame.aheadEntries
     for (std::size_t i = 0; i < listing.size(); ++i) {
         if (stopping())
             break;
@@ -303,10 +331,25 @@ void Walk::filePass()
         if (!m_pattern.matches(name))
             continue;
         bool read = true;
-        const bool readAhead = ahead < frame.aheadEntries.size() && frame.aheadEntries[ahead] == i;
-        const int error = readAhead    ? m_ahead->take(*frame.ahead, ahead++, m_info)
-                          : folder < 0 ? frame.lostError
-                                       : GetFileInfo(m_fs, folder, listing.cName(i), m_info);
+        int error = 0;
+        if (frame.aheadTaken < frame.aheadEntries.size() &&
+            frame.aheadEntries[frame.aheadTaken] == i) {
+            const std::size_t k = frame.aheadTaken++;
+            // The next batch is read while this one is taken.
+            if (k == 0 && !frame.nextAhead && frame.aheadScan < listing.size())
+                frame.nextAhead = startAhead(frame, listing, frame.nextEntries);
+            error = m_ahead->take(*frame.ahead, k, m_info);
+            if (frame.aheadTaken == frame.aheadEntries.size()) {
+                m_ahead->finish(frame.ahead);
+                frame.ahead = std::move(frame.nextAhead);
+                frame.aheadEntries.swap(frame.nextEntries);
+                frame.nextEntries.clear();
+                frame.aheadTaken = 0;
+            }
+        } else {
+            error =
+                folder < 0 ? frame.lostError : GetFileInfo(m_fs, folder, listing.cName(i), m_info);
+        }
         if (error) {
             problem(frame.node, name, error);
             if (error == ENOENT)
@@ -324,10 +367,12 @@ void Walk::filePass()
         ++m_report.fileCount;
         counted();
     }
-    if (frame.ahead) {
-        m_ahead->finish(frame.ahead);
-        frame.ahead.reset();
-    }
+    // A stop can leave batches not taken to the end.
+    for (auto* batch : {&frame.ahead, &frame.nextAhead})
+        if (*batch) {
+            m_ahead->finish(*batch);
+            batch->reset();
+        }
 }
 
 void Walk::reopen(std::size_t depth)

@@ -34,6 +34,9 @@ public:
     bool isOpen() const { return m_handle != kNone; }
     FileSystem::Handle get() const { return m_handle; }
 
+    // Lets go of the folder without closing it; its new owner closes it.
+    FileSystem::Handle release() { return std::exchange(m_handle, kNone); }
+
     void reset()
     {
         if (m_handle != kNone)
