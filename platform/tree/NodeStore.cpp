@@ -79,6 +79,23 @@ std::int64_t unzigzag(std::uint64_t v)
     return static_cast<std::int64_t>(v >> 1) ^ -static_cast<std::int64_t>(v & 1);
 }
 
+// A time as the difference from the modification time where there is one: the three are
+// often equal or close, and a small difference takes one or two bytes instead of five.
+std::uint64_t timeCode(std::int64_t t, const std::optional<std::int64_t>& base)
+{
+    return zigzag(base ? static_cast<std::int64_t>(static_cast<std::uint64_t>(t) -
+                                                   static_cast<std::uint64_t>(*base))
+                       : t);
+}
+
+std::int64_t timeFromCode(std::uint64_t code, const std::optional<std::int64_t>& base)
+{
+    const std::int64_t v = unzigzag(code);
+    return base ? static_cast<std::int64_t>(static_cast<std::uint64_t>(*base) +
+                                            static_cast<std::uint64_t>(v))
+                : v;
+}
+
 char* putDetails(char* p, const NodeStore::Details& d)
 {
     char* mask = p++;
@@ -88,12 +105,16 @@ char* putDetails(char* p, const NodeStore::Details& d)
         *mask |= kHasSize;
         p = putVarint(p, *d.size);
     }
+    if (d.modified) {
+        *mask |= kHasModified;
+        p = putVarint(p, zigzag(*d.modified));
+    }
     const std::pair<const std::optional<std::int64_t>*, unsigned char> times[] = {
-        {&d.created, kHasCreated}, {&d.accessed, kHasAccessed}, {&d.modified, kHasModified}};
+        {&d.created, kHasCreated}, {&d.accessed, kHasAccessed}};
     for (const auto& [t, bit] : times)
         if (*t) {
             *mask |= bit;
-            p = putVarint(p, zigzag(**t));
+            p = putVarint(p, timeCode(**t, d.modified));
         }
     return p;
 }
@@ -189,12 +210,16 @@ std::optional<NodeStore::Details> NodeStore::details(Id id) const
         p = getVarint(p, v);
         d.size = v;
     }
+    if (mask & kHasModified) {
+        p = getVarint(p, v);
+        d.modified = unzigzag(v);
+    }
     const std::pair<std::optional<std::int64_t>*, unsigned char> times[] = {
-        {&d.created, kHasCreated}, {&d.accessed, kHasAccessed}, {&d.modified, kHasModified}};
+        {&d.created, kHasCreated}, {&d.accessed, kHasAccessed}};
     for (const auto& [t, bit] : times)
         if (mask & bit) {
             p = getVarint(p, v);
-            *t = unzigzag(v);
+            *t = timeFromCode(v, d.modified);
         }
     return d;
 }

@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+#include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,8 @@ private slots:
     void manyNodesStayFindable();
     void displayText_data();
     void displayText();
+    void detailsKept_data();
+    void detailsKept();
     void millionNodes();
 };
 
@@ -213,6 +217,52 @@ void TestNodeStore::displayText()
     // The bytes themselves are kept for the file system.
     QCOMPARE(s.key(id), "/" + name);
     QCOMPARE(s.find("/" + name), id);
+}
+
+void TestNodeStore::detailsKept_data()
+{
+    // Times are kept as differences from the modification time: any mix of present and
+    // absent values and any distance, the ends of the range included, comes back as it went in.
+    using T = std::optional<std::int64_t>;
+    constexpr std::int64_t lo = std::numeric_limits<std::int64_t>::min();
+    constexpr std::int64_t hi = std::numeric_limits<std::int64_t>::max();
+    QTest::addColumn<std::optional<std::uint64_t>>("size");
+    QTest::addColumn<T>("created");
+    QTest::addColumn<T>("accessed");
+    QTest::addColumn<T>("modified");
+    QTest::newRow("all equal") << std::optional<std::uint64_t>(12) << T(1700000000) << T(1700000000)
+                               << T(1700000000);
+    QTest::newRow("created years later")
+        << std::optional<std::uint64_t>(0) << T(1796763908) << T(1139274598) << T(1139274598);
+    QTest::newRow("before the epoch")
+        << std::optional<std::uint64_t>() << T(-5) << T(0) << T(-86400);
+    QTest::newRow("no modified") << std::optional<std::uint64_t>(1) << T(42) << T(-42) << T();
+    QTest::newRow("only modified") << std::optional<std::uint64_t>() << T() << T() << T(7);
+    QTest::newRow("ends of the range")
+        << std::optional<std::uint64_t>(std::numeric_limits<std::uint64_t>::max()) << T(lo) << T(hi)
+        << T(hi);
+    QTest::newRow("ends, the other way")
+        << std::optional<std::uint64_t>() << T(hi) << T(lo) << T(lo);
+}
+
+void TestNodeStore::detailsKept()
+{
+    QFETCH(std::optional<std::uint64_t>, size);
+    QFETCH(std::optional<std::int64_t>, created);
+    QFETCH(std::optional<std::int64_t>, accessed);
+    QFETCH(std::optional<std::int64_t>, modified);
+    NodeStore::Details d;
+    d.size = size;
+    d.created = created;
+    d.accessed = accessed;
+    d.modified = modified;
+    d.attributes = 0xA3;
+    NodeStore s;
+    const auto root = s.add(NodeStore::npos, "/", "/");
+    const auto id = s.appendChild(root, "f", false, "f", &d);
+    QVERIFY(s.details(id).has_value());
+    QVERIFY(*s.details(id) == d);
+    QCOMPARE(s.text(id), std::string_view("f"));
 }
 
 void TestNodeStore::millionNodes()
