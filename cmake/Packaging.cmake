@@ -29,7 +29,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.tallowmere.example/index.html")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libcups2, fonts-dejavu-core, libharfbuzz-subset0, libharfbuzz0b, libfontconfig1")
+    "libcups2, fonts-dejavu-core, libharfbuzz-subset0, libharfbuzz0b, libfontconfig1, libfreetype6")
 # The X11 platform plugin comes with libqt6gui6 on Debian 12. A browser opener for the About
 # window's links and a system information tool are welcome extras.
 # A font for Chinese, Japanese and Korean names, which the print font lacks, and Qt's own dialogs

@@ -3,6 +3,9 @@
 #include <QFile>
 
 #include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_CID_H
 #include <hb-ot.h>
 #include <hb.h>
 
@@ -15,9 +18,14 @@ FallbackFonts::FallbackFonts() = default;
 FallbackFonts::~FallbackFonts()
 {
     for (Face& f : m_faces) {
+        if (f.cidFace)
+            FT_Done_Face(f.cidFace);
         hb_font_destroy(f.font);
         hb_face_destroy(f.face);
+        hb_blob_destroy(f.file);
     }
+    if (m_freetype)
+        FT_Done_FreeType(m_freetype);
 }
 
 bool FallbackFonts::has(int face, char32_t character) const
@@ -55,7 +63,8 @@ int FallbackFonts::faceFor(char32_t character)
             if (FcPatternGetCharSet(font, FC_CHARSET, 0, &charset) != FcResultMatch ||
                 !FcCharSetHasChar(charset, character) ||
                 FcPatternGetString(font, FC_FONTFORMAT, 0, &format) != FcResultMatch ||
-                qstrcmp(reinterpret_cast<const char*>(format), "TrueType") != 0 ||
+                (qstrcmp(reinterpret_cast<const char*>(format), "TrueType") != 0 &&
+                 qstrcmp(reinterpret_cast<const char*>(format), "CFF") != 0) ||
                 FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch)
                 continue;
             FcPatternGetInteger(font, FC_INDEX, 0, &index);
@@ -81,24 +90,37 @@ int FallbackFonts::load(const QString& path, unsigned index, const QString& name
     for (int i = 0; i < int(m_faces.size()); ++i)
         if (m_faces[i].path == path && m_faces[i].index == index)
             return i;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
     Face f;
     f.path = path;
     f.index = index;
-    f.data = file.readAll();
-    hb_blob_t* blob = hb_blob_create(f.data.constData(), unsigned(f.data.size()),
-                                     HB_MEMORY_MODE_READONLY, nullptr, nullptr);
-    f.face = hb_face_create(blob, index);
-    hb_blob_destroy(blob);
-    // TrueType outlines only: the PDF embeds them as it does the print font.
-    hb_blob_t* glyf = hb_face_reference_table(f.face, HB_TAG('g', 'l', 'y', 'f'));
-    const bool outlines = hb_blob_get_length(glyf) > 0;
-    hb_blob_destroy(glyf);
-    if (!outlines || hb_face_get_upem(f.face) == 0) {
-        hb_face_destroy(f.face);
+    f.file = hb_blob_create_from_file_or_fail(QFile::encodeName(path).constData());
+    if (!f.file)
         return -1;
+    f.face = hb_face_create(f.file, index);
+    const auto hasTable = [&](hb_tag_t tag) {
+        hb_blob_t* table = hb_face_reference_table(f.face, tag);
+        const bool found = hb_blob_get_length(table) > 0;
+        hb_blob_destroy(table);
+        return found;
+    };
+    // TrueType or CFF outlines, which a PDF can embed (not CFF2, which it can't).
+    f.cff = !hasTable(HB_TAG('g', 'l', 'y', 'f')) && hasTable(HB_TAG('C', 'F', 'F', ' '));
+    if ((!f.cff && !hasTable(HB_TAG('g', 'l', 'y', 'f'))) || hb_face_get_upem(f.face) == 0) {
+        hb_face_destroy(f.face);
+        hb_blob_destroy(f.file);
+        return -1;
+    }
+    if (f.cff) {
+        unsigned length = 0;
+        const char* data = hb_blob_get_data(f.file, &length);
+        FT_Bool cidKeyed = 0;
+        if ((m_freetype || FT_Init_FreeType(&m_freetype) == 0) &&
+            FT_New_Memory_Face(m_freetype, reinterpret_cast<const FT_Byte*>(data), FT_Long(length),
+                               FT_Long(index), &f.cidFace) == 0 &&
+            (FT_Get_CID_Is_Internally_CID_Keyed(f.cidFace, &cidKeyed) != 0 || !cidKeyed)) {
+            FT_Done_Face(f.cidFace);
+            f.cidFace = nullptr;
+        }
     }
     f.font = hb_font_create(f.face);
     const unsigned upem = hb_face_get_upem(f.face);
@@ -160,9 +182,36 @@ QString FallbackFonts::postScriptName(int face) const
     return m_faces[face].name;
 }
 
-const QByteArray& FallbackFonts::fileData(int face) const
+QByteArray FallbackFonts::fileData(int face) const
 {
-    return m_faces[face].data;
+    unsigned length = 0;
+    const char* data = hb_blob_get_data(m_faces[face].file, &length);
+    return QByteArray::fromRawData(data, qsizetype(length));
+}
+
+bool FallbackFonts::isCff(int face) const
+{
+    return m_faces[face].cff;
+}
+
+bool FallbackFonts::isCidKeyed(int face) const
+{
+    return m_faces[face].cidFace != nullptr;
+}
+
+unsigned FallbackFonts::code(int face, unsigned glyph)
+{
+    Face& f = m_faces[face];
+    if (!f.cidFace)
+        return glyph;
+    const auto known = f.codes.constFind(glyph);
+    if (known != f.codes.cend())
+        return known.value();
+    FT_UInt cid = 0;
+    if (FT_Get_CID_From_Glyph_Index(f.cidFace, glyph, &cid) != 0)
+        cid = glyph;
+    f.codes.insert(glyph, unsigned(cid));
+    return unsigned(cid);
 }
 
 unsigned FallbackFonts::fileIndex(int face) const

@@ -6,15 +6,19 @@
 
 #include <vector>
 
+struct hb_blob_t;
 struct hb_face_t;
 struct hb_font_t;
+struct FT_FaceRec_;
+struct FT_LibraryRec_;
 
 namespace quillmap {
 
 // The system's fonts (through fontconfig) for characters the print font lacks: Chinese,
-// Japanese, Korean, Arabic, emoji... Only fonts with TrueType outlines are taken, as a PDF can
-// embed them the way it embeds the print font. Metrics come from the font files (HarfBuzz), so
-// every device measures them alike.
+// Japanese, Korean, Arabic, emoji... Fonts with TrueType outlines and OpenType fonts with CFF
+// outlines (such as Noto CJK) are taken: a PDF can embed both. Metrics come from the font files
+// (HarfBuzz), so every device measures them alike. Font files are mapped, not read: only the
+// parts used take memory.
 //
 // Faces are numbered from 0 in the order they were first needed. Metrics are in 1/1000 em.
 // Not thread-safe.
@@ -35,8 +39,15 @@ public:
     // Glyph bounding box of the font, "[xMin yMin xMax yMax]".
     QByteArray boundingBox(int face) const;
     QString postScriptName(int face) const;
-    // The font file and the face's index in it (for collections).
-    const QByteArray& fileData(int face) const;
+    // The font file (a view of the mapped file, valid while this object lives) and the face's
+    // index in it (for collections).
+    QByteArray fileData(int face) const;
+    // Whether the face has CFF outlines (else TrueType), and whether they are CID-keyed.
+    bool isCff(int face) const;
+    bool isCidKeyed(int face) const;
+    // The number a PDF shows `glyph` by: for a CID-keyed CFF font its CID (a PDF reader finds
+    // the glyph through the font's charset), else the glyph id itself.
+    unsigned code(int face, unsigned glyph);
     unsigned fileIndex(int face) const;
     int glyphCount(int face) const;
 
@@ -45,17 +56,21 @@ private:
     {
         QString path;
         unsigned index = 0;
-        QByteArray data;
+        hb_blob_t* file = nullptr;
         hb_face_t* face = nullptr;
         hb_font_t* font = nullptr;
         double scale = 1; // font units to 1/1000 em
         QString name;
+        bool cff = false;
+        FT_FaceRec_* cidFace = nullptr; // CID-keyed CFF only: maps glyph ids to CIDs
+        QHash<unsigned, unsigned> codes;
     };
 
     int load(const QString& path, unsigned index, const QString& name);
     bool has(int face, char32_t character) const;
 
     std::vector<Face> m_faces;
+    FT_LibraryRec_* m_freetype = nullptr;
     QHash<char32_t, int> m_byCharacter;
 };
 

@@ -5,7 +5,8 @@
 
 namespace quillmap {
 
-QByteArray FontSubset(const QByteArray& font, unsigned index, const std::vector<unsigned>& glyphs)
+QByteArray FontSubset(const QByteArray& font, unsigned index, const std::vector<unsigned>& glyphs,
+                      bool keepIds)
 {
     hb_blob_t* blob = hb_blob_create(font.constData(), static_cast<unsigned>(font.size()),
                                      HB_MEMORY_MODE_READONLY, nullptr, nullptr);
@@ -18,8 +19,13 @@ QByteArray FontSubset(const QByteArray& font, unsigned index, const std::vector<
         hb_set_add(set, 0); // .notdef, drawn where no font has a character
         for (const unsigned glyph : glyphs)
             hb_set_add(set, glyph);
-        // Ids kept, as the page contents use them; no hinting, which a PDF reader doesn't need.
-        hb_subset_input_set_flags(input, HB_SUBSET_FLAGS_RETAIN_GIDS |
+        // No layout tables (GSUB closure would add glyphs nobody draws) and no hinting: a PDF
+        // reader uses neither.
+        hb_set_t* drop = hb_subset_input_set(input, HB_SUBSET_SETS_DROP_TABLE_TAG);
+        for (const char* tag : {"GSUB", "GPOS", "GDEF", "BASE", "JSTF", "MATH", "kern", "morx",
+                                "kerx", "DSIG", "vhea", "vmtx", "VORG"})
+            hb_set_add(drop, hb_tag_from_string(tag, 4));
+        hb_subset_input_set_flags(input, (keepIds ? HB_SUBSET_FLAGS_RETAIN_GIDS : 0) |
                                              HB_SUBSET_FLAGS_NOTDEF_OUTLINE |
                                              HB_SUBSET_FLAGS_NO_HINTING);
         if (hb_face_t* subset = hb_subset_or_fail(face, input)) {
@@ -33,6 +39,21 @@ QByteArray FontSubset(const QByteArray& font, unsigned index, const std::vector<
         }
         hb_subset_input_destroy(input);
     }
+    hb_face_destroy(face);
+    return result;
+}
+
+QByteArray FontTable(const QByteArray& font, const char* tag)
+{
+    hb_blob_t* blob = hb_blob_create(font.constData(), static_cast<unsigned>(font.size()),
+                                     HB_MEMORY_MODE_READONLY, nullptr, nullptr);
+    hb_face_t* face = hb_face_create(blob, 0);
+    hb_blob_destroy(blob);
+    hb_blob_t* table = hb_face_reference_table(face, hb_tag_from_string(tag, 4));
+    unsigned length = 0;
+    const char* data = hb_blob_get_data(table, &length);
+    QByteArray result = data && length > 0 ? QByteArray(data, qsizetype(length)) : QByteArray();
+    hb_blob_destroy(table);
     hb_face_destroy(face);
     return result;
 }

@@ -36,8 +36,7 @@ QString uniquePdfPath(const QString& folder, const QString& title)
 // It prints every text, drawing characters the print font lacks in fallback fonts.
 bool streamable(const PrintFont& font)
 {
-    return font.isValid() && !font.trueTypeFile(false).isEmpty() &&
-           !font.trueTypeFile(true).isEmpty();
+    return font.isValid() && font.hasTrueTypeOutlines(false) && font.hasTrueTypeOutlines(true);
 }
 
 } // namespace

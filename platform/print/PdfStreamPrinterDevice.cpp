@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 namespace quillmap {
 
@@ -130,6 +131,7 @@ bool PdfStreamPrinterDevice::beginDocument()
     m_offsets.assign(kInfo + 1, 0);
     m_pageIds.clear();
     m_fonts.clear();
+    m_openTypeFonts = false;
     if (!write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n"))
         return false;
     m_page.clear();
@@ -205,16 +207,17 @@ bool PdfStreamPrinterDevice::drawText(double x, double y, const QString& text)
             }
             current = slot;
         }
+        const quint32 code = slot < 2 ? g : m_font.fallback().code(slot - 2, g);
         if (actual) {
             m_page += "/Span << /ActualText <FEFF" + utf16Hex(glyph.character) + "> >> BDC <";
-            hex4(g);
+            hex4(code);
             m_page += "> Tj EMC ";
             continue;
         }
         if (!open)
             m_page += '<';
         open = true;
-        hex4(g);
+        hex4(code);
     }
     if (open)
         m_page += "> Tj ";
@@ -270,6 +273,12 @@ bool PdfStreamPrinterDevice::writeFont(int slot, int type0Id)
     long ascent = 0;
     long descent = 0;
     const bool bold = slot == 1;
+    bool cff = false;
+    bool cidKeyed = false;
+    // What the page contents show each glyph by (its CID in a CID-keyed CFF font).
+    const auto codeOf = [&](unsigned g) {
+        return slot < 2 ? g : m_font.fallback().code(slot - 2, g);
+    };
     if (slot < 2) {
         const QRawFont& raw = m_font.raw(bold);
         const QByteArray whole = m_font.trueTypeFile(bold);
@@ -296,7 +305,11 @@ bool PdfStreamPrinterDevice::writeFont(int slot, int type0Id)
     } else {
         const FallbackFonts& fonts = m_font.fallback();
         const int face = slot - 2;
-        file = FontSubset(fonts.fileData(face), fonts.fileIndex(face), glyphs);
+        // The page contents show a CID-keyed font's glyphs by CID, which subsetting keeps.
+        cidKeyed = fonts.isCidKeyed(face);
+        file = FontSubset(fonts.fileData(face), fonts.fileIndex(face), glyphs, !cidKeyed);
+        if (cidKeyed)
+            file = FontTable(file, "CFF ");
         if (file.isEmpty()) {
             fail(QStringLiteral("The font %1 could not be embedded.")
                      .arg(fonts.postScriptName(face)));
@@ -304,6 +317,8 @@ bool PdfStreamPrinterDevice::writeFont(int slot, int type0Id)
         }
         bbox = fonts.boundingBox(face);
         family = fonts.postScriptName(face);
+        cff = fonts.isCff(face);
+        m_openTypeFonts = m_openTypeFonts || (cff && !cidKeyed);
         ascent = std::lround(fonts.ascent(face));
         descent = std::lround(fonts.descent(face));
     }
@@ -324,11 +339,12 @@ bool PdfStreamPrinterDevice::writeFont(int slot, int type0Id)
     int entries = 0;
     QByteArray block;
     for (const unsigned g : glyphs) {
+        const unsigned code = codeOf(g);
         widths +=
-            QByteArray::number(g) + " [" + QByteArray::number(std::lround(used.width[g])) + "] ";
+            QByteArray::number(code) + " [" + QByteArray::number(std::lround(used.width[g])) + "] ";
         if (used.unicode[g] < 0)
             continue;
-        block += '<' + QByteArray::number(g | 0x10000, 16).mid(1).toUpper() + "> <" +
+        block += '<' + QByteArray::number(code | 0x10000, 16).mid(1).toUpper() + "> <" +
                  utf16Hex(char32_t(used.unicode[g])) + ">\n";
         if (++entries == 100) {
             cmap += "100 beginbfchar\n" + block + "endbfchar\n";
@@ -346,19 +362,27 @@ bool PdfStreamPrinterDevice::writeFont(int slot, int type0Id)
         "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n" +
         cmap + "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
 
-    return writeStream(fileId, " /Length1 " + QByteArray::number(file.size()), file, true) &&
+    // TrueType outlines as a TrueType file; CID-keyed CFF ones as the bare CFF font, where a
+    // reader finds each glyph by CID through the font's charset (in an OpenType wrapper some take
+    // the CID for a glyph id); other CFF ones as an OpenType file (PDF 1.6), by glyph id.
+    return writeStream(fileId,
+                       cidKeyed ? QByteArray(" /Subtype /CIDFontType0C")
+                       : cff    ? QByteArray(" /Subtype /OpenType")
+                                : " /Length1 " + QByteArray::number(file.size()),
+                       file, true) &&
            beginObject(descriptorId) &&
            write("<< /Type /FontDescriptor /FontName /" + name + " /Flags 4 /FontBBox " + bbox +
                  " /ItalicAngle 0 /Ascent " + QByteArray::number(ascent) + " /Descent " +
                  QByteArray::number(descent) + " /CapHeight " + QByteArray::number(ascent) +
-                 " /StemV " + (bold ? "120" : "80") + " /FontFile2 " + ref(fileId) +
-                 " >>\nendobj\n") &&
+                 " /StemV " + (bold ? "120" : "80") + (cff ? " /FontFile3 " : " /FontFile2 ") +
+                 ref(fileId) + " >>\nendobj\n") &&
            beginObject(cidId) &&
-           write("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
+           write("<< /Type /Font /Subtype /" + QByteArray(cff ? "CIDFontType0" : "CIDFontType2") +
+                 " /BaseFont /" + name +
                  " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>"
                  " /FontDescriptor " +
-                 ref(descriptorId) + " /CIDToGIDMap /Identity /DW 1000 /W " + widths +
-                 " >>\nendobj\n") &&
+                 ref(descriptorId) + (cff ? "" : " /CIDToGIDMap /Identity") + " /DW 1000 /W " +
+                 widths + " >>\nendobj\n") &&
            writeStream(toUnicodeId, QByteArray(), toUnicode, true) && beginObject(type0Id) &&
            write("<< /Type /Font /Subtype /Type0 /BaseFont /" + name +
                  " /Encoding /Identity-H /DescendantFonts [" + ref(cidId) + "] /ToUnicode " +
@@ -388,7 +412,9 @@ bool PdfStreamPrinterDevice::finishDocument()
         write("<< /Type /Pages /Count " + QByteArray::number(qsizetype(m_pageIds.size())) +
               " /Kids [" + kids + "] >>\nendobj\n") &&
         beginObject(kCatalog) &&
-        write("<< /Type /Catalog /Pages " + ref(kPages) + " >>\nendobj\n") && beginObject(kInfo) &&
+        write("<< /Type /Catalog /Pages " + ref(kPages) +
+              (m_openTypeFonts ? " /Version /1.6" : "") + " >>\nendobj\n") &&
+        beginObject(kInfo) &&
         write("<< /Title " + hexUtf16(m_title) + " /Creator " + hexUtf16(m_creator) +
               " /Producer " + hexUtf16(m_creator) + " >>\nendobj\n");
     if (!ok)
@@ -396,8 +422,17 @@ bool PdfStreamPrinterDevice::finishDocument()
     const qint64 xref = m_written;
     QByteArray table =
         "xref\n0 " + QByteArray::number(qsizetype(m_offsets.size())) + "\n0000000000 65535 f \n";
-    for (std::size_t id = 1; id < m_offsets.size(); ++id)
-        table += QByteArray::number(m_offsets[id]).rightJustified(10, '0') + " 00000 n \n";
+    // Written in pieces: a long document has tens of thousands of entries.
+    for (std::size_t id = 1; id < m_offsets.size(); ++id) {
+        char entry[21];
+        std::snprintf(entry, sizeof entry, "%010lld 00000 n \n", qlonglong(m_offsets[id]));
+        table.append(entry, 20);
+        if (table.size() >= 64 * 1024) {
+            if (!write(table))
+                return false;
+            table.clear();
+        }
+    }
     table += "trailer\n<< /Size " + QByteArray::number(qsizetype(m_offsets.size())) + " /Root " +
              ref(kCatalog) + " /Info " + ref(kInfo) + " >>\nstartxref\n" +
              QByteArray::number(xref) + "\n%%EOF\n";

@@ -78,6 +78,7 @@ private:
     QByteArray m_page; // content of the page being drawn
     bool m_pageOpen = false;
     std::vector<UsedFont> m_fonts;
+    bool m_openTypeFonts = false; // an OpenType (CFF) font is embedded: the file is PDF 1.6
     std::vector<PrintFont::Glyph> m_glyphs;
 };
 

@@ -148,6 +148,12 @@ void PrintFont::layout(const QString& text, bool bold, std::vector<Glyph>& glyph
     forEachCharacter(text, [&](char32_t c) { glyphs.push_back(glyphOf(c, bold)); });
 }
 
+bool PrintFont::hasTrueTypeOutlines(bool bold) const
+{
+    // The glyph locations come with the outlines and are a small table to copy.
+    return !raw(bold).fontTable("loca").isEmpty();
+}
+
 QByteArray PrintFont::trueTypeFile(bool bold) const
 {
     // The tables a PDF reader needs to draw TrueType glyphs by id.

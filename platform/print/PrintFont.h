@@ -51,6 +51,8 @@ public:
     // The font as a TrueType file built from its tables, for embedding; empty when the font
     // has no TrueType outlines.
     QByteArray trueTypeFile(bool bold) const;
+    // Whether trueTypeFile() has outlines to give, without building the file.
+    bool hasTrueTypeOutlines(bool bold) const;
 
 private:
     quint32 glyphFor(char32_t c, bool bold) const;

@@ -68,18 +68,21 @@ private slots:
         QTest::addColumn<int>("minPages");
         QTest::addColumn<QString>("extra"); // one more file, in the last folder
         QTest::addColumn<bool>("extraReadable");
-        QTest::newRow("one line") << 0 << 0 << 1 << QString() << true;
-        QTest::newRow("one page") << 2 << 5 << 1 << QString() << true;
-        QTest::newRow("several pages") << 12 << 20 << 3 << QString() << true;
+        QTest::addColumn<int>("fonts"); // embedded
+        QTest::newRow("one line") << 0 << 0 << 1 << QString() << true << 1;
+        QTest::newRow("one page") << 2 << 5 << 1 << QString() << true << 1;
+        QTest::newRow("several pages") << 12 << 20 << 3 << QString() << true << 1;
         // Accents and Greek are in the print font: printed and read back as they are.
-        QTest::newRow("accents") << 1 << 2 << 1 << QStringLiteral("Résumé Ωmega ñ.txt") << true;
-        // A script the print font lacks: drawn in a fallback font (scripts/setup installs one),
-        // found in the text as it is.
+        QTest::newRow("accents") << 1 << 2 << 1 << QStringLiteral("Résumé Ωmega ñ.txt") << true
+                                 << 1;
+        // A script the print font lacks: drawn in a fallback font (scripts/setup installs
+        // TrueType and CFF ones; CMakeLists.txt runs this row with only the CFF one too), found
+        // in the text as it is.
         QTest::newRow("other script")
-            << 1 << 2 << 1 << QStringLiteral("\u65E5\u672C\u8A9E.txt") << true;
+            << 1 << 2 << 1 << QStringLiteral("\u65E5\u672C\u8A9E.txt") << true << 2;
         // No installed font has it: a box on the page, the character in the text.
         QTest::newRow("no font has it")
-            << 1 << 2 << 1 << QStringLiteral("box \U0010FFFD.txt") << true;
+            << 1 << 2 << 1 << QStringLiteral("box \U0010FFFD.txt") << true << 1;
     }
     void printedTree()
     {
@@ -88,6 +91,7 @@ private slots:
         QFETCH(int, minPages);
         QFETCH(QString, extra);
         QFETCH(bool, extraReadable);
+        QFETCH(int, fonts);
         NodeStore store;
         const auto root = store.add(NodeStore::npos, "/data/", "/data/");
         QStringList expected{QStringLiteral("/data/")};
@@ -122,6 +126,11 @@ private slots:
         // The fonts carry only the glyphs used.
         QVERIFY2(QFileInfo(path).size() < 64 * 1024,
                  qPrintable(QString::number(QFileInfo(path).size())));
+        QProcess pdffonts;
+        pdffonts.start(QStringLiteral("pdffonts"), {path});
+        QVERIFY(pdffonts.waitForFinished(60000) && pdffonts.exitCode() == 0);
+        const QList<QByteArray> fontLines = pdffonts.readAllStandardOutput().trimmed().split('\n');
+        QVERIFY2(fontLines.size() - 2 == fonts, fontLines.join('\n').constData());
     }
 
     // The PDF written directly and the one Qt's writer makes through QPainter have the same
