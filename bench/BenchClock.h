@@ -4,10 +4,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
-// What every benchmark here measures with: a steady clock in seconds, and a field of this
-// process's /proc status in KiB ("VmHWM:" for the peak resident set), -1 when absent.
+// What every benchmark here measures with: a steady clock in seconds, this process's CPU time
+// (user + system) in seconds, and a field of this process's /proc status in KiB ("VmHWM:" for
+// the peak resident set), -1 when absent.
 namespace quillmap::bench {
+
+inline double cpuNow()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
 
 inline double now()
 {

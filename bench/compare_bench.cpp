@@ -20,6 +20,7 @@
 
 using namespace quillmap;
 
+using quillmap::bench::cpuNow;
 using quillmap::bench::now;
 using quillmap::bench::statusKb;
 
@@ -46,17 +47,18 @@ int main(int argc, char** argv)
     }
     const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
 
-    double readBest = 1e9, compareBest = 1e9;
+    double readBest = 1e9, compareBest = 1e9, readCpu = 1e9, compareCpu = 1e9;
     long rssBefore = 0, rssBoth = 0, peak = 0;
     std::size_t oldNodes = 0, newNodes = 0, bothBytes = 0, mergedNodes = 0;
     TreeComparison::Summary summary;
     for (int r = 0; r < rounds; ++r) {
         rssBefore = r == 0 ? statusKb("VmRSS:") : rssBefore;
         NodeStore saved, current;
-        const double start = now();
+        const double start = now(), startCpu = cpuNow();
         if (!readListing(argv[1], saved) || !readListing(argv[2], current))
             return 2;
         const double read = now() - start;
+        readCpu = std::min(readCpu, cpuNow() - startCpu);
         if (r == 0) {
             rssBoth = statusKb("VmHWM:");
             oldNodes = saved.size();
@@ -64,9 +66,10 @@ int main(int argc, char** argv)
             bothBytes = saved.memoryBytes() + current.memoryBytes();
         }
         TreeComparison comparison;
-        const double compareStart = now();
+        const double compareStart = now(), compareStartCpu = cpuNow();
         comparison.compareInPlace(saved, current); // as quillmap_list --compare does
         const double compared = now() - compareStart;
+        compareCpu = std::min(compareCpu, cpuNow() - compareStartCpu);
         if (r == 0) {
             peak = statusKb("VmHWM:");
             mergedNodes = current.size();
@@ -84,9 +87,9 @@ int main(int argc, char** argv)
                 oldNodes, argv[2], newNodes, mergedNodes);
     std::printf("  %llu added, %llu removed, %llu changed, %llu same\n", n(NodeChange::Added),
                 n(NodeChange::Removed), n(NodeChange::Changed), n(NodeChange::Same));
-    std::printf("  read both  %8.3f s\n", readBest);
-    std::printf("  compare    %8.3f s   (%.2f x reading both)\n", compareBest,
-                compareBest / readBest);
+    std::printf("  read both  %8.3f s wall, %8.3f s CPU\n", readBest, readCpu);
+    std::printf("  compare    %8.3f s wall, %8.3f s CPU   (%.2f x reading both, CPU %.2f x)\n",
+                compareBest, compareCpu, compareBest / readBest, compareCpu / readCpu);
     std::printf("  memory: holding both %ld MiB (node stores %zu MiB), peak with the comparison "
                 "%ld MiB (%.2f x holding both)\n",
                 (rssBoth - rssBefore) / 1024, bothBytes >> 20, (peak - rssBefore) / 1024,
