@@ -111,11 +111,18 @@ FileLine::FileLine(const QLocale& locale)
 
 void FileLine::appendDate(std::string& out, const std::optional<std::int64_t>& when) const
 {
+    if (when)
+        for (const CachedDate& c : m_cached)
+            if (c.when == *when && !c.text.empty()) {
+                out.append(c.text);
+                return;
+            }
     std::tm tm{};
     if (!when || !m_clock.localTime(*when, tm)) {
         out.append(m_placeholder);
         return;
     }
+    const std::size_t start = out.size();
     appendTwo(out, tm.tm_mday);
     out.append(m_dateSeparator);
     out.append(m_months[tm.tm_mon]);
@@ -134,6 +141,10 @@ void FileLine::appendDate(std::string& out, const std::optional<std::int64_t>& w
     appendTwo(out, tm.tm_min);
     out.append(m_timeSeparator);
     appendTwo(out, tm.tm_sec);
+    CachedDate& c = m_cached[m_cacheNext];
+    m_cacheNext = (m_cacheNext + 1) % m_cached.size();
+    c.when = *when;
+    c.text.assign(out, start);
 }
 
 void FileLine::build(std::string& out, std::string_view name, const FileInfo& info,

@@ -37,6 +37,14 @@ public:
 
 private:
     mutable LocalClock m_clock; // dates in local time, mostly by arithmetic
+    // The last two dates written, as a file's three dates are often one or two seconds.
+    struct CachedDate
+    {
+        std::int64_t when = 0;
+        std::string text; // empty: nothing cached
+    };
+    mutable std::array<CachedDate, 2> m_cached;
+    mutable std::size_t m_cacheNext = 0;
     std::array<std::string, 12> m_months;
     std::string m_dateSeparator;
     std::string m_timeSeparator;
