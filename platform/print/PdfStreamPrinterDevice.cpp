@@ -11,6 +11,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include <zlib.h>
+
 namespace quillmap {
 
 namespace {
@@ -102,18 +104,47 @@ bool PdfStreamPrinterDevice::beginObject(int id)
     return write(QByteArray::number(id) + " 0 obj\n");
 }
 
+void PdfStreamPrinterDevice::ZipEnd::operator()(z_stream_s* zip) const
+{
+    deflateEnd(zip);
+    delete zip;
+}
+
+// `data` as a zlib stream in m_deflated. One compressor serves the whole document: one per page
+// took a quarter megabyte and gave it back each time, which the C library returned to the system
+// and asked for again, page after page (most of the time the writer took).
+bool PdfStreamPrinterDevice::deflate(const QByteArray& data)
+{
+    if (!m_zip) {
+        m_zip.reset(new z_stream{});
+        if (deflateInit(m_zip.get(), 1) != Z_OK) {
+            delete m_zip.release(); // nothing to end
+            return false;
+        }
+    } else if (deflateReset(m_zip.get()) != Z_OK) {
+        return false;
+    }
+    m_deflated.resize(qsizetype(deflateBound(m_zip.get(), uLong(data.size()))));
+    m_zip->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));
+    m_zip->avail_in = uInt(data.size());
+    m_zip->next_out = reinterpret_cast<Bytef*>(m_deflated.data());
+    m_zip->avail_out = uInt(m_deflated.size());
+    const bool done = ::deflate(m_zip.get(), Z_FINISH) == Z_STREAM_END;
+    m_deflated.resize(qsizetype(m_zip->total_out));
+    return done;
+}
+
 bool PdfStreamPrinterDevice::writeStream(int id, const QByteArray& dict, const QByteArray& data,
                                          bool compress)
 {
-    QByteArray body = data;
-    QByteArray filter;
-    if (compress) {
-        body = qCompress(data, 1).mid(4); // qCompress puts the length first: a zlib stream follows
-        filter = " /Filter /FlateDecode";
+    if (compress && !deflate(data)) {
+        fail(QStringLiteral("The PDF data could not be compressed."));
+        return false;
     }
+    const QByteArray& body = compress ? m_deflated : data;
     return beginObject(id) &&
-           write("<<" + dict + filter + " /Length " + QByteArray::number(body.size()) +
-                 " >>\nstream\n") &&
+           write("<<" + dict + (compress ? " /Filter /FlateDecode" : "") + " /Length " +
+                 QByteArray::number(body.size()) + " >>\nstream\n") &&
            write(body) && write("\nendstream\nendobj\n");
 }
 
@@ -246,7 +277,7 @@ bool PdfStreamPrinterDevice::flushPage()
     const int contentId = newObject();
     const int pageId = newObject();
     m_pageIds.push_back(pageId);
-    m_page.clear();
+    m_page.resize(0); // keeps its room for the next page
     return writeStream(contentId, QByteArray(), content, true) && beginObject(pageId) &&
            write("<< /Type /Page /Parent " + ref(kPages) + " /MediaBox [0 0 " +
                  QByteArray::number(m_sheetWidth, 'f', 2) + ' ' +

@@ -7,9 +7,11 @@
 #include <QPageLayout>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 class QIODevice;
+struct z_stream_s;
 
 namespace quillmap {
 
@@ -57,6 +59,7 @@ private:
     int newObject();
     bool beginObject(int id);
     bool write(const QByteArray& bytes);
+    bool deflate(const QByteArray& data);
     bool writeStream(int id, const QByteArray& dict, const QByteArray& data, bool compress);
     bool flushPage();
     UsedFont& usedFont(int slot);
@@ -80,6 +83,12 @@ private:
     std::vector<UsedFont> m_fonts;
     bool m_openTypeFonts = false; // an OpenType (CFF) font is embedded: the file is PDF 1.6
     std::vector<PrintFont::Glyph> m_glyphs;
+    struct ZipEnd
+    {
+        void operator()(z_stream_s* zip) const;
+    };
+    std::unique_ptr<z_stream_s, ZipEnd> m_zip;
+    QByteArray m_deflated;
 };
 
 } // namespace quillmap
