@@ -433,7 +433,7 @@ private slots:
         QTemporaryDir tree;
         QVERIFY(QDir(tree.path()).mkpath(QStringLiteral("alpha/beta")));
         QVERIFY(QDir(tree.path()).mkpath(QStringLiteral("gamma")));
-        for (const QString name :
+        for (const QString& name :
              {QStringLiteral("alpha/one.txt"), QStringLiteral("alpha/beta/two.txt"),
               QStringLiteral("gamma/three.txt"), QStringLiteral("four.txt")})
             QVERIFY(writeFile(tree.filePath(name), name));
