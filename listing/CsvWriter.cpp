@@ -41,6 +41,35 @@ void appendAttributeLetters(std::string& out, std::uint32_t a)
         out += 'N';
 }
 
+// Whether a spreadsheet would read the cell as a number, a date, a time, a percentage, a sum
+// of money or a truth value, and so lose its text: a file named "0012" would show as 12, a
+// folder named "2024-01-01" as a date. Generous: a cell of digits and the characters numbers,
+// dates and times are written with counts, whatever the spreadsheet's language.
+bool looksLikeValue(std::string_view s)
+{
+    const auto lower = [](std::string_view v) {
+        std::string out(v);
+        for (char& c : out)
+            c = char(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        return out;
+    };
+    if (s.size() <= 5 && (lower(s) == "true" || lower(s) == "false"))
+        return true;
+    if (s.size() > 2) {
+        const std::string tail = lower(s.substr(s.size() - 2));
+        if (tail == "am" || tail == "pm")
+            s.remove_suffix(2);
+    }
+    bool digit = false;
+    for (const char c : s) {
+        if (c >= '0' && c <= '9')
+            digit = true;
+        else if (std::string_view(" .,:/-'%()eE+$").find(c) == std::string_view::npos)
+            return false;
+    }
+    return digit;
+}
+
 } // namespace
 
 void CsvWriter::appendCell(std::string& out, std::string_view text)
@@ -70,8 +99,12 @@ void CsvWriter::appendCell(std::string& out, std::string_view text)
         s = std::string_view(valid.constData(), std::size_t(valid.size()));
         needs = look(s);
     }
-    const bool formula = !s.empty() && (s[0] == '=' || s[0] == '+' || s[0] == '-' || s[0] == '@' ||
-                                        s[0] == '\t' || s[0] == '\r');
+    // A formula, or a text a spreadsheet would turn into a number: a ' in front keeps it text.
+    const bool formula =
+        !s.empty() &&
+        (s[0] == '=' || s[0] == '+' || s[0] == '-' || s[0] == '@' || s[0] == '\t' || s[0] == '\r' ||
+         (std::string_view("0123456789.($tTfF").find(s[0]) != std::string_view::npos &&
+          looksLikeValue(s)));
     if (!formula && !(needs & 1)) {
         out.append(s);
         return;

@@ -12,6 +12,7 @@ html: headless Chromium loads the page with no console message, shows the tree, 
 import csv, io, os, shutil, subprocess, sys, tempfile
 
 HOSTILE = "<img src=x onerror=alert(1)>.txt"
+INERT = {"=SUM(A1).csv", "-rm.txt", "@cmd", "2005", "0012", "2024-01-01", "1e5", "TRUE", "12:30 PM"}
 
 
 def make_tree(root):
@@ -21,6 +22,7 @@ def make_tree(root):
     files = {
         "a.txt": 3, "b.doc": 0, "Letters/Note.txt": 1200, "Old/2005/x.txt": 7,
         HOSTILE: 5, "=SUM(A1).csv": 2, "-rm.txt": 1, "@cmd": 1, 'quote" and, comma': 4,
+        "0012": 1, "2024-01-01": 1, "1e5": 1, "TRUE": 1, "12:30 PM": 1, "2024-01-01 trip.txt": 1,
         "two\nlines.txt": 6, "locked/hidden.txt": 9,
     }
     for name, size in files.items():
@@ -78,8 +80,8 @@ def check_csv(program, root):
         assert r[2] == (path[:-1] if path.endswith("/") and len(path) > 1 else path), (r, t)
         name = r[3][1:] if r[3][:1] == "'" else r[3]
         assert r[1] == "root" or r[2].endswith("/" + name), r
-        if r[3][:1] == "'":  # made inert: only where a spreadsheet would see a formula
-            assert name[:1] in "=+-@\t\r", r
+        # Made inert just where a spreadsheet would see a formula or a value, not text.
+        assert (r[3][:1] == "'") == (name in INERT), r
         for cell in r:
             assert cell[:1] not in ("=", "+", "-", "@", "\t", "\r"), r
     by_path = {r[2]: r for r in nodes}
@@ -117,8 +119,8 @@ def check_html(program, root):
     profile = os.path.join(root, "profile")
     dom = chromium(page, "", profile)
     assert 'data-ready="1"' in dom, dom[-2000:]
-    # The root open, its children shown: 3 folders and 9 files.
-    assert 'data-shown="13"' in dom, dom[-3000:]
+    # The root open, its children shown: 3 folders and 15 files.
+    assert 'data-shown="19"' in dom, dom[-3000:]
     view = dom.split('id="view"')[1].split("<script")[0]  # the rows drawn, not the data
     assert "Letters" in view and "Note.txt" not in view, view
     assert "1 entry could not be read" in dom and "/Data/locked" in dom
