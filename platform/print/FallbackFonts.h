@@ -49,6 +49,8 @@ public:
     // the glyph through the font's charset), else the glyph id itself.
     unsigned code(int face, unsigned glyph);
     unsigned fileIndex(int face) const;
+    // The face as HarfBuzz shapes with it (scaled to font units).
+    hb_font_t* shaper(int face) const { return m_faces[face].font; }
     int glyphCount(int face) const;
 
 private:

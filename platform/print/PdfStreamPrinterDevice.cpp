@@ -210,7 +210,8 @@ bool PdfStreamPrinterDevice::drawText(double x, double y, const QString& text)
         int& mapped = used.unicode[g];
         // The text layer gets the character from the font's map, unless the glyph already stands
         // for another one there (or for none: the box): then it comes with the glyph.
-        bool actual = glyph.font == PrintFont::kNoFont;
+        // A glyph for none or for two characters (a shaped cluster, a ligature) says so too.
+        bool actual = glyph.font == PrintFont::kNoFont || glyph.character == 0 || glyph.second != 0;
         if (!actual) {
             if (mapped < 0)
                 mapped = int(glyph.character);
@@ -240,7 +241,12 @@ bool PdfStreamPrinterDevice::drawText(double x, double y, const QString& text)
         }
         const quint32 code = slot < 2 ? g : m_font.fallback().code(slot - 2, g);
         if (actual) {
-            m_page += "/Span << /ActualText <FEFF" + utf16Hex(glyph.character) + "> >> BDC <";
+            m_page += "/Span << /ActualText <FEFF";
+            if (glyph.character != 0)
+                m_page += utf16Hex(glyph.character);
+            if (glyph.second != 0)
+                m_page += utf16Hex(glyph.second);
+            m_page += "> >> BDC <";
             hex4(code);
             m_page += "> Tj EMC ";
             continue;

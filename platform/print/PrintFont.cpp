@@ -3,6 +3,8 @@
 #include <QFont>
 #include <QtEndian>
 
+#include <hb.h>
+
 #include <cmath>
 
 namespace quillmap {
@@ -27,7 +29,11 @@ QRawFont load(bool bold)
 
 PrintFont::PrintFont() : m_fonts{load(false), load(true)} {}
 
-PrintFont::~PrintFont() = default;
+PrintFont::~PrintFont()
+{
+    for (hb_font_t* font : m_shapers)
+        hb_font_destroy(font);
+}
 
 QString PrintFont::family()
 {
@@ -54,6 +60,15 @@ double PrintFont::ascent(double points, bool bold) const
 
 namespace {
 
+// Whether `c` is in a block of a right-to-left script (Hebrew, Arabic, Syriac, Thaana, N'Ko...
+// and their presentation forms): a quick test for text that needs reordering.
+bool isRightToLeftScript(char32_t c)
+{
+    return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) ||
+           (c >= 0xFE70 && c <= 0xFEFF) || (c >= 0x10800 && c <= 0x10FFF) ||
+           (c >= 0x1E800 && c <= 0x1EFFF);
+}
+
 // Calls `each` with every character (code point) of `text`; a lone surrogate is a character
 // of its own.
 template <typename F> void forEachCharacter(const QString& text, F each)
@@ -75,7 +90,19 @@ template <typename F> void forEachCharacter(const QString& text, F each)
 double PrintFont::textWidth(const QString& text, double points, bool bold) const
 {
     double sum = 0;
-    forEachCharacter(text, [&](char32_t c) { sum += glyphOf(c, bold).advance; });
+    bool rightToLeft = false;
+    forEachCharacter(text, [&](char32_t c) {
+        sum += glyphOf(c, bold).advance;
+        rightToLeft = rightToLeft || isRightToLeftScript(c);
+    });
+    if (rightToLeft) {
+        // Shaped letters have other widths than the letters alone.
+        std::vector<Glyph> glyphs;
+        layout(text, bold, glyphs);
+        sum = 0;
+        for (const Glyph& g : glyphs)
+            sum += g.advance;
+    }
     return sum / kUnits * points * 20;
 }
 
@@ -145,7 +172,134 @@ PrintFont::Glyph PrintFont::glyphOf(char32_t c, bool bold) const
 void PrintFont::layout(const QString& text, bool bold, std::vector<Glyph>& glyphs) const
 {
     glyphs.clear();
-    forEachCharacter(text, [&](char32_t c) { glyphs.push_back(glyphOf(c, bold)); });
+    bool rightToLeft = false;
+    forEachCharacter(text, [&](char32_t c) {
+        glyphs.push_back(glyphOf(c, bold));
+        rightToLeft = rightToLeft || isRightToLeftScript(c);
+    });
+    if (rightToLeft)
+        reorderRightToLeft(glyphs, bold);
+}
+
+void PrintFont::reorderRightToLeft(std::vector<Glyph>& glyphs, bool bold) const
+{
+    // The lines are left to right; a run of right-to-left text in them goes from its first
+    // right-to-left letter to its last one before a left-to-right letter, with what lies
+    // between (spaces, punctuation, numbers), and is shown from right to left. Numbers in it
+    // keep their own order. (The Unicode bidirectional algorithm for a left-to-right line,
+    // without explicit embeddings, which names don't need.)
+    const auto kind = [&](std::size_t i) {
+        const QChar::Direction d = QChar::direction(char32_t(glyphs[i].character));
+        if (d == QChar::DirR || d == QChar::DirAL)
+            return 'R';
+        if (d == QChar::DirL)
+            return 'L';
+        if (d == QChar::DirEN || d == QChar::DirAN)
+            return 'N';
+        return ' ';
+    };
+    std::vector<Glyph> out;
+    out.reserve(glyphs.size());
+    const std::size_t count = glyphs.size();
+    for (std::size_t i = 0; i < count;) {
+        if (kind(i) != 'R') {
+            out.push_back(glyphs[i++]);
+            continue;
+        }
+        std::size_t last = i;
+        for (std::size_t k = i; k < count && kind(k) != 'L'; ++k)
+            if (kind(k) == 'R' || kind(k) == 'N')
+                last = k;
+        // The run's pieces (numbers; letters of one font) in reverse order, each shaped.
+        std::size_t end = last + 1;
+        while (end > i) {
+            std::size_t begin = end - 1;
+            const bool number = kind(begin) == 'N';
+            while (begin > i && (kind(begin - 1) == 'N') == number &&
+                   glyphs[begin - 1].font == glyphs[end - 1].font)
+                --begin;
+            if (number)
+                out.insert(out.end(), glyphs.begin() + std::ptrdiff_t(begin),
+                           glyphs.begin() + std::ptrdiff_t(end));
+            else
+                shapeRightToLeft(glyphs.data() + begin, end - begin, bold, out);
+            end = begin;
+        }
+        i = last + 1;
+    }
+    glyphs.swap(out);
+}
+
+void PrintFont::shapeRightToLeft(const Glyph* glyphs, std::size_t count, bool bold,
+                                 std::vector<Glyph>& out) const
+{
+    hb_font_t* font = shaper(glyphs[0].font, bold);
+    if (!font) {
+        for (std::size_t i = count; i-- > 0;)
+            out.push_back(glyphs[i]);
+        return;
+    }
+    std::vector<std::uint32_t> text(count);
+    for (std::size_t i = 0; i < count; ++i)
+        text[i] = glyphs[i].character;
+    hb_buffer_t* buffer = hb_buffer_create();
+    hb_buffer_add_utf32(buffer, text.data(), int(count), 0, int(count));
+    hb_buffer_set_direction(buffer, HB_DIRECTION_RTL);
+    hb_buffer_guess_segment_properties(buffer);
+    hb_shape(font, buffer, nullptr, 0);
+    unsigned length = 0;
+    const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &length);
+    // A cluster's characters end where the next cluster of the text begins; the first glyph
+    // shown of a cluster stands for them.
+    std::uint32_t seen = std::uint32_t(-1);
+    for (unsigned k = 0; k < length; ++k) {
+        const std::uint32_t cluster = info[k].cluster;
+        std::uint32_t clusterEnd = std::uint32_t(count);
+        for (unsigned m = 0; m < length; ++m)
+            if (info[m].cluster > cluster && info[m].cluster < clusterEnd)
+                clusterEnd = info[m].cluster;
+        Glyph g = glyphs[cluster];
+        g.id = info[k].codepoint;
+        g.advance = g.font >= 0 ? float(fallback().advance(g.font, g.id)) : advanceOf(g.id, bold);
+        g.character = cluster == seen ? 0 : text[cluster];
+        g.second = cluster != seen && clusterEnd > cluster + 1 ? text[cluster + 1] : 0;
+        seen = cluster;
+        out.push_back(g);
+    }
+    hb_buffer_destroy(buffer);
+}
+
+namespace {
+
+// The print font's tables, for HarfBuzz.
+hb_blob_t* rawFontTable(hb_face_t*, hb_tag_t tag, void* font)
+{
+    const char name[5] = {char(tag >> 24), char(tag >> 16), char(tag >> 8), char(tag), 0};
+    auto* data = new QByteArray(static_cast<const QRawFont*>(font)->fontTable(name));
+    if (data->isEmpty()) {
+        delete data;
+        return nullptr;
+    }
+    return hb_blob_create(data->constData(), unsigned(data->size()), HB_MEMORY_MODE_READONLY, data,
+                          [](void* p) { delete static_cast<QByteArray*>(p); });
+}
+
+} // namespace
+
+hb_font_t* PrintFont::shaper(int font, bool bold) const
+{
+    if (font >= 0)
+        return fallback().shaper(font);
+    if (font != kPrintFont)
+        return nullptr;
+    hb_font_t*& shaper = m_shapers[bold ? 1 : 0];
+    if (!shaper) {
+        hb_face_t* face = hb_face_create_for_tables(
+            rawFontTable, const_cast<QRawFont*>(&m_fonts[bold ? 1 : 0]), nullptr);
+        shaper = hb_font_create(face);
+        hb_face_destroy(face);
+    }
+    return shaper;
 }
 
 bool PrintFont::hasTrueTypeOutlines(bool bold) const

@@ -18,18 +18,24 @@ namespace quillmap {
 // one, the print font's box glyph (.notdef) stands for it.
 //
 // Contract: needs a QGuiApplication. Sizes are points, lengths twips. layout() maps text to
-// glyphs one per character (code point), with no shaping (as the devices print it).
+// glyphs one per character (code point), with no shaping, except where the text holds
+// right-to-left letters (Arabic, Hebrew...): their runs are put in display order and shaped
+// (Arabic letters joined), as the devices print them. textWidth() measures what layout() gives.
 class PrintFont
 {
 public:
-    // One character of a text as printed. `font` is kPrintFont (the print font in the style
-    // asked for), a fallback face (0, 1, ...) or kNoFont (the print font's .notdef box, id 0).
+    // One glyph of a text as printed, in display order. `font` is kPrintFont (the print font
+    // in the style asked for), a fallback face (0, 1, ...) or kNoFont (the print font's .notdef
+    // box, id 0). `character` is the character it stands for: 0 for a glyph that shares its
+    // character with the one before it (a shaped cluster), and `second` a further character of
+    // a ligature (0 when none).
     struct Glyph
     {
         int font;
         quint32 id;
         float advance; // 1/1000 em
         char32_t character;
+        char32_t second = 0;
     };
     static constexpr int kPrintFont = -1;
     static constexpr int kNoFont = -2;
@@ -58,6 +64,13 @@ private:
     quint32 glyphFor(char32_t c, bool bold) const;
     float advanceOf(quint32 glyph, bool bold) const;
     Glyph glyphOf(char32_t c, bool bold) const;
+    // Puts the right-to-left runs of `glyphs` (one per character, in text order) in display
+    // order, shaped.
+    void reorderRightToLeft(std::vector<Glyph>& glyphs, bool bold) const;
+    // `glyphs` (one font, text order) shaped right to left, appended to `out` in display order.
+    void shapeRightToLeft(const Glyph* glyphs, std::size_t count, bool bold,
+                          std::vector<Glyph>& out) const;
+    hb_font_t* shaper(int font, bool bold) const;
 
     // Looking glyphs and advances up in the font costs far more than printing them, so each
     // is looked up once: per UTF-16 unit the glyph id (kUnknown until looked up), per glyph
@@ -73,6 +86,7 @@ private:
     QRawFont m_fonts[2];
     mutable Cache m_caches[2];
     mutable std::unique_ptr<FallbackFonts> m_fallback;
+    mutable hb_font_t* m_shapers[2] = {nullptr, nullptr}; // the print font, for HarfBuzz
 };
 
 } // namespace quillmap

@@ -37,8 +37,10 @@ inline QStringList pageLines(const QString& path, int page)
             {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(page),
              QStringLiteral("-l"), QString::number(page), path, QStringLiteral("-")});
     QStringList lines;
-    for (const QString& line : text.split(QLatin1Char('\n'))) {
-        const QString trimmed = line.simplified();
+    // pdftotext puts right-to-left words between embedding marks of its own.
+    static const QRegularExpression marks(QStringLiteral("[\u202A-\u202E\u2066-\u2069]"));
+    for (QString line : text.split(QLatin1Char('\n'))) {
+        const QString trimmed = line.remove(marks).simplified();
         if (!trimmed.isEmpty())
             lines << trimmed;
     }

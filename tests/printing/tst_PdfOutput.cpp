@@ -80,6 +80,11 @@ private slots:
         // in the text as it is.
         QTest::newRow("other script")
             << 1 << 2 << 1 << QStringLiteral("\u65E5\u672C\u8A9E.txt") << true << 2;
+        // Right to left, in the print font: shaped (the letters joined) and shown from right to
+        // left, read back in the order it is written.
+        QTest::newRow("right to left")
+            << 1 << 2 << 1 << QStringLiteral("\u0645\u0644\u0641 \u0639\u0631\u0628\u064A.txt")
+            << true << 1;
         // No installed font has it: a box on the page, the character in the text.
         QTest::newRow("no font has it")
             << 1 << 2 << 1 << QStringLiteral("box \U0010FFFD.txt") << true << 1;
