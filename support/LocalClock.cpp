@@ -58,33 +58,26 @@ bool LocalClock::utcOffset(std::int64_t t, long& offset)
     // Walk out a day at a time (clocks never change twice within a day) up to a year each way,
     // then find the exact second where the offset changes.
     constexpr std::int64_t kDay = 86400, kReach = 366 * kDay;
-    long o = 0;
-    std::int64_t first = t;
-    while (t - first < kReach && offsetOf(first - kDay, o) && o == here)
-        first -= kDay;
-    if (t - first < kReach) { // the offset differs somewhere in (first - kDay, first)
-        std::int64_t lo = first - kDay;
-        while (first - lo > 1) {
-            const std::int64_t mid = lo + (first - lo) / 2;
-            if (offsetOf(mid, o) && o == here)
-                first = mid;
-            else
-                lo = mid;
+    // The furthest second from t, going the way of `step` (-1 or 1), with the same offset.
+    const auto edge = [&](std::int64_t step) {
+        long o = 0;
+        std::int64_t inside = t;
+        while ((inside - t) * step < kReach && offsetOf(inside + step * kDay, o) && o == here)
+            inside += step * kDay;
+        if ((inside - t) * step < kReach) { // the offset differs within the next day
+            std::int64_t outside = inside + step * kDay;
+            while ((outside - inside) * step > 1) {
+                const std::int64_t mid = inside + (outside - inside) / 2;
+                if (offsetOf(mid, o) && o == here)
+                    inside = mid;
+                else
+                    outside = mid;
+            }
         }
-    }
-    std::int64_t last = t;
-    while (last - t < kReach && offsetOf(last + kDay, o) && o == here)
-        last += kDay;
-    if (last - t < kReach) {
-        std::int64_t hi = last + kDay;
-        while (hi - last > 1) {
-            const std::int64_t mid = last + (hi - last) / 2;
-            if (offsetOf(mid, o) && o == here)
-                last = mid;
-            else
-                hi = mid;
-        }
-    }
+        return inside;
+    };
+    const std::int64_t first = edge(-1);
+    const std::int64_t last = edge(1);
     if (m_offsetSpans.size() >= 512)
         m_offsetSpans.clear();
     m_offsetSpans.push_back({first, last, here});
