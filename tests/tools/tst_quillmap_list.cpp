@@ -313,7 +313,7 @@ private slots:
             QVERIFY2(!hostileText.out.contains(bytes), hostileText.out.toHex().constData());
             QVERIFY(!hostileText.err.contains(bytes) && !missing.err.contains(bytes));
         }
-        for (const QByteArray& bytes : {"\x1b", "\x7f", "\x07", "\x01"})
+        for (const char* bytes : {"\x1b", "\x7f", "\x07", "\x01"})
             QVERIFY(!hostileTsv.out.contains(bytes));
     }
 
