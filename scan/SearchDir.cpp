@@ -9,7 +9,7 @@
 #include "scan/FileTypesPattern.h"
 #include "scan/GetFileInfo.h"
 #include "scan/LevelsRule.h"
-#include "scan/PropertyReadAhead.h"
+#include "scan/ReadAhead.h"
 #include "scan/ScanControls.h"
 
 #include <cerrno>
@@ -79,7 +79,7 @@ public:
         // Files are read ahead on the real file system only: one that tests derive from it to
         // inject failures is read in the walk's order on this thread alone.
         if (typeid(fs) == typeid(PosixFileSystem))
-            m_ahead = std::make_unique<PropertyReadAhead>();
+            m_ahead = std::make_unique<ReadAhead>(m_pattern);
     }
 
     void run(NodeStore::Id root, FolderHandle folder);
@@ -100,20 +100,34 @@ private:
         // The files being read ahead: the folder they are read through, the batch being taken
         // and the one after it, with their entries in the listing; where the next batch's
         // files are looked for.
-        std::shared_ptr<PropertyReadAhead::Folder> aheadFolder;
-        std::shared_ptr<PropertyReadAhead::Batch> ahead;
-        std::shared_ptr<PropertyReadAhead::Batch> nextAhead;
+        std::shared_ptr<ReadAhead::Folder> aheadFolder;
+        std::shared_ptr<ReadAhead::Batch> ahead;
+        std::shared_ptr<ReadAhead::Batch> nextAhead;
         std::vector<std::size_t> aheadEntries;
         std::vector<std::size_t> nextEntries;
         std::size_t aheadTaken = 0; // results of `ahead` taken
         std::size_t aheadScan = 0;
+        // The subfolders being read ahead, the same way.
+        std::shared_ptr<ReadAhead::Group> group;
+        std::shared_ptr<ReadAhead::Group> nextGroup;
+        std::size_t groupTaken = 0;
+        std::size_t groupScan = 0;
     };
 
     FolderListing& listingAt(std::size_t depth);
     // Starts reading ahead the next files of the frame's folder (up to a batch's worth).
-    std::shared_ptr<PropertyReadAhead::Batch> startAhead(Frame& frame, const FolderListing& listing,
-                                                         std::vector<std::size_t>& entries);
-    void enter(NodeStore::Id node, FolderHandle folder);
+    std::shared_ptr<ReadAhead::Batch> startAhead(Frame& frame, const FolderListing& listing,
+                                                 std::vector<std::size_t>& entries);
+    // Starts reading ahead the next subfolders of the frame's folder (up to a group's worth).
+    std::shared_ptr<ReadAhead::Group> startGroup(Frame& frame, const FolderListing& listing);
+    // Subfolder (entry i) of the top folder, if it was read ahead.
+    bool takeSubfolder(Frame& frame, const FolderListing& listing, std::size_t i,
+                       ReadAhead::Subfolder& out);
+    void finishGroups(Frame& frame);
+    // Finishes everything read ahead through the frame's folder.
+    void dropAhead(Frame& frame);
+    // Enters a subfolder the walk opened, or one read ahead (`folder` then empty).
+    void enter(NodeStore::Id node, FolderHandle folder, ReadAhead::Subfolder* ahead = nullptr);
     // Continues the folder pass of the top folder; true when it entered a subfolder.
     bool folderPass();
     void filePass();
@@ -147,7 +161,7 @@ private:
     // One listing per depth, kept for the whole scan so a warm walk allocates nothing.
     std::vector<std::unique_ptr<FolderListing>> m_listings;
     // Last, so that its thread stops before the listings it reads names from go.
-    std::unique_ptr<PropertyReadAhead> m_ahead;
+    std::unique_ptr<ReadAhead> m_ahead;
 };
 
 FolderListing& Walk::listingAt(std::size_t depth)
@@ -223,19 +237,19 @@ NodeStore::Id Walk::addNode(NodeStore::Id parent, const FolderListing& listing, 
     return m_tree.appendChild(parent, name, folder, text, details);
 }
 
-std::shared_ptr<PropertyReadAhead::Batch>
-Walk::startAhead(Frame& frame, const FolderListing& listing, std::vector<std::size_t>& entries)
+std::shared_ptr<ReadAhead::Batch> Walk::startAhead(Frame& frame, const FolderListing& listing,
+                                                   std::vector<std::size_t>& entries)
 {
     std::vector<const char*> names;
     entries.clear();
     std::size_t i = frame.aheadScan;
-    for (; i < listing.size() && names.size() < PropertyReadAhead::kMaxBatchFiles; ++i)
+    for (; i < listing.size() && names.size() < ReadAhead::kMaxBatchFiles; ++i)
         if (listing.kind(i) == Kind::File && m_pattern.matches(listing.name(i))) {
             entries.push_back(i);
             names.push_back(listing.cName(i));
         }
     frame.aheadScan = i;
-    std::shared_ptr<PropertyReadAhead::Batch> batch;
+    std::shared_ptr<ReadAhead::Batch> batch;
     if (names.size() >= 2)
         batch = m_ahead->start(frame.aheadFolder, std::move(names));
     if (!batch)
@@ -243,13 +257,78 @@ Walk::startAhead(Frame& frame, const FolderListing& listing, std::vector<std::si
     return batch;
 }
 
-void Walk::enter(NodeStore::Id node, FolderHandle folder)
+std::shared_ptr<ReadAhead::Group> Walk::startGroup(Frame& frame, const FolderListing& listing)
+{
+    std::vector<const char*> names;
+    std::vector<std::size_t> entries;
+    std::size_t i = frame.groupScan;
+    for (; i < listing.size() && names.size() < ReadAhead::kMaxGroupFolders; ++i)
+        if (listing.kind(i) == Kind::Folder) {
+            entries.push_back(i);
+            names.push_back(listing.cName(i));
+        }
+    frame.groupScan = i;
+    return m_ahead->startGroup(frame.aheadFolder, std::move(names), std::move(entries));
+}
+
+bool Walk::takeSubfolder(Frame& frame, const FolderListing& listing, std::size_t i,
+                         ReadAhead::Subfolder& out)
+{
+    while (frame.group) {
+        ReadAhead::Group& group = *frame.group;
+        // Subfolders passed over (a name given twice) are never taken.
+        while (frame.groupTaken < group.size() && group.entry(frame.groupTaken) < i)
+            ++frame.groupTaken;
+        if (frame.groupTaken < group.size() && group.entry(frame.groupTaken) > i)
+            return false;
+        if (frame.groupTaken < group.size()) {
+            const std::size_t k = frame.groupTaken++;
+            // The next group is read while this one is taken.
+            if (!frame.nextGroup && frame.groupScan < listing.size())
+                frame.nextGroup = startGroup(frame, listing);
+            return m_ahead->takeFolder(group, k, out);
+        }
+        m_ahead->finishGroup(frame.group);
+        frame.group = std::move(frame.nextGroup);
+        frame.groupTaken = 0;
+    }
+    return false;
+}
+
+void Walk::finishGroups(Frame& frame)
+{
+    for (auto* group : {&frame.group, &frame.nextGroup})
+        if (*group) {
+            m_ahead->finishGroup(*group);
+            group->reset();
+        }
+}
+
+void Walk::dropAhead(Frame& frame)
+{
+    for (auto* batch : {&frame.ahead, &frame.nextAhead})
+        if (*batch) {
+            m_ahead->finish(*batch);
+            batch->reset();
+        }
+    frame.aheadEntries.clear();
+    frame.nextEntries.clear();
+    frame.aheadTaken = 0;
+    finishGroups(frame);
+    frame.aheadFolder.reset();
+}
+
+void Walk::enter(NodeStore::Id node, FolderHandle folder, ReadAhead::Subfolder* ahead)
 {
     const std::size_t depth = m_frames.size();
-    FolderListing& listing = listingAt(depth);
-    if (const int error = m_fs.list(folder.get(), listing)) {
+    listingAt(depth);
+    if (ahead)
+        m_listings[depth].swap(ahead->listing);
+    FolderListing& listing = *m_listings[depth];
+    const int listError = ahead ? ahead->listError : m_fs.list(folder.get(), listing);
+    if (listError) {
         // Unreadable, or failed part-way: the folder keeps what was read.
-        problem(node, {}, error);
+        problem(node, {}, listError);
         if (depth == 0 && listing.size() == 0)
             m_report.startFolderRead = false;
     }
@@ -259,22 +338,38 @@ void Walk::enter(NodeStore::Id node, FolderHandle folder)
         Frame& oldest = m_frames[m_firstOpen++];
         if (oldest.folder.isOpen() && m_fs.identify(oldest.folder.get(), oldest.identity) != 0)
             oldest.identity = {}; // can't be told again: opening it again will fail the check
-        if (oldest.aheadFolder && oldest.folder.isOpen()) {
-            // Its files are still being read through it: the read-ahead closes it when done.
-            oldest.aheadFolder->adopt();
-            oldest.folder.release();
-        }
+        // What was to be read ahead through it is given up (the walk reads it itself when it
+        // comes back), so that no descriptor of it is kept open.
+        if (oldest.aheadFolder)
+            dropAhead(oldest);
         oldest.folder.reset();
     }
     Frame& frame = m_frames.emplace_back();
     frame.node = node;
-    frame.folder = std::move(folder);
-    // The files the file pass will read, known already (links and unknown kinds aside).
-    if (m_ahead && frame.folder.isOpen() &&
-        !static_cast<PosixFileSystem&>(m_fs).keepsDosAttributes(frame.folder.get())) {
-        frame.aheadFolder = std::make_shared<PropertyReadAhead::Folder>(frame.folder.get());
-        frame.ahead = startAhead(frame, listing, frame.aheadEntries);
-        if (!frame.ahead)
+    if (ahead) {
+        // Read ahead: its first files too.
+        auto& fs = static_cast<PosixFileSystem&>(m_fs);
+        frame.folder = FolderHandle(m_fs, ahead->folder->handOver());
+        fs.adoptPlainSubfolder(frame.folder.get());
+        frame.aheadFolder = std::move(ahead->folder);
+        frame.ahead = std::move(ahead->files);
+        frame.aheadEntries = std::move(ahead->entries);
+        frame.aheadScan = ahead->scanned;
+    } else {
+        frame.folder = std::move(folder);
+    }
+    if (m_ahead && frame.folder.isOpen()) {
+        auto& fs = static_cast<PosixFileSystem&>(m_fs);
+        if (!frame.aheadFolder && !fs.keepsDosAttributes(frame.folder.get())) {
+            // The files the file pass will read, known already (links and unknown kinds aside).
+            frame.aheadFolder = std::make_shared<ReadAhead::Folder>(frame.folder.get());
+            frame.ahead = startAhead(frame, listing, frame.aheadEntries);
+        }
+        // The subfolders the folder pass will enter (those the listing calls folders).
+        if (frame.aheadFolder && fs.onPlainMount(frame.folder.get()) &&
+            m_levels.opens(double(depth)))
+            frame.group = startGroup(frame, listing);
+        if (!frame.ahead && !frame.group)
             frame.aheadFolder.reset();
     }
     if (depth == 0)
@@ -303,6 +398,13 @@ bool Walk::folderPass()
         counted();
         if (kind == Kind::FolderLink || !m_levels.opens(double(depth)))
             continue;
+        if (folder >= 0 && kind == Kind::Folder) {
+            ReadAhead::Subfolder ahead;
+            if (takeSubfolder(frame, listing, i, ahead)) {
+                enter(node, {}, &ahead);
+                return true;
+            }
+        }
         FolderHandle sub;
         const int error = folder < 0 ? frame.lostError
                                      : FolderHandle::openSub(m_fs, folder, listing.cName(i), sub);
@@ -419,6 +521,7 @@ void Walk::reopen(std::size_t depth)
 
 void Walk::leave()
 {
+    finishGroups(m_frames.back());
     const std::size_t depth = m_frames.size() - 1;
     if (depth > 0 && depth - 1 > 0 && depth - 1 < m_firstOpen)
         reopen(depth - 1);

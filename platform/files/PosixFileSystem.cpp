@@ -75,6 +75,8 @@ FolderListing::Kind kindOf(unsigned char type)
     }
 }
 
+constexpr int kSubfolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
 } // namespace
 
 PosixFileSystem::PosixFileSystem() = default;
@@ -113,25 +115,32 @@ int PosixFileSystem::openFolder(const std::string& path, Handle& folder)
 
 int PosixFileSystem::openSubfolder(Handle parent, const char* name, Handle& folder)
 {
-    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
     // A subfolder on its parent's mount is on the same file system: where that kind keeps no
     // DOS attributes, it needn't be asked again (which costs a call per folder). Opening it
     // so that crossing into another mount fails tells which it is; any failure there is left
     // to the plain open, which gives the error as it always has.
-    if (m_openat2 && dosState(parent) == kNoDosKind) {
-        open_how how{};
-        how.flags = kFlags;
-        how.resolve = RESOLVE_NO_XDEV;
-        const long fd = ::syscall(SYS_openat2, parent, name, &how, sizeof how);
-        if (fd >= 0) {
-            record(static_cast<int>(fd), kNoDosKind);
-            folder = static_cast<int>(fd);
-            return 0;
-        }
-        if (errno == ENOSYS || errno == EPERM) // none here, or a sandbox refuses it
+    if (onPlainMount(parent) && openPlainSubfolder(parent, name, folder) == 0)
+        return 0;
+    return adopt(::openat(parent, name, kSubfolderFlags), folder);
+}
+
+int PosixFileSystem::openPlainSubfolder(Handle parent, const char* name, Handle& folder)
+{
+    if (!m_openat2)
+        return ENOSYS;
+    open_how how{};
+    how.flags = kSubfolderFlags;
+    how.resolve = RESOLVE_NO_XDEV;
+    const long fd = ::syscall(SYS_openat2, parent, name, &how, sizeof how);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == ENOSYS || error == EPERM) // none here, or a sandbox refuses it
             m_openat2 = false;
+        return error;
     }
-    return adopt(::openat(parent, name, kFlags), folder);
+    record(static_cast<int>(fd), kNoDosKind);
+    folder = static_cast<int>(fd);
+    return 0;
 }
 
 void PosixFileSystem::closeFolder(Handle folder)

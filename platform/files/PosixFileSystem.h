@@ -25,6 +25,17 @@ public:
     // Whether the files of an open folder carry DOS attributes (read through this instance).
     bool keepsDosAttributes(Handle folder) const { return dosState(folder) == kDos; }
 
+    // Opening subfolders on another thread, ahead of the walk. Where a folder is on a plain
+    // mount (one whose kind of file system keeps no DOS attributes, with openat2 at hand), its
+    // subfolders on the same mount can be opened by any instance, and another instance's
+    // openSubfolder() would have opened them the same way. openPlainSubfolder() opens such a
+    // subfolder, or gives the errno of any failure (another mount among them), leaving the
+    // open to openSubfolder(); the instance that goes on with the folder takes it over with
+    // adoptPlainSubfolder().
+    bool onPlainMount(Handle folder) const { return m_openat2 && dosState(folder) == kNoDosKind; }
+    int openPlainSubfolder(Handle parent, const char* name, Handle& folder);
+    void adoptPlainSubfolder(Handle folder) { record(folder, kNoDosKind); }
+
 private:
     // What an open folder tells of DOS attributes.
     enum : unsigned char
