@@ -4,6 +4,7 @@
 #include "scan/GetFileInfo.h"
 
 #include <algorithm>
+#include <system_error>
 #include <unistd.h>
 
 namespace quillmap {
@@ -42,11 +43,19 @@ ReadAhead::~ReadAhead()
 
 void ReadAhead::startWorkers()
 {
-    if (!m_workers.empty())
+    if (m_started)
         return;
-    for (std::size_t n = WorkerCount(); n > 0; --n) {
-        Worker& worker = *m_workers.emplace_back(std::make_unique<Worker>());
-        worker.thread = std::thread([this, &worker] { work(worker); });
+    m_started = true;
+    m_workers.reserve(WorkerCount());
+    try {
+        for (std::size_t n = WorkerCount(); n > 0; --n) {
+            auto worker = std::make_unique<Worker>();
+            Worker* w = worker.get();
+            w->thread = std::thread([this, w] { work(*w); });
+            m_workers.push_back(std::move(worker));
+        }
+    } catch (const std::system_error&) {
+        // No thread to be had (a process at its limit): the walk reads what no worker does.
     }
 }
 

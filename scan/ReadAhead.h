@@ -186,6 +186,7 @@ private:
     bool m_stop = false;
     std::atomic<bool> m_stopping{false};            // m_stop, read without the lock
     std::vector<std::unique_ptr<Worker>> m_workers; // started with the first batch or group
+    bool m_started = false;
 };
 
 } // namespace quillmap
