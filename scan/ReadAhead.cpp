@@ -4,6 +4,8 @@
 #include "scan/GetFileInfo.h"
 
 #include <algorithm>
+#include <dirent.h>
+#include <sys/resource.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -19,6 +21,28 @@ std::size_t WorkerCount()
     return std::clamp<std::size_t>(cores > 1 ? cores - 1 : 1, 1, 7);
 }
 
+// How many subfolders read ahead may hold a descriptor at once: half of what the process may
+// still open beside those already open and those the walk keeps for itself.
+std::size_t MaxReadyFolders(std::size_t most, std::size_t walkDescriptors)
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return 0;
+    if (limit.rlim_cur == RLIM_INFINITY)
+        return most;
+    std::size_t open = 0;
+    if (DIR* fds = ::opendir("/proc/self/fd")) {
+        while (::readdir(fds))
+            ++open;
+        ::closedir(fds);
+    } else {
+        return 0;
+    }
+    const std::size_t reserved = open + walkDescriptors + 8;
+    return limit.rlim_cur > reserved ? std::min<std::size_t>(most, (limit.rlim_cur - reserved) / 2)
+                                     : 0;
+}
+
 } // namespace
 
 ReadAhead::Folder::~Folder()
@@ -27,7 +51,10 @@ ReadAhead::Folder::~Folder()
         ::close(m_descriptor);
 }
 
-ReadAhead::ReadAhead(const FileTypesPattern& pattern) : m_pattern(pattern) {}
+ReadAhead::ReadAhead(const FileTypesPattern& pattern, std::size_t walkDescriptors)
+    : m_pattern(pattern), m_maxReady(MaxReadyFolders(kMaxReady, walkDescriptors))
+{
+}
 
 ReadAhead::~ReadAhead()
 {
@@ -141,7 +168,7 @@ std::shared_ptr<ReadAhead::Group> ReadAhead::startGroup(const std::shared_ptr<Fo
 
 bool ReadAhead::claimFolder(std::shared_ptr<Group>& group, std::size_t& k)
 {
-    if (m_ready.load() >= kMaxReady)
+    if (m_ready.load() >= m_maxReady)
         return false;
     // The newest group first: the subfolders of the folder the walk is in.
     for (auto it = m_groups.rbegin(); it != m_groups.rend(); ++it) {
@@ -219,7 +246,7 @@ bool ReadAhead::takeFolder(Group& group, std::size_t k, Subfolder& out)
     int state;
     while ((state = slot.state.load(std::memory_order_acquire)) == Group::kFree) {
         std::size_t j = group.m_next.load();
-        if (j < group.size() && j < k + kGroupWindow && m_ready.load() < kMaxReady &&
+        if (j < group.size() && j < k + kGroupWindow && m_ready.load() < m_maxReady &&
             group.m_next.compare_exchange_strong(j, j + 1)) {
             m_ready.fetch_add(1);
             readFolder(group, j, m_walkFs);

@@ -123,8 +123,9 @@ public:
         std::atomic<std::size_t> m_taken{0}; // how far the walk has got
     };
 
-    // `pattern` chooses the files whose properties are read; it must outlive this.
-    explicit ReadAhead(const FileTypesPattern& pattern);
+    // `pattern` chooses the files whose properties are read; it must outlive this. The walk
+    // keeps up to `walkDescriptors` folders open besides those it takes from here.
+    ReadAhead(const FileTypesPattern& pattern, std::size_t walkDescriptors);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -154,7 +155,8 @@ public:
 private:
     static constexpr std::size_t kMaxBatches = 8;
     // How far ahead of the walk a group is read, and how many subfolders read ahead may wait
-    // for the walk in all: each holds a descriptor and its listing.
+    // for the walk in all: each holds a descriptor and its listing. Fewer where the process
+    // may open few files, so that the walk's own opens don't fail for want of a descriptor.
     static constexpr std::size_t kGroupWindow = 16;
     static constexpr std::size_t kMaxReady = 64;
 
@@ -181,8 +183,9 @@ private:
     std::condition_variable m_wake;
     std::vector<std::shared_ptr<Batch>> m_batches; // oldest first
     std::vector<std::shared_ptr<Group>> m_groups;  // oldest first
-    std::atomic<std::size_t> m_ready{0};           // subfolders claimed or read, not yet taken
-    std::atomic<int> m_idle{0};                    // workers waiting for work
+    const std::size_t m_maxReady;
+    std::atomic<std::size_t> m_ready{0}; // subfolders claimed or read, not yet taken
+    std::atomic<int> m_idle{0};          // workers waiting for work
     bool m_stop = false;
     std::atomic<bool> m_stopping{false};            // m_stop, read without the lock
     std::vector<std::unique_ptr<Worker>> m_workers; // started with the first batch or group

@@ -79,7 +79,7 @@ public:
         // Files are read ahead on the real file system only: one that tests derive from it to
         // inject failures is read in the walk's order on this thread alone.
         if (typeid(fs) == typeid(PosixFileSystem))
-            m_ahead = std::make_unique<ReadAhead>(m_pattern);
+            m_ahead = std::make_unique<ReadAhead>(m_pattern, kOpenFolders + 2);
     }
 
     void run(NodeStore::Id root, FolderHandle folder);

@@ -426,7 +426,9 @@ private slots:
 
     // Far deeper than the descriptors the test allows itself, with a path longer than any
     // path the system takes, scanned on a thread with a small stack: every level is listed,
-    // each file from its own folder, and no descriptor is left open.
+    // each file from its own folder, and no descriptor is left open. Each level also holds
+    // empty folders that the walk comes back to only from the bottom: none of them may keep
+    // a descriptor the walk needs on the way down.
     void deepTree()
     {
         constexpr int kDepth = 3000;
@@ -434,7 +436,8 @@ private slots:
         int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
         for (int i = 0; i < kDepth && fd >= 0; ++i) {
             ::close(::openat(fd, "f.txt", O_CREAT | O_WRONLY, 0644));
-            QCOMPARE(::mkdirat(fd, "d", 0755), 0);
+            for (const char* name : {"d", "e0", "e1", "e2"})
+                QCOMPARE(::mkdirat(fd, name, 0755), 0);
             const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
             ::close(fd);
             fd = next;
@@ -481,18 +484,19 @@ private slots:
         ::setrlimit(RLIMIT_NOFILE, &saved);
 
         QVERIFY2(r.problems.isEmpty(), qPrintable(r.problems.mid(0, 3).join(u'\n')));
-        QCOMPARE(r.dirCount, double(kDepth));
+        QCOMPARE(r.dirCount, double(4 * kDepth));
         QCOMPARE(r.fileCount, double(kDepth + 1));
         QCOMPARE(after, before);
         QCOMPARE(c.levelsReads, 1); // the Levels text is read once per scan, not per folder
-        // The folders first, each in the one before; then the files from the bottom up, each
-        // in its own folder.
-        QCOMPARE(store.size(), std::size_t(2 * kDepth + 2));
+        // The chain of folders first, each in the one before; then from the bottom up each
+        // level's empty folders and file, in their own folder.
+        QCOMPARE(store.size(), std::size_t(5 * kDepth + 2));
         for (NodeStore::Id id = 1; id <= kDepth; ++id)
             QCOMPARE(store.parent(id), id - 1);
         QCOMPARE(std::string(store.text(kDepth + 1)), std::string("bottom.txt-----"));
-        for (NodeStore::Id id = kDepth + 1; id < store.size(); ++id)
-            QCOMPARE(store.parent(id), NodeStore::Id(2 * kDepth + 1 - id));
+        QCOMPARE(store.parent(kDepth + 1), NodeStore::Id(kDepth));
+        for (NodeStore::Id id = kDepth + 2; id < store.size(); ++id)
+            QCOMPARE(store.parent(id), NodeStore::Id(kDepth - 1 - (id - kDepth - 2) / 4));
 
         // QTemporaryDir can't remove a path this long: take it apart level by level.
         std::vector<int> chain{::open(root.c_str(), O_RDONLY | O_DIRECTORY)};
@@ -501,7 +505,8 @@ private slots:
         ::unlinkat(chain.back(), "bottom.txt", 0);
         for (std::size_t i = chain.size() - 1; i-- > 0;) {
             ::close(chain[i + 1]);
-            ::unlinkat(chain[i], "d", AT_REMOVEDIR);
+            for (const char* name : {"d", "e0", "e1", "e2"})
+                ::unlinkat(chain[i], name, AT_REMOVEDIR);
             ::unlinkat(chain[i], "f.txt", 0);
         }
         ::close(chain[0]);
