@@ -258,9 +258,9 @@ bool ReadAhead::takeFolder(Group& group, std::size_t k, Subfolder& out)
     if (done)
         out = std::move(slot.result);
     slot.state.store(Group::kTaken, std::memory_order_relaxed);
-    m_ready.fetch_sub(1);
-    // Workers that stopped at the window's end go on once half of it is free.
-    if (next <= k + 1 + kGroupWindow / 2)
+    // Workers that stopped at the window's end go on once half of it is free, and those that
+    // stopped at the limit of subfolders read ahead as soon as there is room.
+    if (m_ready.fetch_sub(1) == m_maxReady || next <= k + 1 + kGroupWindow / 2)
         wakeIdle();
     return done;
 }
