@@ -160,7 +160,7 @@ private:
     std::size_t m_firstOpen = 0; // frames from here to the top are open (and frame 0)
     // One listing per depth, kept for the whole scan so a warm walk allocates nothing.
     std::vector<std::unique_ptr<FolderListing>> m_listings;
-    // Last, so that its thread stops before the listings it reads names from go.
+    // Last, so that its threads stop before the listings they read names from go.
     std::unique_ptr<ReadAhead> m_ahead;
 };
 
