@@ -186,6 +186,19 @@ bool ReadAhead::claimFolder(std::shared_ptr<Group>& group, std::size_t& k)
     return false;
 }
 
+std::size_t ReadAhead::nextFiles(const FolderListing& listing, std::size_t from,
+                                 std::vector<std::size_t>& entries,
+                                 std::vector<const char*>& names) const
+{
+    std::size_t i = from;
+    for (; i < listing.size() && names.size() < kMaxBatchFiles; ++i)
+        if (listing.kind(i) == FolderListing::Kind::File && m_pattern.matches(listing.name(i))) {
+            entries.push_back(i);
+            names.push_back(listing.cName(i));
+        }
+    return i;
+}
+
 void ReadAhead::readFolder(Group& group, std::size_t k, PosixFileSystem& fs)
 {
     Group::Slot& slot = group.m_slots[k];
@@ -203,13 +216,7 @@ void ReadAhead::readFolder(Group& group, std::size_t k, PosixFileSystem& fs)
     // Its first files, as the walk picks them when it enters a folder.
     const FolderListing& listing = *r.listing;
     std::vector<const char*> names;
-    std::size_t i = 0;
-    for (; i < listing.size() && names.size() < kMaxBatchFiles; ++i)
-        if (listing.kind(i) == FolderListing::Kind::File && m_pattern.matches(listing.name(i))) {
-            r.entries.push_back(i);
-            names.push_back(listing.cName(i));
-        }
-    r.scanned = i;
+    r.scanned = nextFiles(listing, 0, r.entries, names);
     if (!names.empty()) {
         auto batch = std::make_shared<Batch>();
         batch->m_folder = r.folder;

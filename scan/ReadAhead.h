@@ -130,6 +130,10 @@ public:
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
+    // The files of `listing` that the file pass reads, from entry `from` on, up to a batch's
+    // worth: appends their entries and names, and returns where the next batch's begin.
+    std::size_t nextFiles(const FolderListing& listing, std::size_t from,
+                          std::vector<std::size_t>& entries, std::vector<const char*>& names) const;
     // Starts reading `names` (files of `folder`); null when too many batches are pending, and
     // the walk then reads the files itself.
     std::shared_ptr<Batch> start(const std::shared_ptr<Folder>& folder,

@@ -123,6 +123,7 @@ private:
     // Subfolder (entry i) of the top folder, if it was read ahead.
     bool takeSubfolder(Frame& frame, const FolderListing& listing, std::size_t i,
                        ReadAhead::Subfolder& out);
+    void finishBatches(Frame& frame);
     void finishGroups(Frame& frame);
     // Finishes everything read ahead through the frame's folder.
     void dropAhead(Frame& frame);
@@ -242,13 +243,7 @@ std::shared_ptr<ReadAhead::Batch> Walk::startAhead(Frame& frame, const FolderLis
 {
     std::vector<const char*> names;
     entries.clear();
-    std::size_t i = frame.aheadScan;
-    for (; i < listing.size() && names.size() < ReadAhead::kMaxBatchFiles; ++i)
-        if (listing.kind(i) == Kind::File && m_pattern.matches(listing.name(i))) {
-            entries.push_back(i);
-            names.push_back(listing.cName(i));
-        }
-    frame.aheadScan = i;
+    frame.aheadScan = m_ahead->nextFiles(listing, frame.aheadScan, entries, names);
     std::shared_ptr<ReadAhead::Batch> batch;
     if (names.size() >= 2)
         batch = m_ahead->start(frame.aheadFolder, std::move(names));
@@ -304,13 +299,18 @@ void Walk::finishGroups(Frame& frame)
         }
 }
 
-void Walk::dropAhead(Frame& frame)
+void Walk::finishBatches(Frame& frame)
 {
     for (auto* batch : {&frame.ahead, &frame.nextAhead})
         if (*batch) {
             m_ahead->finish(*batch);
             batch->reset();
         }
+}
+
+void Walk::dropAhead(Frame& frame)
+{
+    finishBatches(frame);
     frame.aheadEntries.clear();
     frame.nextEntries.clear();
     frame.aheadTaken = 0;
@@ -470,11 +470,7 @@ void Walk::filePass()
         counted();
     }
     // A stop can leave batches not taken to the end.
-    for (auto* batch : {&frame.ahead, &frame.nextAhead})
-        if (*batch) {
-            m_ahead->finish(*batch);
-            batch->reset();
-        }
+    finishBatches(frame);
 }
 
 void Walk::reopen(std::size_t depth)
