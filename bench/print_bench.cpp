@@ -2,8 +2,9 @@
 // listing (for the comparison with a text-to-PDF pipeline) and prints the tree into a PDF with
 // the Print command's settings, timing the print alone.
 // usage: print_bench LINES OUT.pdf [LISTING.txt]
-#include "platform/print/PdfFileJob.h"
-#include "platform/tree/NodeStore.h"
+#include "platform/print/QtPrintBackend.h"
+#include "printing/PrintJob.h"
+#include "tree/NodeStore.h"
 #include "printing/CPrintTvw.h"
 #include "printing/DirectoryPrint.h"
 
@@ -19,6 +20,13 @@
 using namespace quillmap;
 
 namespace {
+
+// The platform's printers and PDF writer, as the window and quillmap_list print through them.
+PrintBackend& backend()
+{
+    static QtPrintBackend platform;
+    return platform;
+}
 
 struct Builder
 {
@@ -88,7 +96,7 @@ int main(int argc, char** argv)
     QString error;
     QElapsedTimer timer;
     timer.start();
-    const bool ok = PrintToPdfFile(*print, out, &error);
+    const bool ok = PrintToPdfFile(*print, backend(), out, &error);
     const double seconds = timer.nsecsElapsed() / 1e9;
     if (!ok) {
         std::fprintf(stderr, "print_bench: %s\n", qPrintable(error));

@@ -8,7 +8,8 @@
 // of find, the floor walk and the text listing each after dropping the page cache (where the
 // system permits it). QUILLMAP_LIST_BEFORE names another quillmap_list to show beside it.
 #include "bench/BenchClock.h"
-#include "platform/tree/NodeStore.h"
+#include "platform/files/PosixFileSystem.h"
+#include "tree/NodeStore.h"
 #include "scan/ScanControls.h"
 #include "scan/SearchDir.h"
 
@@ -142,6 +143,7 @@ int main(int argc, char** argv)
     const char* findFormat = "%y %s %A@ %C@ %T@ %p\n";
 
     runProgram({floor, dir}); // warm the caches
+    PosixFileSystem fs;
 
     // A scan of a tiny tree first, so that code and locale data touched for the first time
     // don't count as memory of the nodes.
@@ -154,7 +156,7 @@ int main(int argc, char** argv)
                 close(open((w + f).c_str(), O_CREAT | O_WRONLY, 0644));
             BenchControls warmControls(w);
             NodeStore warmStore;
-            SearchDir(warmControls, warmStore);
+            SearchDir(warmControls, warmStore, fs);
             for (const char* f : {"/a.txt", "/b.tar.gz", "/sub/c", "/sub", ""})
                 remove((w + f).c_str());
         }
@@ -166,7 +168,7 @@ int main(int argc, char** argv)
     double scanBest = 1e9;
     {
         const double start = now();
-        const ScanReport report = SearchDir(controls, store);
+        const ScanReport report = SearchDir(controls, store, fs);
         scanBest = now() - start;
         if (!report.problems.isEmpty())
             std::fprintf(stderr, "warning: %lld entries could not be read\n",
@@ -202,7 +204,7 @@ int main(int argc, char** argv)
         rusage before{}, after{};
         getrusage(RUSAGE_SELF, &before);
         const double start = now();
-        SearchDir(controls, store);
+        SearchDir(controls, store, fs);
         scanBest = std::min(scanBest, now() - start);
         getrusage(RUSAGE_SELF, &after);
         const auto seconds = [](const timeval& a, const timeval& b) {

@@ -1,20 +1,20 @@
 // quillmap_list: the window's search without the window, for scripts, servers and tests.
 #include "cli/ListControls.h"
 #include "cli/ListOptions.h"
+#include "listing/ListingDocument.h"
 #include "listing/ListingExport.h"
+#include "listing/ListingJsonWriter.h"
+#include "listing/SavedListingSource.h"
+#include "listing/SearchSession.h"
 #include "listing/TreeWriter.h"
-#include "platform/files/SystemErrorText.h"
-#include "platform/print/DefaultPrinter.h"
-#include "platform/print/PdfFileJob.h"
-#include "platform/tree/NodeStore.h"
+#include "platform/files/PosixFileSystem.h"
+#include "platform/print/QtPrintBackend.h"
 #include "printing/DirectoryPrint.h"
-#include "scan/ListingJsonReader.h"
-#include "scan/ListingJsonWriter.h"
-#include "scan/SearchDir.h"
-#include "scan/SearchRecord.h"
-#include "scan/TreeComparison.h"
+#include "printing/PrintJob.h"
 #include "support/SafeFile.h"
+#include "support/SystemErrorText.h"
 #include "support/Utf8Functions.h"
+#include "tree/NodeStore.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -39,72 +39,80 @@ void printError(const QString& text)
     std::fputs(line.c_str(), stderr);
 }
 
-// Reads a saved listing; false (with the reason told) when it can't be.
-bool readListing(const std::string& path, NodeStore& store, SearchRecord& record)
+// Why a saved listing could not be read.
+void tellUnread(const SavedListingSource& source)
 {
-    ListingJsonReader reader;
-    const auto result = reader.read(path, store, record);
-    if (result == ListingJsonReader::Result::Ok)
-        return true;
+    const auto result = source.result();
     QString why = QString::fromLatin1(ListingJsonReader::englishText(result));
     if (result == ListingJsonReader::Result::CannotOpen)
-        why = SystemErrorText(reader.systemError());
+        why = SystemErrorText(source.systemError());
     else if (result != ListingJsonReader::Result::NoVersion)
-        why += QStringLiteral(" (") + QString::fromStdString(reader.detail()) + u')';
+        why += QStringLiteral(" (") + QString::fromStdString(source.detail()) + u')';
     printError(QStringLiteral("quillmap_list: cannot read the listing ") +
-               NodeStore::displayString(path) + QStringLiteral(": ") + why);
+               NodeStore::displayString(source.path()) + QStringLiteral(": ") + why);
+}
+
+// FOLDER into the document: searched, or read back where it is a saved listing and `listings`
+// allows it. False, with the reason told, when there is nothing to write.
+bool loadFolder(ListingDocument& document, const ListOptions& options, ListControls& controls,
+                bool listings)
+{
+    struct stat st;
+    if (listings && ::stat(options.folder.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        SavedListingSource source(options.folder);
+        if (document.load(source, ListingDocument::Origin::SavedListing, options.folder))
+            return true;
+        tellUnread(source);
+        return false;
+    }
+    SearchSession session(document, std::make_shared<PosixFileSystem>());
+    session.run(controls);
+    const ScanReport& report = document.record().report;
+    if (report.startFolderRead)
+        return true;
+    printError(QStringLiteral("quillmap_list: cannot list the folder ") +
+               (report.problems.isEmpty() ? NodeStore::displayString(options.folder)
+                                          : report.problems.first()));
     return false;
+}
+
+// What a search met, after its listing: the counts, and each entry that could not be read.
+void tellSearched(const ListingDocument& document, const ListControls& controls)
+{
+    if (document.origin() == ListingDocument::Origin::Search)
+        printError(controls.status());
+    for (const QString& problem : document.record().report.problems)
+        printError(problem);
 }
 
 // --compare: the differences between a saved listing and FOLDER (or a second listing), with
 // diff's exit status.
 int compareListings(const ListOptions& options)
 {
+    // The saved listing is read first, so that one that can't be read is told before a search.
+    SavedListingSource old(options.compareWith);
     NodeStore saved;
     SearchRecord savedRecord;
-    if (!readListing(options.compareWith, saved, savedRecord))
+    if (!old.read(saved, savedRecord)) {
+        tellUnread(old);
         return 2;
-
-    NodeStore current;
-    SearchRecord record;
+    }
+    ListingDocument document;
     ListControls controls(options);
-    struct stat st;
-    const bool listing = ::stat(options.folder.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-    if (listing) {
-        if (!readListing(options.folder, current, record))
-            return 2;
-    } else {
-        record = SearchRecord::startedWith(controls);
-        record.report = SearchDir(controls, current);
-        if (!record.report.startFolderRead) {
-            printError(QStringLiteral("quillmap_list: cannot list the folder ") +
-                       (record.report.problems.isEmpty() ? NodeStore::displayString(options.folder)
-                                                         : record.report.problems.first()));
-            return 2;
-        }
-    }
-
-    // The removed nodes join the current tree, so the memory stays that of the two listings.
-    TreeComparison comparison;
-    comparison.compareInPlace(saved, current);
-    saved.clear(); // what is written needs only the compared tree
-    NodeStore changedOnly;
-    if (options.changedOnly) {
-        TreeComparison::Options how;
-        how.onlyChanges = true;
-        comparison.copy(current, changedOnly, how);
-        current.clear();
-    }
-    const NodeStore& compared = options.changedOnly ? changedOnly : current;
+    if (!loadFolder(document, options, controls, true))
+        return 2;
+    document.setComparisonView(options.changedOnly, false);
+    document.compareWith(std::move(saved), std::move(savedRecord),
+                         NodeStore::displayString(options.compareWith));
 
     bool written = true;
     if (options.format == ListingFormat::Json) {
-        ListingJsonWriter writer(compared, record, stdout);
-        writer.setChanges(&comparison.changes());
+        ListingJsonWriter writer(document.tree(), document.record(), stdout);
+        writer.setChanges(&document.changes());
         written = writer.write();
     } else {
-        TreeWriter writer(compared, stdout);
-        writer.setChanges(&comparison.changes());
+        TreeWriter writer(document.tree(), stdout);
+        writer.setChanges(&document.changes());
         if (options.format == ListingFormat::Text)
             writer.writeText();
         else
@@ -112,11 +120,8 @@ int compareListings(const ListOptions& options)
     }
     std::fflush(stdout);
 
-    if (!listing)
-        printError(controls.status());
-    for (const QString& problem : record.report.problems)
-        printError(problem);
-    const TreeComparison::Summary& sum = comparison.summary();
+    tellSearched(document, controls);
+    const TreeComparison::Summary& sum = document.summary();
     const auto counts = [](const std::array<std::uint64_t, 4>& n, NodeChange c) {
         return QString::number(n[std::size_t(c)]);
     };
@@ -165,7 +170,8 @@ int main(int argc, char** argv)
     }
 
     // Print problems that need no scan to find are told before a long scan, not after it.
-    if (options.print && DefaultPrinterName().isEmpty()) {
+    QtPrintBackend backend;
+    if (options.print && backend.defaultPrinterName().isEmpty()) {
         printError(QStringLiteral("quillmap_list: There is no default printer."));
         return 2;
     }
@@ -180,29 +186,22 @@ int main(int argc, char** argv)
     if (!options.compareWith.empty())
         return compareListings(options);
 
+    ListingDocument document;
     ListControls controls(options);
-    NodeStore tree;
-    SearchRecord record = SearchRecord::startedWith(controls);
-    record.report = SearchDir(controls, tree);
-    const ScanReport& report = record.report;
-    if (!report.startFolderRead) {
-        printError(QStringLiteral("quillmap_list: cannot list the folder ") +
-                   (report.problems.isEmpty() ? NodeStore::displayString(options.folder)
-                                              : report.problems.first()));
+    if (!loadFolder(document, options, controls, false))
         return 2;
-    }
+    const ScanReport& report = document.record().report;
 
     if (printing) {
-        const auto print = NewDirectoryPrint(tree);
+        const auto print = NewDirectoryPrint(document.tree());
         QString error;
         bool printed = true;
         if (!options.pdfFile.isEmpty())
-            printed = PrintToPdfFile(*print, options.pdfFile, PrintLayout(), &error);
+            printed =
+                PrintToPdfFile(*print, backend, options.pdfFile, backend.printLayout(), &error);
         if (printed && options.print)
-            printed = PrintToDefaultPrinter(*print, &error);
-        printError(controls.status());
-        for (const QString& problem : report.problems)
-            printError(problem);
+            printed = PrintToPrinter(*print, backend, QString(), &error);
+        tellSearched(document, controls);
         if (!printed) {
             printError(QStringLiteral("quillmap_list: ") + error);
             return 2;
@@ -210,11 +209,10 @@ int main(int argc, char** argv)
         return report.problems.isEmpty() ? 0 : 1;
     }
 
-    ListingExport::write(options.format, tree, record, stdout, options.totals, options.human);
+    ListingExport::write(options.format, document.tree(), document.record(), stdout,
+                         options.totals, options.human);
 
-    printError(controls.status());
-    for (const QString& problem : report.problems)
-        printError(problem);
+    tellSearched(document, controls);
     if (std::ferror(stdout)) {
         printError(QStringLiteral("quillmap_list: could not write the listing"));
         return 2;

@@ -1,8 +1,8 @@
 #include "listing/CsvWriter.h"
 
-#include "platform/tree/NodeStore.h"
+#include "tree/NodeStore.h"
 #include "scan/FileInfo.h"
-#include "scan/FolderTotals.h"
+#include "listing/FolderTotals.h"
 #include "scan/SearchRecord.h"
 
 #include "support/LocalClock.h"

@@ -1,7 +1,7 @@
 #include "listing/HtmlWriter.h"
 
 #include "listing/CsvWriter.h"
-#include "platform/tree/NodeStore.h"
+#include "tree/NodeStore.h"
 #include "scan/FileInfo.h"
 #include "scan/SearchRecord.h"
 #include "support/LocalClock.h"

@@ -3,9 +3,9 @@
 #include "listing/CsvWriter.h"
 #include "listing/HtmlWriter.h"
 #include "listing/TreeWriter.h"
-#include "platform/files/SystemErrorText.h"
-#include "scan/FolderTotals.h"
-#include "scan/ListingJsonWriter.h"
+#include "support/SystemErrorText.h"
+#include "listing/FolderTotals.h"
+#include "listing/ListingJsonWriter.h"
 #include "scan/SearchRecord.h"
 #include "support/SafeFile.h"
 

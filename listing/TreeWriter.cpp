@@ -1,8 +1,8 @@
 #include "listing/TreeWriter.h"
 
 #include "listing/SizeText.h"
-#include "scan/FolderTotals.h"
-#include "scan/TreeComparison.h"
+#include "listing/FolderTotals.h"
+#include "listing/TreeComparison.h"
 
 #include "support/PlainBytes.h"
 #include "support/Utf8Functions.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/tree/NodeStore.h"
-#include "scan/NodeChange.h"
+#include "tree/NodeStore.h"
+#include "listing/NodeChange.h"
 
 #include <QStringList>
 

@@ -2,8 +2,8 @@
 
 #include "listing/ListingExport.h"
 #include "platform/controls/WaitCursor.h"
-#include "platform/files/SystemErrorText.h"
-#include "platform/tree/NodeStore.h"
+#include "support/SystemErrorText.h"
+#include "tree/NodeStore.h"
 #include "support/LangFunctions.h"
 
 #include <QDir>

@@ -3,8 +3,10 @@
 #include "about/frmAbout.h"
 #include "main_window/ExportDir.h"
 #include "main_window/ListingDir.h"
+#include "main_window/NodeModel.h"
 #include "main_window/PrintDir.h"
-#include "main_window/WindowScanControls.h"
+#include "listing/SavedListingSource.h"
+#include "listing/SearchSession.h"
 #include "platform/controls/DriveList.h"
 #include "platform/controls/FolderList.h"
 #include "platform/controls/OptionsList.h"
@@ -12,11 +14,9 @@
 #include "platform/controls/ToolbarImages.h"
 #include "platform/controls/Twips.h"
 #include "platform/controls/WaitCursor.h"
-#include "platform/tree/NodeModel.h"
+#include "platform/controls/WindowScanControls.h"
+#include "platform/files/PosixFileSystem.h"
 #include "scan/DetailTicks.h"
-#include "scan/ListingJsonReader.h"
-#include "scan/SearchDir.h"
-#include "scan/TreeComparison.h"
 #include "support/LangFunctions.h"
 
 #include <QAction>
@@ -36,8 +36,6 @@
 #include <QPixmap>
 #include <QScrollBar>
 #include <QShortcut>
-#include <QThread>
-#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 
@@ -56,8 +54,6 @@ const QString kCaption = QStringLiteral("Quillmap Printer ");
 // behind its Show Details button.
 constexpr int kProblemsNamed = 8;
 constexpr double kControlsPointSize = 8;
-// The status bar shows a running search's counts this often.
-constexpr int kCountIntervalMs = 50;
 
 // What the status bar says, before the counts, after a search was stopped with Esc.
 QString searchStoppedText()
@@ -101,7 +97,10 @@ constexpr ToolbarButton kToolbarButtons[] = {
 
 } // namespace
 
-FormMain::FormMain(QWidget* parent) : QMainWindow(parent), m_exit([] { QCoreApplication::exit(0); })
+FormMain::FormMain(QWidget* parent)
+    : QMainWindow(parent),
+      m_session(std::make_unique<SearchSession>(m_document, std::make_shared<PosixFileSystem>())),
+      m_exit([] { QCoreApplication::exit(0); })
 {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(kCaption);
@@ -115,9 +114,16 @@ FormMain::FormMain(QWidget* parent) : QMainWindow(parent), m_exit([] { QCoreAppl
     buildToolbar();
     resize(twipsToPixels(5400), twipsToPixels(5130) + menuBar()->sizeHint().height());
 
-    m_countTimer = new QTimer(this);
-    m_countTimer->setInterval(kCountIntervalMs);
-    connect(m_countTimer, &QTimer::timeout, this, &FormMain::showSearchCounts);
+    // The window only shows what the session and the document tell.
+    connect(m_session.get(), &SearchSession::progress, this, &FormMain::showSearchCounts);
+    connect(m_session.get(), &SearchSession::finished, this,
+            [this](const ScanReport& report, const QString& failure) {
+                searchEnded(report, failure, true);
+            });
+    connect(&m_document, &ListingDocument::aboutToChange, m_model, &NodeModel::beginChange);
+    connect(&m_document, &ListingDocument::changed, m_model, &NodeModel::endChange);
+    // A comparison is shown with its marks, as it prints.
+    m_document.setComparisonView(MNU_ChangedOnly->isChecked(), true);
     m_stopShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     m_stopShortcut->setEnabled(false); // Esc keeps its usual meaning between searches
     connect(m_stopShortcut, &QShortcut::activated, this, &FormMain::stopSearch);
@@ -126,12 +132,9 @@ FormMain::FormMain(QWidget* parent) : QMainWindow(parent), m_exit([] { QCoreAppl
 
 FormMain::~FormMain()
 {
-    // A search still running stops before the store it fills goes.
-    if (m_scanThread) {
-        m_scanControls->requestStop();
-        finishSearch(false);
-    }
-    // The view and the model borrow the node store, a member that goes before the children.
+    // A search still running stops before the document it fills goes; the view and the model
+    // borrow the document's tree, and the document is a member that goes before the children.
+    m_session.reset();
     delete TreeView1;
     delete m_model;
 }
@@ -171,9 +174,9 @@ void FormMain::buildMenus()
     connect(MNU_Export, &QAction::triggered, this, &FormMain::exportCommand);
     connect(MNU_OpenListing, &QAction::triggered, this, &FormMain::openListingCommand);
     connect(MNU_CompareListing, &QAction::triggered, this, &FormMain::compareListingCommand);
-    connect(MNU_ChangedOnly, &QAction::toggled, this, [this] {
-        if (m_compared)
-            showComparison();
+    connect(MNU_ChangedOnly, &QAction::toggled, this, [this](bool onlyChanges) {
+        m_document.setComparisonView(onlyChanges, true);
+        showTreeTop();
     });
     connect(MNU_Exit, &QAction::triggered, this, &FormMain::exitCommand);
     connect(MNU_About, &QAction::triggered, this, &FormMain::aboutCommand);
@@ -195,7 +198,7 @@ void FormMain::buildControls()
     Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
     placeTwips(Toolbar1, 0, 0, 5400, 870);
 
-    m_model = new NodeModel(m_store, this);
+    m_model = new NodeModel(m_document.tree(), this);
     TreeView1 = new QTreeView(client);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
     TreeView1->setHeaderHidden(true);
@@ -205,9 +208,10 @@ void FormMain::buildControls()
     // A comparison's marks: the symbol begins each text; colour (and italics for what is
     // gone) make them stand out.
     m_model->setExtraData([this](NodeStore::Id id, int role) -> QVariant {
-        if (id >= m_changes.size())
+        const std::vector<NodeChange>& changes = m_document.changes();
+        if (id >= changes.size())
             return {};
-        const NodeChange change = m_changes[id];
+        const NodeChange change = changes[id];
         if (role == Qt::ForegroundRole && change != NodeChange::Same)
             return QColor(change == NodeChange::Added     ? QColor(0x00, 0x80, 0x00)
                           : change == NodeChange::Removed ? QColor(0xC0, 0x00, 0x00)
@@ -227,9 +231,7 @@ void FormMain::buildControls()
     placeTwips(TreeView1, 120, 960, 2895, 3735);
     connect(TreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
-                // While a search fills the store on its thread, the window leaves it alone.
-                if (!m_scanThread)
-                    m_store.setSelected(m_model->idOf(current));
+                m_document.tree().setSelected(m_model->idOf(current));
             });
 
     Drive1 = new DriveList(client);
@@ -402,107 +404,88 @@ void FormMain::placeDockedBars()
 void FormMain::closeEvent(QCloseEvent* event)
 {
     // Closing ends the program at once: a running search stops where it is.
-    if (m_scanThread) {
-        m_scanControls->requestStop();
-        finishSearch(false);
+    if (m_session->isRunning()) {
+        m_session->abandon();
+        searchEnded(m_document.record().report, QString(), false);
     }
     QMainWindow::closeEvent(event);
 }
 
+void FormMain::setFileSystem(std::shared_ptr<FileSystem> fs)
+{
+    m_session->setFileSystem(fs ? std::move(fs) : std::make_shared<PosixFileSystem>());
+}
+
+bool FormMain::isSearching() const
+{
+    return m_session->isRunning();
+}
+
 bool FormMain::searchStopRequested() const
 {
-    return m_scanControls && m_scanControls->stopRequested();
+    return m_session->isRunning() && m_session->stopRequested();
 }
 
 void FormMain::stopSearch()
 {
-    if (m_scanThread)
-        m_scanControls->requestStop();
+    if (m_session->isRunning())
+        m_session->stop();
 }
 
 void FormMain::searchCommand()
 {
-    if (m_scanThread)
+    if (m_session->isRunning())
         return; // one search at a time
-    m_scanControls = std::make_unique<WindowScanControls>(*Dir1, *Combo1, *Text1, *ListView1);
-    m_scanReport = ScanReport();
-    m_scanFailure.clear();
-    endComparison();
-    m_lastSearch = SearchRecord::startedWith(*m_scanControls);
-    // The view shows nothing of the store until the scan's thread has ended.
-    m_model->beginChange();
+    // The tree shown goes as the search starts; the new one is shown when it ends.
+    m_session->start(std::make_unique<WindowScanControls>(*Dir1, *Combo1, *Text1, *ListView1));
+    showTitle();
     StatusBar1->setPanelText(1, ScanControls::statusText(0, 0));
     QApplication::setOverrideCursor(Qt::BusyCursor);
     setPrintEnabled(false);
     m_stopShortcut->setEnabled(true);
-    m_countTimer->start();
-
-    const quint64 serial = ++m_searchSerial;
-    m_scanThread.reset(QThread::create([this, controls = m_scanControls.get(), fs = m_fileSystem] {
-        // Nothing may escape the thread: a failure is kept for the window to tell.
-        try {
-            m_scanReport = fs ? SearchDir(*controls, m_store, *fs) : SearchDir(*controls, m_store);
-        } catch (const std::exception& e) {
-            m_scanFailure = QString::fromLocal8Bit(e.what());
-        } catch (...) {
-            m_scanFailure = MessageText(56, "unknown error");
-        }
-    }));
-    // Queued to the window's thread. A search already ended by closing the window has no
-    // thread left, and a later search has another serial number.
-    connect(m_scanThread.get(), &QThread::finished, this, [this, serial] {
-        if (m_scanThread && serial == m_searchSerial)
-            finishSearch(true);
-    });
-    m_scanThread->start();
 }
 
-void FormMain::showSearchCounts()
+void FormMain::showSearchCounts(double dirCount, double fileCount)
 {
-    if (m_scanControls)
-        StatusBar1->setPanelText(
-            1, ScanControls::statusText(m_scanControls->dirCount(), m_scanControls->fileCount()));
+    StatusBar1->setPanelText(1, ScanControls::statusText(dirCount, fileCount));
 }
 
-void FormMain::finishSearch(bool interactive)
+void FormMain::searchEnded(const ScanReport& report, const QString& failure, bool interactive)
 {
-    m_scanThread->wait();
-    m_scanThread.reset();
-    m_countTimer->stop();
     m_stopShortcut->setEnabled(false);
-
-    QString status =
-        ScanControls::statusText(m_scanControls->dirCount(), m_scanControls->fileCount());
-    if (m_scanReport.stopped)
+    QString status = ScanControls::statusText(m_session->dirCount(), m_session->fileCount());
+    if (report.stopped)
         status = searchStoppedText() + QLatin1Char(' ') + status;
     StatusBar1->setPanelText(1, status);
-    m_lastSearch.report = m_scanReport;
-
-    // The new tree from its top: the root at the top left, expanded, whatever the previous
-    // tree's view was scrolled to.
-    m_model->endChange();
-    if (m_store.item1() != NodeStore::npos)
-        TreeView1->expand(m_model->indexOf(m_store.item1()));
-    TreeView1->scrollToTop();
-    TreeView1->horizontalScrollBar()->setValue(0);
-
+    showTreeTop();
     QApplication::restoreOverrideCursor();
     setPrintEnabled(true);
     if (!interactive)
         return;
-    reportSearch();
+    reportSearch(report, failure);
     emit searchFinished();
 }
 
-void FormMain::reportSearch()
+void FormMain::showTreeTop()
 {
-    if (!m_scanFailure.isEmpty()) {
+    // The tree from its top: the root at the top left, expanded, whatever the previous tree's
+    // view was scrolled to.
+    const NodeStore& tree = m_document.tree();
+    if (tree.item1() != NodeStore::npos)
+        TreeView1->expand(m_model->indexOf(tree.item1()));
+    TreeView1->scrollToTop();
+    TreeView1->horizontalScrollBar()->setValue(0);
+}
+
+void FormMain::reportSearch(const ScanReport& report, const QString& failure)
+{
+    if (!failure.isEmpty()) {
         QMessageBox::warning(this, kCaption.trimmed(),
                              MessageText(54, "The search stopped early: %1. The tree shows what "
                                              "was found up to then.")
-                                 .arg(m_scanFailure));
+                                 .arg(failure));
     }
-    const QStringList& problems = m_scanReport.problems;
+    const QStringList& problems = report.problems;
     if (!problems.isEmpty()) {
         QMessageBox box(QMessageBox::Warning, kCaption.trimmed(), problemsText(problems),
                         QMessageBox::Ok, this);
@@ -541,26 +524,33 @@ void FormMain::setPrintEnabled(bool enabled)
 
 void FormMain::printCommand()
 {
-    if (!m_scanThread)
-        PrintDir(this, m_store, m_printObject, m_closingPage);
+    if (!m_session->isRunning())
+        PrintDir(this, m_document.tree(), m_printObject, closingPage());
 }
 
 void FormMain::printPreviewCommand()
 {
-    if (!m_scanThread)
-        PrintPreview(this, m_store, m_printObject, m_closingPage);
+    if (!m_session->isRunning())
+        PrintPreview(this, m_document.tree(), m_printObject, closingPage());
 }
 
 void FormMain::saveAsPdfCommand()
 {
-    if (!m_scanThread)
-        SaveAsPdf(this, m_store, m_printObject, m_closingPage);
+    if (!m_session->isRunning())
+        SaveAsPdf(this, m_document.tree(), m_printObject, closingPage());
+}
+
+QStringList FormMain::closingPage() const
+{
+    if (!m_document.isCompared())
+        return {};
+    return ComparisonSummary(m_document.summary(), m_document.comparedWith());
 }
 
 void FormMain::openListingCommand()
 {
-    if (m_scanThread)
-        return; // the store is being filled
+    if (m_session->isRunning())
+        return; // the document is being filled
     const QString path = ChooseListing(this, MessageText(80, "Open Listing"));
     if (!path.isEmpty())
         openListing(path);
@@ -568,9 +558,9 @@ void FormMain::openListingCommand()
 
 void FormMain::compareListingCommand()
 {
-    if (m_scanThread)
-        return; // the store is being filled
-    if (m_store.isEmpty()) {
+    if (m_session->isRunning())
+        return; // the document is being filled
+    if (m_document.isEmpty()) {
         QMessageBox::information(this, MessageText(81, "Compare with Listing"),
                                  MessageText(88, "There is nothing to compare yet. Search a folder "
                                                  "or open a listing first."));
@@ -583,100 +573,61 @@ void FormMain::compareListingCommand()
 
 bool FormMain::openListing(const QString& path)
 {
-    if (m_scanThread)
-        return false; // the store is being filled
-    NodeStore store;
-    SearchRecord record;
-    ListingJsonReader reader;
-    const auto result = reader.read(QFile::encodeName(path).toStdString(), store, record);
-    if (result != ListingJsonReader::Result::Ok) {
+    if (m_session->isRunning())
+        return false; // the document is being filled
+    SavedListingSource source(QFile::encodeName(path).toStdString());
+    if (!m_document.load(source, ListingDocument::Origin::SavedListing, source.path())) {
         QMessageBox::warning(
             this, MessageText(80, "Open Listing"),
-            ListingErrorText(result, QDir::toNativeSeparators(path), reader.systemError()));
+            ListingErrorText(source.result(), QDir::toNativeSeparators(path), source.systemError()));
         return false;
     }
-    endComparison();
-    m_model->beginChange();
-    m_store = std::move(store);
-    m_model->endChange();
-    m_lastSearch = std::move(record);
-    StatusBar1->setPanelText(
-        1, ScanControls::statusText(m_lastSearch.report.dirCount, m_lastSearch.report.fileCount));
-    if (m_store.item1() != NodeStore::npos)
-        TreeView1->expand(m_model->indexOf(m_store.item1()));
-    setWindowTitle(kCaption + QStringLiteral("- ") + QFileInfo(path).fileName());
+    const ScanReport& report = m_document.record().report;
+    StatusBar1->setPanelText(1, ScanControls::statusText(report.dirCount, report.fileCount));
+    showTreeTop();
+    showTitle();
     return true;
 }
 
 bool FormMain::compareWithListing(const QString& path)
 {
-    if (m_scanThread)
-        return false; // the store is being filled
+    if (m_session->isRunning())
+        return false; // the document is being filled
     const QString caption = MessageText(81, "Compare with Listing");
-    if (m_store.isEmpty()) {
+    if (m_document.isEmpty()) {
         QMessageBox::information(this, caption,
                                  MessageText(88, "There is nothing to compare yet. Search a folder "
                                                  "or open a listing first."));
         return false;
     }
-    NodeStore saved;
-    SearchRecord record;
-    ListingJsonReader reader;
-    const auto result = reader.read(QFile::encodeName(path).toStdString(), saved, record);
-    if (result != ListingJsonReader::Result::Ok) {
+    SavedListingSource source(QFile::encodeName(path).toStdString());
+    if (!m_document.compareWith(source, QFileInfo(path).fileName())) {
         QMessageBox::warning(
             this, caption,
-            ListingErrorText(result, QDir::toNativeSeparators(path), reader.systemError()));
+            ListingErrorText(source.result(), QDir::toNativeSeparators(path), source.systemError()));
         return false;
     }
-    // Another comparison starts again from the tree the first one was made on.
-    if (!m_compared)
-        m_compareBase = std::move(m_store);
-    m_compareSaved = std::move(saved);
-    m_compareFile = QFileInfo(path).fileName();
-    m_compared = true;
-    showComparison();
+    showTreeTop();
+    showTitle();
     return true;
 }
 
-void FormMain::showComparison()
+void FormMain::showTitle()
 {
-    TreeComparison comparison;
-    NodeStore merged;
-    TreeComparison::Options options;
-    options.onlyChanges = MNU_ChangedOnly->isChecked();
-    options.markTexts = true;
-    comparison.compare(m_compareSaved, m_compareBase, merged, options);
-    m_model->beginChange();
-    m_store = std::move(merged);
-    m_changes = comparison.changes();
-    m_model->endChange();
-    m_closingPage = ComparisonSummary(comparison.summary(), m_compareFile);
-    if (m_store.item1() != NodeStore::npos)
-        TreeView1->expand(m_model->indexOf(m_store.item1()));
-    setWindowTitle(kCaption + QStringLiteral("- ") +
-                   MessageText(89, "Compared with %1").arg(m_compareFile));
-}
-
-void FormMain::endComparison()
-{
-    if (m_compared) {
-        m_model->beginChange();
-        m_changes.clear();
-        m_model->endChange();
-    }
-    m_compared = false;
-    m_compareBase.clear();
-    m_compareSaved.clear();
-    m_compareFile.clear();
-    m_closingPage.clear();
-    setWindowTitle(kCaption);
+    if (m_document.isCompared())
+        setWindowTitle(kCaption + QStringLiteral("- ") +
+                       MessageText(89, "Compared with %1").arg(m_document.comparedWith()));
+    else if (m_document.origin() == ListingDocument::Origin::SavedListing)
+        setWindowTitle(kCaption + QStringLiteral("- ") +
+                       QFileInfo(QFile::decodeName(m_document.listingPath().c_str())).fileName());
+    else
+        setWindowTitle(kCaption);
 }
 
 void FormMain::exportCommand()
 {
-    if (!m_scanThread)
-        ExportDir(this, m_store, m_lastSearch);
+    if (!m_session->isRunning())
+        ExportDir(this, m_document.tree(), m_document.record());
 }
 
 void FormMain::exitCommand()

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "platform/tree/NodeStore.h"
-#include "scan/NodeChange.h"
-#include "scan/SearchRecord.h"
+#include "listing/ListingDocument.h"
 #include "scan/SearchDir.h"
 
 #include <QHash>
@@ -20,8 +18,6 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QShortcut;
-class QThread;
-class QTimer;
 class QToolBar;
 class QTreeView;
 
@@ -33,8 +29,8 @@ class FileSystem;
 class FolderList;
 class NodeModel;
 class OptionsList;
+class SearchSession;
 class StatusBar;
-class WindowScanControls;
 class frmAbout;
 
 // The program's main window: the pickers for the start folder, the scan options, the tree of
@@ -43,11 +39,12 @@ class frmAbout;
 // positions when the window is resized.
 //
 // Contract: the constructor runs the start-up (hourglass, SetUp, pointer back), so a new window
-// is ready for a search. A search runs on a thread of its own: the window goes on answering,
-// the status bar counts, Esc stops it (the tree keeps what was found), a second Search is
-// ignored, and closing the window or Exit ends it at once. searchFinished() is emitted once the
-// tree is shown. The print commands run to their end inside their click, with a progress
-// dialog. The window owns the node store behind TreeView1 and the last printing object.
+// is ready for a search. A search runs in the search session, on a thread of its own: the
+// window goes on answering, the status bar counts, Esc stops it (the tree keeps what was
+// found), a second Search is ignored, and closing the window or Exit ends it at once.
+// searchFinished() is emitted once the tree is shown. The print commands run to their end
+// inside their click, with a progress dialog. The window owns the listing document behind
+// TreeView1, its search session and the last printing object; it only shows what they hold.
 class FormMain : public QMainWindow
 {
     Q_OBJECT
@@ -73,23 +70,25 @@ public:
     bool openListing(const QString& path);
     bool compareWithListing(const QString& path);
     // The change of each node shown (by id) after a comparison; empty otherwise.
-    const std::vector<NodeChange>& changes() const { return m_changes; }
+    const std::vector<NodeChange>& changes() const { return m_document.changes(); }
     // The options, date and report of the tree shown (a search's, or an opened listing's).
-    const SearchRecord& lastSearch() const { return m_lastSearch; }
+    const SearchRecord& lastSearch() const { return m_document.record(); }
     // What the printout adds after the tree (a comparison's summary).
-    const QStringList& closingPage() const { return m_closingPage; }
+    QStringList closingPage() const;
 
-    NodeStore& store() { return m_store; }
+    ListingDocument& document() { return m_document; }
+    NodeStore& store() { return m_document.tree(); }
     NodeModel& model() { return *m_model; }
     QString statusText() const;
     // What the exit command does; tests replace it so that it doesn't end the test run.
     void setExitHandler(std::function<void()> handler) { m_exit = std::move(handler); }
     frmAbout* aboutWindow() const { return m_about; }
-    // The file system the next searches read; the real one unless a test injects another.
-    void setFileSystem(std::shared_ptr<FileSystem> fs) { m_fileSystem = std::move(fs); }
+    // The file system the next searches read; the real one unless a test injects another (null:
+    // the real one again).
+    void setFileSystem(std::shared_ptr<FileSystem> fs);
 
     // From a Search click until its tree is shown.
-    bool isSearching() const { return m_scanThread != nullptr; }
+    bool isSearching() const;
     // Whether the running search was asked to stop (Esc, or the window closing); may be read
     // on any thread.
     bool searchStopRequested() const;
@@ -136,9 +135,11 @@ private:
 
     void placeDockedBars();
     void searchCommand();
-    void finishSearch(bool interactive);
-    void showSearchCounts();
-    void reportSearch();
+    // The search has ended: the status, the new tree from its top, and (when `interactive`)
+    // what it could not read.
+    void searchEnded(const ScanReport& report, const QString& failure, bool interactive);
+    void showSearchCounts(double dirCount, double fileCount);
+    void reportSearch(const ScanReport& report, const QString& failure);
     void setPrintEnabled(bool enabled);
     void printCommand();
     void printPreviewCommand();
@@ -146,34 +147,20 @@ private:
     void exportCommand();
     void openListingCommand();
     void compareListingCommand();
-    // The tree shown is no longer a comparison (a search or an opened listing replaces it).
-    void endComparison();
-    void showComparison();
+    // The root of the tree shown, expanded, at the top left.
+    void showTreeTop();
+    // The caption: an opened listing's file, or what the tree was compared with.
+    void showTitle();
     void exitCommand();
     void aboutCommand();
     void Drive1_Change();
     void Dir1_PathChanged();
 
-    NodeStore m_store;
-    SearchRecord m_lastSearch; // the options and report of the search shown
-    // A comparison: the tree it started from, the saved listing, the listing's file name, and
-    // the marks and summary page of what is shown.
-    NodeStore m_compareBase;
-    NodeStore m_compareSaved;
-    QString m_compareFile;
-    bool m_compared = false;
-    std::vector<NodeChange> m_changes;
-    QStringList m_closingPage;
+    ListingDocument m_document;
+    // Goes before the document it fills.
+    std::unique_ptr<SearchSession> m_session;
     NodeModel* m_model = nullptr;
-    // The running search: its controls and thread; what it found, once the thread has ended.
-    std::unique_ptr<WindowScanControls> m_scanControls;
-    std::unique_ptr<QThread> m_scanThread;
-    ScanReport m_scanReport;
-    QString m_scanFailure;
-    QTimer* m_countTimer = nullptr;
     QShortcut* m_stopShortcut = nullptr;
-    std::shared_ptr<FileSystem> m_fileSystem;
-    quint64 m_searchSerial = 0;
     std::shared_ptr<CPrintTvw> m_printObject;
     frmAbout* m_about = nullptr;
     std::function<void()> m_exit;

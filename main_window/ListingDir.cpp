@@ -1,6 +1,6 @@
 #include "main_window/ListingDir.h"
 
-#include "platform/files/SystemErrorText.h"
+#include "support/SystemErrorText.h"
 #include "support/LangFunctions.h"
 
 #include <QDir>

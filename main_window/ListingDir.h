@@ -1,7 +1,7 @@
 #pragma once
 
-#include "scan/ListingJsonReader.h"
-#include "scan/TreeComparison.h"
+#include "listing/ListingJsonReader.h"
+#include "listing/TreeComparison.h"
 
 #include <QString>
 #include <QStringList>

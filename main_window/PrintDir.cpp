@@ -2,13 +2,14 @@
 
 #include "main_window/PrintProgress.h"
 #include "platform/controls/WaitCursor.h"
-#include "platform/files/SystemErrorText.h"
-#include "platform/print/DefaultPrinter.h"
-#include "platform/print/PdfFileJob.h"
-#include "platform/tree/NodeStore.h"
+#include "support/SystemErrorText.h"
+#include "platform/print/PainterPrinterDevice.h"
+#include "platform/print/QtPrintBackend.h"
 #include "printing/CPrintTvw.h"
 #include "printing/DirectoryPrint.h"
+#include "printing/PrintJob.h"
 #include "support/LangFunctions.h"
+#include "tree/NodeStore.h"
 
 #include <QApplication>
 #include <QDir>
@@ -44,6 +45,19 @@ QString failureText(const CPrintTvw& print, const QString& path, int systemError
     return error;
 }
 
+// Prints on a printer a dialog gave (a preview's, or the one its Print button chose); false with
+// `error` set, the job withdrawn, when the print fails.
+bool printOnPrinter(CPrintTvw& print, QPrinter& printer, QString* error)
+{
+    PainterPrinterDevice device(printer);
+    if (print.PrintTvw(device))
+        return true;
+    device.abort();
+    if (error)
+        *error = print.errorString();
+    return false;
+}
+
 } // namespace
 
 // With no searched tree there is nothing to print or save: tell the user to search first.
@@ -73,14 +87,15 @@ void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>&
     printObject->setClosingPage(closingPage);
     CPrintTvw& print = *printObject;
     WaitCursor wait;
+    QtPrintBackend backend;
 
-    if (DefaultPrinterName().isEmpty()) {
+    if (backend.defaultPrinterName().isEmpty()) {
         const QString path = DocumentsPdfPath(print.Title());
         QString error;
         int systemError = 0;
         PrintProgress progress(window, caption());
         progress.watch(print);
-        const bool saved = PrintToPdfFile(print, path, &error, &systemError);
+        const bool saved = PrintToPdfFile(print, backend, path, &error, &systemError);
         wait.restore();
         if (print.Cancelled())
             return;
@@ -101,7 +116,7 @@ void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>&
     QString error;
     PrintProgress progress(window, caption());
     progress.watch(print);
-    const bool printed = PrintToDefaultPrinter(print, &error);
+    const bool printed = PrintToPrinter(print, backend, QString(), &error);
     wait.restore();
     if (!printed && !print.Cancelled())
         QMessageBox::warning(window, caption(),
@@ -118,11 +133,11 @@ void PrintPreview(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintT
     printObject->setClosingPage(closingPage);
     const std::shared_ptr<CPrintTvw> print = printObject;
 
-    const QString printerName = DefaultPrinterName();
+    const QString printerName = QtPrintBackend().defaultPrinterName();
     QPrinter printer(QPrinter::HighResolution);
     if (!printerName.isEmpty())
         printer.setPrinterName(printerName);
-    PreparePrinter(printer, *print);
+    QtPrintBackend::preparePrinter(printer, print->Title());
     // The preview's Print button proposes a file named after the document: a name, not the
     // title's path. With no printer it prints into a PDF file, in the documents folder.
     printer.setDocName(PdfFileName(print->Title()));
@@ -139,7 +154,7 @@ void PrintPreview(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintT
                          WaitCursor wait;
                          PrintProgress progress(&dialog, dialog.windowTitle());
                          progress.watch(*print);
-                         if (!PrintOnPrinter(*print, *target, &error) && !print->Cancelled())
+                         if (!printOnPrinter(*print, *target, &error) && !print->Cancelled())
                              QMessageBox::warning(
                                  &dialog, caption(),
                                  MessageText(52, "The tree could not be printed. %1")
@@ -183,7 +198,9 @@ void SaveAsPdf(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>
     progress.watch(print);
     // The printer's paper and margins, so the file prints as the Print command would.
     // Cancelled, the save leaves no file behind and an earlier file as it was.
-    const bool saved = PrintToPdfFile(print, path, PrintLayout(), &error, &systemError);
+    QtPrintBackend backend;
+    const bool saved =
+        PrintToPdfFile(print, backend, path, backend.printLayout(), &error, &systemError);
     wait.restore();
     if (!saved && !print.Cancelled())
         QMessageBox::warning(window, MessageText(50, "Save as PDF"),

@@ -1,6 +1,6 @@
 #include "printing/CPrintTvw.h"
 
-#include "platform/locale/LocaleProfile.h"
+#include "support/LocaleProfile.h"
 #include "printing/PrinterDevice.h"
 
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/tree/NodeStore.h"
+#include "tree/NodeStore.h"
 
 #include <QObject>
 #include <QString>

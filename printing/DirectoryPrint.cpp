@@ -1,6 +1,6 @@
 #include "printing/DirectoryPrint.h"
 
-#include "platform/tree/NodeStore.h"
+#include "tree/NodeStore.h"
 #include "printing/CPrintTvw.h"
 
 namespace quillmap {

@@ -60,6 +60,9 @@ public:
     bool printLineInPlace(const QString& text);
     bool drawLine(double x1, double y1, double x2, double y2);
     bool endDoc();
+    // Withdraws a document left open by a failed or cancelled print: a printer's job is
+    // cancelled rather than sent. Nothing else is asked of the device afterwards.
+    virtual void abort() {}
 
     bool failed() const { return !m_error.isEmpty(); }
     QString errorString() const { return m_error; }

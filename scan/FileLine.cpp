@@ -1,6 +1,6 @@
 #include "scan/FileLine.h"
 
-#include "platform/locale/LocaleProfile.h"
+#include "support/LocaleProfile.h"
 #include "scan/ScanControls.h"
 #include "support/Utf8Functions.h"
 

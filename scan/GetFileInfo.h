@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/files/FileSystem.h"
+#include "scan/FileSystem.h"
 #include "scan/FileInfo.h"
 
 #include <string>

@@ -48,11 +48,13 @@ std::size_t MaxReadyFolders(std::size_t most, std::size_t walkDescriptors)
 ReadAhead::Folder::~Folder()
 {
     if (m_owned)
-        ::close(m_descriptor);
+        m_closer->closeFolder(m_descriptor);
 }
 
-ReadAhead::ReadAhead(const FileTypesPattern& pattern, std::size_t walkDescriptors)
-    : m_pattern(pattern), m_maxReady(MaxReadyFolders(kMaxReady, walkDescriptors))
+ReadAhead::ReadAhead(const FileTypesPattern& pattern, const FileSystem& fs,
+                     std::size_t walkDescriptors)
+    : m_pattern(pattern), m_fs(fs), m_walkFs(fs.newReader()),
+      m_maxReady(MaxReadyFolders(kMaxReady, walkDescriptors))
 {
 }
 
@@ -77,6 +79,7 @@ void ReadAhead::startWorkers()
     try {
         for (std::size_t n = WorkerCount(); n > 0; --n) {
             auto worker = std::make_unique<Worker>();
+            worker->fs = m_fs.newReader();
             Worker* w = worker.get();
             w->thread = std::thread([this, w] { work(*w); });
             m_workers.push_back(std::move(worker));
@@ -130,7 +133,7 @@ int ReadAhead::take(Batch& batch, std::size_t k, FileInfo& info)
     // Files are claimed in order, so until file k is done either it is being read on the
     // other thread or an earlier or the same file is still unclaimed: read that one here.
     while (!slot.ready.load(std::memory_order_acquire)) {
-        if (!readNext(batch, m_walkFs))
+        if (!readNext(batch, *m_walkFs))
             slot.ready.wait(false, std::memory_order_acquire);
     }
     FillFileInfo(info, batch.m_names[k], slot.error, slot.stat);
@@ -199,18 +202,19 @@ std::size_t ReadAhead::nextFiles(const FolderListing& listing, std::size_t from,
     return i;
 }
 
-void ReadAhead::readFolder(Group& group, std::size_t k, PosixFileSystem& fs)
+void ReadAhead::readFolder(Group& group, std::size_t k, const std::shared_ptr<FileSystem>& reader)
 {
+    FileSystem& fs = *reader;
     Group::Slot& slot = group.m_slots[k];
     Subfolder& r = slot.result;
-    int descriptor = -1;
+    FileSystem::Handle descriptor = -1;
     if (m_stopping.load(std::memory_order_relaxed) ||
         fs.openPlainSubfolder(group.m_parent->descriptor(), group.m_names[k], descriptor) != 0) {
         slot.state.store(Group::kFailed, std::memory_order_release);
         slot.state.notify_all();
         return;
     }
-    r.folder = std::make_shared<Folder>(descriptor, true);
+    r.folder = std::make_shared<Folder>(descriptor, reader);
     r.listing = std::make_unique<FolderListing>();
     r.listError = fs.list(descriptor, *r.listing);
     // Its first files, as the walk picks them when it enters a folder.
@@ -327,7 +331,7 @@ void ReadAhead::work(Worker& worker)
             }
         }
         if (batch) {
-            while (!m_stopping.load(std::memory_order_relaxed) && readNext(*batch, worker.fs)) {
+            while (!m_stopping.load(std::memory_order_relaxed) && readNext(*batch, *worker.fs)) {
             }
         } else {
             readFolder(*group, k, worker.fs);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/files/FolderListing.h"
-#include "platform/files/PosixFileSystem.h"
 #include "scan/FileInfo.h"
+#include "scan/FileSystem.h"
+#include "scan/FolderListing.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -23,9 +23,10 @@ class FileTypesPattern;
 // whatever no one has started yet: each file and folder is read exactly once, as the walk
 // alone would read it, so the tree and its problems come out the same.
 //
-// Only for the real file system, on folders without DOS attributes: every thread reads
-// through a PosixFileSystem of its own, and subfolders are read ahead only where opening them
-// can't cross into another mount (which the walk's own open would have to look at).
+// Only for a file system that gives readers for other threads (FileSystem::newReader()), on
+// folders that every reader reads alike: every thread reads through an instance of its own,
+// and subfolders are read ahead only where opening them can't cross into another mount (which
+// the walk's own open would have to look at).
 class ReadAhead
 {
 public:
@@ -41,8 +42,9 @@ public:
     class Folder
     {
     public:
-        explicit Folder(int descriptor, bool owned = false)
-            : m_descriptor(descriptor), m_owned(owned)
+        // `closer` closes the folder when it is owned here; it outlives this object.
+        explicit Folder(FileSystem::Handle descriptor, std::shared_ptr<FileSystem> closer = {})
+            : m_descriptor(descriptor), m_closer(std::move(closer)), m_owned(m_closer != nullptr)
         {
         }
         ~Folder();
@@ -57,7 +59,8 @@ public:
         }
 
     private:
-        int m_descriptor;
+        FileSystem::Handle m_descriptor;
+        std::shared_ptr<FileSystem> m_closer;
         bool m_owned;
     };
 
@@ -123,9 +126,10 @@ public:
         std::atomic<std::size_t> m_taken{0}; // how far the walk has got
     };
 
-    // `pattern` chooses the files whose properties are read; it must outlive this. The walk
-    // keeps up to `walkDescriptors` folders open besides those it takes from here.
-    ReadAhead(const FileTypesPattern& pattern, std::size_t walkDescriptors);
+    // `pattern` chooses the files whose properties are read; it must outlive this. Readers
+    // come from `fs` (the walk's), whose newReader() must not be null. The walk keeps up to
+    // `walkDescriptors` folders open besides those it takes from here.
+    ReadAhead(const FileTypesPattern& pattern, const FileSystem& fs, std::size_t walkDescriptors);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -166,7 +170,7 @@ private:
 
     struct Worker
     {
-        PosixFileSystem fs;
+        std::shared_ptr<FileSystem> fs;
         std::thread thread;
     };
 
@@ -174,7 +178,7 @@ private:
     static bool readNext(Batch& batch, FileSystem& fs);
     // Claims the next subfolder of a group the walk will want soonest; m_mutex held.
     bool claimFolder(std::shared_ptr<Group>& group, std::size_t& k);
-    void readFolder(Group& group, std::size_t k, PosixFileSystem& fs);
+    void readFolder(Group& group, std::size_t k, const std::shared_ptr<FileSystem>& fs);
     void work(Worker& worker);
     // Starts the workers if they are not running yet; m_mutex held.
     void startWorkers();
@@ -182,7 +186,8 @@ private:
     void wakeIdle();
 
     const FileTypesPattern& m_pattern;
-    PosixFileSystem m_walkFs; // used on the walk's thread only
+    const FileSystem& m_fs;
+    std::shared_ptr<FileSystem> m_walkFs; // used on the walk's thread only
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::vector<std::shared_ptr<Batch>> m_batches; // oldest first

@@ -1,10 +1,9 @@
 #include "scan/SearchDir.h"
 
-#include "platform/files/FileSystem.h"
-#include "platform/files/FolderHandle.h"
-#include "platform/files/PosixFileSystem.h"
-#include "platform/files/SystemErrorText.h"
-#include "platform/tree/NodeStore.h"
+#include "scan/FileSystem.h"
+#include "scan/FolderHandle.h"
+#include "support/SystemErrorText.h"
+#include "tree/NodeStore.h"
 #include "scan/FileLine.h"
 #include "scan/FileTypesPattern.h"
 #include "scan/GetFileInfo.h"
@@ -17,7 +16,6 @@
 #include <cstring>
 #include <memory>
 #include <sys/stat.h>
-#include <typeinfo>
 #include <vector>
 
 namespace quillmap {
@@ -76,10 +74,10 @@ public:
         : m_controls(controls), m_tree(tree), m_fs(fs), m_report(report),
           m_levels(controls.levelsText()), m_pattern(controls.fileTypesText())
     {
-        // Files are read ahead on the real file system only: one that tests derive from it to
-        // inject failures is read in the walk's order on this thread alone.
-        if (typeid(fs) == typeid(PosixFileSystem))
-            m_ahead = std::make_unique<ReadAhead>(m_pattern, kOpenFolders + 2);
+        // Read ahead where the file system gives readers for other threads; one a test injects
+        // failures through is read in the walk's order on this thread alone.
+        if (fs.newReader())
+            m_ahead = std::make_unique<ReadAhead>(m_pattern, fs, kOpenFolders + 2);
     }
 
     void run(NodeStore::Id root, FolderHandle folder);
@@ -348,9 +346,8 @@ void Walk::enter(NodeStore::Id node, FolderHandle folder, ReadAhead::Subfolder* 
     frame.node = node;
     if (ahead) {
         // Read ahead: its first files too.
-        auto& fs = static_cast<PosixFileSystem&>(m_fs);
         frame.folder = FolderHandle(m_fs, ahead->folder->handOver());
-        fs.adoptPlainSubfolder(frame.folder.get());
+        m_fs.adoptPlainSubfolder(frame.folder.get());
         frame.aheadFolder = std::move(ahead->folder);
         frame.ahead = std::move(ahead->files);
         frame.aheadEntries = std::move(ahead->entries);
@@ -359,14 +356,13 @@ void Walk::enter(NodeStore::Id node, FolderHandle folder, ReadAhead::Subfolder* 
         frame.folder = std::move(folder);
     }
     if (m_ahead && frame.folder.isOpen()) {
-        auto& fs = static_cast<PosixFileSystem&>(m_fs);
-        if (!frame.aheadFolder && !fs.keepsDosAttributes(frame.folder.get())) {
+        if (!frame.aheadFolder && m_fs.readsAlike(frame.folder.get())) {
             // The files the file pass will read, known already (links and unknown kinds aside).
             frame.aheadFolder = std::make_shared<ReadAhead::Folder>(frame.folder.get());
             frame.ahead = startAhead(frame, listing, frame.aheadEntries);
         }
         // The subfolders the folder pass will enter (those the listing calls folders).
-        if (frame.aheadFolder && fs.onPlainMount(frame.folder.get()) &&
+        if (frame.aheadFolder && m_fs.onPlainMount(frame.folder.get()) &&
             m_levels.opens(double(depth)))
             frame.group = startGroup(frame, listing);
         if (!frame.ahead && !frame.group)
@@ -570,12 +566,6 @@ ScanReport SearchDir(ScanControls& controls, NodeStore& treeView1, FileSystem& f
     }
     walk.run(root, std::move(folder));
     return report;
-}
-
-ScanReport SearchDir(ScanControls& controls, NodeStore& treeView1)
-{
-    PosixFileSystem fs;
-    return SearchDir(controls, treeView1, fs);
 }
 
 } // namespace quillmap

@@ -31,11 +31,9 @@ struct ScanReport
 };
 
 // The search command: clears `treeView1`, adds the root node for controls.startFolder() and
-// walks the tree into it with the options read from `controls`. Never throws; what could not be
-// read is in the report.
-ScanReport SearchDir(ScanControls& controls, NodeStore& treeView1);
-
-// The same over a given file system (tests inject failures through it).
+// walks the tree into it through `fs` (the platform's, or one a test injects failures
+// through), with the options read from `controls`. Never throws; what could not be read is in
+// the report.
 ScanReport SearchDir(ScanControls& controls, NodeStore& treeView1, FileSystem& fs);
 
 } // namespace quillmap

@@ -1,6 +1,6 @@
 #include "support/FileFunctions.h"
 
-#include "platform/locale/LocaleProfile.h"
+#include "support/LocaleProfile.h"
 #include "support/Utf8Functions.h"
 
 #include <QCoreApplication>

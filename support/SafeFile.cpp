@@ -1,6 +1,6 @@
 #include "support/SafeFile.h"
 
-#include "platform/files/SystemErrorText.h"
+#include "support/SystemErrorText.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "platform/controls/DriveList.h"
 
-#include "platform/tree/NodeStore.h"
+#include "tree/NodeStore.h"
 
 #include <QFile>
 #include <QSet>

@@ -1,9 +1,9 @@
 #include "platform/controls/FolderList.h"
 
-#include "platform/files/FolderListing.h"
 #include "platform/files/PathFunctions.h"
-#include "platform/files/SystemErrorText.h"
-#include "platform/tree/NodeStore.h"
+#include "support/NameOrder.h"
+#include "support/SystemErrorText.h"
+#include "tree/NodeStore.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -105,7 +105,7 @@ bool FolderList::listSubfolders(const std::string& path, std::vector<std::string
         return false;
     }
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return FolderListing::nameLess(a, b);
+        return NameLess(a, b);
     });
     return true;
 }

@@ -10,6 +10,7 @@
 #include <sys/statfs.h>
 #include <sys/syscall.h>
 #include <sys/xattr.h>
+#include <typeinfo>
 #include <unistd.h>
 
 namespace quillmap {
@@ -82,6 +83,13 @@ constexpr int kSubfolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 PosixFileSystem::PosixFileSystem() = default;
 
 PosixFileSystem::~PosixFileSystem() = default;
+
+std::unique_ptr<FileSystem> PosixFileSystem::newReader() const
+{
+    if (typeid(*this) != typeid(PosixFileSystem))
+        return nullptr;
+    return std::make_unique<PosixFileSystem>();
+}
 
 void PosixFileSystem::record(int fd, unsigned char state)
 {

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "platform/files/FileSystem.h"
+#include "scan/FileSystem.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,19 +23,18 @@ public:
     int stat(Handle folder, const char* name, bool follow, FileStat& out) override;
     int identify(Handle folder, FolderIdentity& out) override;
 
-    // Whether the files of an open folder carry DOS attributes (read through this instance).
-    bool keepsDosAttributes(Handle folder) const { return dosState(folder) == kDos; }
-
-    // Opening subfolders on another thread, ahead of the walk. Where a folder is on a plain
-    // mount (one whose kind of file system keeps no DOS attributes, with openat2 at hand), its
-    // subfolders on the same mount can be opened by any instance, and another instance's
-    // openSubfolder() would have opened them the same way. openPlainSubfolder() opens such a
-    // subfolder, or gives the errno of any failure (another mount among them), leaving the
-    // open to openSubfolder(); the instance that goes on with the folder takes it over with
-    // adoptPlainSubfolder().
-    bool onPlainMount(Handle folder) const { return m_openat2 && dosState(folder) == kNoDosKind; }
-    int openPlainSubfolder(Handle parent, const char* name, Handle& folder);
-    void adoptPlainSubfolder(Handle folder) { record(folder, kNoDosKind); }
+    // Reading ahead: a plain mount is one whose kind of file system keeps no DOS attributes,
+    // with openat2 at hand; files are read alike by every instance where the folder carries no
+    // DOS attributes (which each instance would have to look up). A subclass (a test's, which
+    // injects failures) is read on one thread, in the walk's order, unless it says otherwise.
+    std::unique_ptr<FileSystem> newReader() const override;
+    bool readsAlike(Handle folder) const override { return dosState(folder) != kDos; }
+    bool onPlainMount(Handle folder) const override
+    {
+        return m_openat2 && dosState(folder) == kNoDosKind;
+    }
+    int openPlainSubfolder(Handle parent, const char* name, Handle& folder) override;
+    void adoptPlainSubfolder(Handle folder) override { record(folder, kNoDosKind); }
 
 private:
     // What an open folder tells of DOS attributes.

@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QPagedPaintDevice>
 #include <QPen>
+#include <QPrinter>
 
 #include <algorithm>
 #include <cmath>
@@ -44,6 +45,12 @@ PainterPrinterDevice::~PainterPrinterDevice()
 {
     if (m_painter.isActive())
         m_painter.end();
+}
+
+void PainterPrinterDevice::abort()
+{
+    if (m_device.devType() == QInternal::Printer)
+        static_cast<QPrinter&>(m_device).abort();
 }
 
 QPageLayout PainterPrinterDevice::standardLayout(const QPageSize& size)

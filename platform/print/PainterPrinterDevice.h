@@ -37,6 +37,9 @@ public:
     // The family the tree is printed in.
     static QString fontFamily();
 
+    // On a QPrinter, cancels the job.
+    void abort() override;
+
 protected:
     void fontChanged() override;
     void drawWidthChanged() override;

@@ -1,6 +1,6 @@
 #include "tests/common/FileInfoByPath.h"
 
-#include "platform/files/FolderHandle.h"
+#include "scan/FolderHandle.h"
 #include "platform/files/PosixFileSystem.h"
 #include "scan/GetFileInfo.h"
 

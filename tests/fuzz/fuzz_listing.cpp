@@ -1,8 +1,8 @@
 // Fuzzes the listing reader: any bytes end in a listing or a reason, never in a crash, a hang
 // or a stack overflow; a listing that reads, written and read again, is the same listing.
-#include "platform/tree/NodeStore.h"
-#include "scan/ListingJsonReader.h"
-#include "scan/ListingJsonWriter.h"
+#include "tree/NodeStore.h"
+#include "listing/ListingJsonReader.h"
+#include "listing/ListingJsonWriter.h"
 #include "scan/SearchRecord.h"
 
 #include <cstdint>

@@ -1,15 +1,16 @@
 #include "about/frmAbout.h"
 #include "main_window/FormMain.h"
+#include "tests/common/ChooseFile.h"
 #include "platform/controls/DriveList.h"
 #include "platform/controls/FolderList.h"
 #include "platform/controls/OptionsList.h"
 #include "platform/controls/StatusBar.h"
 #include "platform/files/PosixFileSystem.h"
-#include "platform/tree/NodeModel.h"
+#include "main_window/NodeModel.h"
 #include "printing/CPrintTvw.h"
 #include "printing/DirectoryPrint.h"
 #include "scan/DetailTicks.h"
-#include "scan/ListingJsonWriter.h"
+#include "listing/ListingJsonWriter.h"
 #include "support/LangFunctions.h"
 #include "tests/common/RecordingPrinterDevice.h"
 
@@ -609,7 +610,7 @@ void TestFormMain::exportWritesTheLastSearch()
             shown = dialog->selectedFiles().value(0);
             dialog->selectNameFilter(filter);
             emit dialog->filterSelected(filter); // as picking it in the list does
-            dialog->selectFile(file);
+            test::chooseFile(*dialog, file);
             static_cast<QDialog*>(dialog)->accept();
         }
     };

@@ -1,4 +1,4 @@
-#include "main_window/WindowScanControls.h"
+#include "platform/controls/WindowScanControls.h"
 #include "platform/controls/DriveList.h"
 #include "platform/controls/FolderList.h"
 #include "platform/controls/OptionsList.h"
@@ -297,14 +297,6 @@ void TestWindowControls::scanControlsReadTheControls()
     QVERIFY(controls.isTicked(3));
     QVERIFY(!controls.isTicked(1));
     QVERIFY(!controls.isTicked(0) && !controls.isTicked(13));
-
-    for (int i = 1; i <= 1000; ++i)
-        controls.showCounts(i / 10, i);
-    QCOMPARE(controls.dirCount(), 100.0);
-    QCOMPARE(controls.fileCount(), 1000.0);
-    QVERIFY(!controls.stopRequested());
-    controls.requestStop();
-    QVERIFY(controls.stopRequested());
 }
 
 void TestWindowControls::toolbarImages()

@@ -1,8 +1,9 @@
 // The Print command's document written as a PDF file and read back.
 #include "PdfCheck.h"
 #include "platform/print/PainterPrinterDevice.h"
-#include "platform/print/PdfFileJob.h"
-#include "platform/tree/NodeStore.h"
+#include "platform/print/QtPrintBackend.h"
+#include "printing/PrintJob.h"
+#include "tree/NodeStore.h"
 #include "printing/CPrintTvw.h"
 #include "printing/DirectoryPrint.h"
 
@@ -25,6 +26,13 @@
 using namespace quillmap;
 
 namespace {
+
+// The platform's printers and PDF writer, as the window and quillmap_list print through them.
+PrintBackend& backend()
+{
+    static QtPrintBackend platform;
+    return platform;
+}
 
 // A tree of `lines` file lines under one folder: a PDF of some tens of KB.
 void fill(NodeStore& store, int lines)
@@ -122,7 +130,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("tree.pdf"));
         const auto print = NewDirectoryPrint(store);
         QString error;
-        QVERIFY2(PrintToPdfFile(*print, path, &error), qPrintable(error));
+        QVERIFY2(PrintToPdfFile(*print, backend(), path, &error), qPrintable(error));
         int pages = 0;
         const QString problem =
             pdfcheck::checkPrintedTree(path, QStringLiteral("View of /data/"), expected, &pages);
@@ -156,7 +164,7 @@ private slots:
         QTemporaryDir dir;
         const QString direct = dir.filePath(QStringLiteral("direct.pdf"));
         QString error;
-        QVERIFY2(PrintToPdfFile(*print, direct, &error), qPrintable(error));
+        QVERIFY2(PrintToPdfFile(*print, backend(), direct, &error), qPrintable(error));
         const QString painted = dir.filePath(QStringLiteral("painted.pdf"));
         {
             QPdfWriter writer(painted);
@@ -214,7 +222,7 @@ private slots:
             small.rlim_cur = 16384;
             QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
         }
-        const bool printed = PrintToPdfFile(*print, target, &error);
+        const bool printed = PrintToPdfFile(*print, backend(), target, &error);
         ::setrlimit(RLIMIT_FSIZE, &limit);
         std::signal(SIGXFSZ, oldXfsz);
         QVERIFY(!printed);
@@ -274,7 +282,7 @@ private slots:
         fill(store, 20);
         const auto print = NewDirectoryPrint(store);
         QString error;
-        QVERIFY2(PrintToPdfFile(*print, target, &error), qPrintable(error));
+        QVERIFY2(PrintToPdfFile(*print, backend(), target, &error), qPrintable(error));
 
         struct stat st
         {
@@ -325,7 +333,7 @@ private slots:
         const pid_t child = ::fork();
         if (child == 0) {
             QString error;
-            PrintToPdfFile(*print, target, &error);
+            PrintToPdfFile(*print, backend(), target, &error);
             ::_exit(3); // not reached: the signal ends the program
         }
         int status = 0;
@@ -342,7 +350,7 @@ private slots:
         store.add(NodeStore::npos, "/x/", "/x/");
         const auto print = NewDirectoryPrint(store);
         QString error;
-        QVERIFY(!PrintToPdfFile(*print, QStringLiteral("/nonexistent-folder/tree.pdf"), &error));
+        QVERIFY(!PrintToPdfFile(*print, backend(), QStringLiteral("/nonexistent-folder/tree.pdf"), &error));
         QVERIFY(error.contains(QLatin1String("/nonexistent-folder/tree.pdf")));
     }
 };

@@ -3,10 +3,11 @@
 // searched tree the user is told to search first. A long save shows its progress and can be
 // cancelled.
 #include "PdfCheck.h"
+#include "tests/common/ChooseFile.h"
 #include "main_window/PrintDir.h"
-#include "platform/files/SystemErrorText.h"
-#include "platform/print/DefaultPrinter.h"
-#include "platform/tree/NodeStore.h"
+#include "support/SystemErrorText.h"
+#include "platform/print/QtPrintBackend.h"
+#include "tree/NodeStore.h"
 #include "printing/CPrintTvw.h"
 #include "support/LangFunctions.h"
 
@@ -16,7 +17,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -65,7 +65,7 @@ class TestPrintDirFallback : public QObject
         connect(&timer, &QTimer::timeout, [&] {
             QWidget* modal = QApplication::activeModalWidget();
             if (auto* files = qobject_cast<QFileDialog*>(modal)) {
-                files->selectFile(target);
+                test::chooseFile(*files, target);
                 QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
             } else if (auto* progress = qobject_cast<QProgressDialog*>(modal)) {
                 onProgress(progress);
@@ -89,7 +89,7 @@ private slots:
         QVERIFY(m_home.isValid());
         qputenv("HOME", QFile::encodeName(m_home.path()));
         qunsetenv("XDG_CONFIG_HOME");
-        QVERIFY(DefaultPrinterName().isEmpty());
+        QVERIFY(QtPrintBackend().defaultPrinterName().isEmpty());
     }
 
     void emptyTreeAsksForASearch()

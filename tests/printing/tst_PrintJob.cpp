@@ -3,10 +3,11 @@
 // that reaches the "printer" is read back.
 #include "PdfCheck.h"
 #include "main_window/FormMain.h"
+#include "tests/common/ChooseFile.h"
 #include "main_window/PrintDir.h"
 #include "platform/controls/FolderList.h"
-#include "platform/print/DefaultPrinter.h"
-#include "platform/tree/NodeStore.h"
+#include "platform/print/QtPrintBackend.h"
+#include "tree/NodeStore.h"
 #include "printing/CPrintTvw.h"
 
 #include <QAction>
@@ -281,7 +282,7 @@ private slots:
         QVERIFY2(up,
                  qPrintable(QStringLiteral("the print server did not come up:\n") + serverLog()));
         newJobErrors();
-        QCOMPARE(DefaultPrinterName(), kQueue);
+        QCOMPARE(QtPrintBackend().defaultPrinterName(), kQueue);
     }
 
     void cleanupTestCase() { stopCupsd(); }
@@ -395,7 +396,7 @@ private slots:
             QVERIFY(dialog);
             QCOMPARE(QFileInfo(dialog->selectedFiles().value(0)).fileName(),
                      QFileInfo(tree.path()).fileName() + QStringLiteral(".pdf"));
-            dialog->selectFile(saved);
+            test::chooseFile(*dialog, saved);
             QMetaObject::invokeMethod(dialog, "accept");
         });
         window.MNU_SaveAsPdf->trigger();

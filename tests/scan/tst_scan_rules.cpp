@@ -1,5 +1,5 @@
 // The depth rule, the File Types pattern and the order of a folder listing.
-#include "platform/files/FolderListing.h"
+#include "scan/FolderListing.h"
 #include "scan/FileTypesPattern.h"
 #include "scan/LevelsRule.h"
 

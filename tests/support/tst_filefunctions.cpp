@@ -1,4 +1,4 @@
-#include "platform/locale/LocaleProfile.h"
+#include "support/LocaleProfile.h"
 #include "support/FileFunctions.h"
 #include "tests/common/LocaleEnvironment.h"
 

@@ -3,7 +3,7 @@
 #include "main_window/FormMain.h"
 #include "platform/controls/FolderList.h"
 #include "platform/controls/OptionsList.h"
-#include "platform/tree/NodeStore.h"
+#include "tree/NodeStore.h"
 
 #include <QAction>
 #include <QApplication>

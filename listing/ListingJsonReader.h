@@ -1,0 +1,52 @@
+#pragma once
+
+#include "tree/NodeStore.h"
+#include "scan/SearchRecord.h"
+
+#include <QString>
+
+#include <cstdio>
+#include <string>
+
+namespace quillmap {
+
+// Reads a listing that ListingJsonWriter wrote back into a node store and a search record.
+// The file may come from anywhere: whatever it holds, reading ends with the listing or with a
+// reason, in bounded stack and in memory that grows with the file only.
+class ListingJsonReader
+{
+public:
+    enum class Result
+    {
+        Ok,
+        CannotOpen,   // the file can't be opened or read (see systemError())
+        NotJson,      // not JSON at all, or broken JSON
+        Truncated,    // JSON that ends too soon
+        NotListing,   // JSON, but not a listing
+        NoVersion,    // a listing of the first kind, written before listings had a version
+        NewerVersion, // a listing from a later version of the program
+        Invalid       // a listing whose content does not hold together
+    };
+
+    // Reads the file at `path` (file-system bytes). On success `store` and `record` hold the
+    // listing; on failure both are left as they were.
+    Result read(const std::string& path, NodeStore& store, SearchRecord& record);
+    // The same from an open stream.
+    Result read(std::FILE* in, NodeStore& store, SearchRecord& record);
+
+    // The English sentence for a result (the window shows its own language's).
+    static const char* englishText(Result result);
+
+    // What went wrong, in English, for logs and quillmap_list ("" after Ok).
+    const std::string& detail() const { return m_detail; }
+    // The errno of a CannotOpen.
+    int systemError() const { return m_errno; }
+
+private:
+    Result fail(Result result, std::string detail);
+
+    std::string m_detail;
+    int m_errno = 0;
+};
+
+} // namespace quillmap

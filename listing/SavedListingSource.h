@@ -1,0 +1,29 @@
+#pragma once
+
+#include "listing/ListingJsonReader.h"
+#include "listing/ListingSource.h"
+
+#include <string>
+
+namespace quillmap {
+
+// A listing saved by this program (the JSON format), read back from the file at `path`
+// (file-system bytes). When read() fails, result(), systemError() and detail() tell why.
+class SavedListingSource : public ListingSource
+{
+public:
+    explicit SavedListingSource(std::string path) : m_path(std::move(path)) {}
+    bool read(NodeStore& tree, SearchRecord& record) override;
+
+    const std::string& path() const { return m_path; }
+    ListingJsonReader::Result result() const { return m_result; }
+    int systemError() const { return m_reader.systemError(); }
+    const std::string& detail() const { return m_reader.detail(); }
+
+private:
+    std::string m_path;
+    ListingJsonReader m_reader;
+    ListingJsonReader::Result m_result = ListingJsonReader::Result::Ok;
+};
+
+} // namespace quillmap
