@@ -1,12 +1,13 @@
 #include "main_window/FormMain.h"
 
 #include "about/frmAbout.h"
+#include "listing/SearchSession.h"
 #include "main_window/ExportDir.h"
 #include "main_window/ListingDir.h"
 #include "main_window/NodeModel.h"
 #include "main_window/PrintDir.h"
-#include "listing/SavedListingSource.h"
-#include "listing/SearchSession.h"
+#include "main_window/SearchMessages.h"
+#include "platform/controls/DriveFolderPair.h"
 #include "platform/controls/DriveList.h"
 #include "platform/controls/FolderList.h"
 #include "platform/controls/OptionsList.h"
@@ -15,6 +16,7 @@
 #include "platform/controls/Twips.h"
 #include "platform/controls/WaitCursor.h"
 #include "platform/controls/WindowScanControls.h"
+#include "platform/files/PathFunctions.h"
 #include "platform/files/PosixFileSystem.h"
 #include "scan/DetailTicks.h"
 #include "support/LangFunctions.h"
@@ -22,9 +24,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QColor>
 #include <QComboBox>
-#include <QDir>
 #include <QFileInfo>
 #include <QFont>
 #include <QHeaderView>
@@ -33,15 +33,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPixmap>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QToolBar>
 #include <QTreeView>
-
-#include <cerrno>
-#include <exception>
-#include <unistd.h>
 
 namespace quillmap {
 
@@ -50,9 +45,6 @@ using LangFunctions::MessageText;
 namespace {
 
 const QString kCaption = QStringLiteral("Quillmap Printer ");
-// How many unreadable entries the message after a search names one by one; all of them are
-// behind its Show Details button.
-constexpr int kProblemsNamed = 8;
 constexpr double kControlsPointSize = 8;
 
 // What the status bar says, before the counts, after a search was stopped with Esc.
@@ -66,34 +58,6 @@ void placeTwips(QWidget* widget, int left, int top, int width, int height)
     widget->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
                         twipsToPixels(height));
 }
-
-std::string currentFolder()
-{
-    std::string cwd(4096, '\0');
-    while (!::getcwd(cwd.data(), cwd.size())) {
-        if (errno != ERANGE)
-            return "/";
-        cwd.resize(cwd.size() * 2);
-    }
-    cwd.resize(std::char_traits<char>::length(cwd.c_str()));
-    return cwd;
-}
-
-// Finds the one toolbar button (positions 1 to 5, separators included) by its place.
-struct ToolbarButton
-{
-    bool separator;
-    const char* name;
-    const char* toolTip;
-    int image; // 1-based index into the image list
-};
-constexpr ToolbarButton kToolbarButtons[] = {
-    {true, nullptr, nullptr, 0},
-    {false, "Exit", "Exit the system", 1},
-    {true, nullptr, nullptr, 0},
-    {false, "Search", "Search for files", 2},
-    {false, "Print", "Print the directory tree", 3},
-};
 
 } // namespace
 
@@ -144,41 +108,29 @@ void FormMain::buildMenus()
     // Captions carry no '&', so Qt makes no access keys of them; no item gets a shortcut.
     MNU_File = menuBar()->addMenu(QStringLiteral("File"));
     MNU_File->setObjectName(QStringLiteral("MNU_File"));
-    MNU_Search = MNU_File->addAction(QStringLiteral("Search"));
-    MNU_Search->setObjectName(QStringLiteral("MNU_Search"));
-    MNU_Print = MNU_File->addAction(QStringLiteral("Print"));
-    MNU_Print->setObjectName(QStringLiteral("MNU_Print"));
-    MNU_PrintPreview = MNU_File->addAction(QStringLiteral("Print Preview"));
-    MNU_PrintPreview->setObjectName(QStringLiteral("MNU_PrintPreview"));
-    MNU_SaveAsPdf = MNU_File->addAction(QStringLiteral("Save as PDF..."));
-    MNU_SaveAsPdf->setObjectName(QStringLiteral("MNU_SaveAsPdf"));
-    MNU_Export = MNU_File->addAction(QStringLiteral("Export..."));
-    MNU_Export->setObjectName(QStringLiteral("MNU_Export"));
-    MNU_OpenListing = MNU_File->addAction(QStringLiteral("Open Listing..."));
-    MNU_OpenListing->setObjectName(QStringLiteral("MNU_OpenListing"));
-    MNU_CompareListing = MNU_File->addAction(QStringLiteral("Compare with Listing..."));
-    MNU_CompareListing->setObjectName(QStringLiteral("MNU_CompareListing"));
-    MNU_ChangedOnly = MNU_File->addAction(QStringLiteral("Show Only Changes"));
-    MNU_ChangedOnly->setObjectName(QStringLiteral("MNU_ChangedOnly"));
+    const auto item = [this](const char* name, const char* caption, auto command) {
+        QAction* action = MNU_File->addAction(QString::fromLatin1(caption));
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, command);
+        return action;
+    };
+    MNU_Search = item("MNU_Search", "Search", &FormMain::searchCommand);
+    MNU_Print = item("MNU_Print", "Print", &FormMain::printCommand);
+    MNU_PrintPreview = item("MNU_PrintPreview", "Print Preview", &FormMain::printPreviewCommand);
+    MNU_SaveAsPdf = item("MNU_SaveAsPdf", "Save as PDF...", &FormMain::saveAsPdfCommand);
+    MNU_Export = item("MNU_Export", "Export...", &FormMain::exportCommand);
+    MNU_OpenListing = item("MNU_OpenListing", "Open Listing...", &FormMain::openListingCommand);
+    MNU_CompareListing =
+        item("MNU_CompareListing", "Compare with Listing...", &FormMain::compareListingCommand);
+    MNU_ChangedOnly = item("MNU_ChangedOnly", "Show Only Changes", [this] {
+        m_document.setComparisonView(MNU_ChangedOnly->isChecked(), true);
+        showTreeTop();
+    });
     MNU_ChangedOnly->setCheckable(true);
-    MNU_Exit = MNU_File->addAction(QStringLiteral("Exit"));
-    MNU_Exit->setObjectName(QStringLiteral("MNU_Exit"));
+    MNU_Exit = item("MNU_Exit", "Exit", &FormMain::exitCommand);
     // A top-level item without a menu acts on its click.
     MNU_About = menuBar()->addAction(QStringLiteral("About"));
     MNU_About->setObjectName(QStringLiteral("MNU_About"));
-
-    connect(MNU_Search, &QAction::triggered, this, &FormMain::searchCommand);
-    connect(MNU_Print, &QAction::triggered, this, &FormMain::printCommand);
-    connect(MNU_PrintPreview, &QAction::triggered, this, &FormMain::printPreviewCommand);
-    connect(MNU_SaveAsPdf, &QAction::triggered, this, &FormMain::saveAsPdfCommand);
-    connect(MNU_Export, &QAction::triggered, this, &FormMain::exportCommand);
-    connect(MNU_OpenListing, &QAction::triggered, this, &FormMain::openListingCommand);
-    connect(MNU_CompareListing, &QAction::triggered, this, &FormMain::compareListingCommand);
-    connect(MNU_ChangedOnly, &QAction::toggled, this, [this](bool onlyChanges) {
-        m_document.setComparisonView(onlyChanges, true);
-        showTreeTop();
-    });
-    connect(MNU_Exit, &QAction::triggered, this, &FormMain::exitCommand);
     connect(MNU_About, &QAction::triggered, this, &FormMain::aboutCommand);
 }
 
@@ -207,21 +159,8 @@ void FormMain::buildControls()
     TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // A comparison's marks: the symbol begins each text; colour (and italics for what is
     // gone) make them stand out.
-    m_model->setExtraData([this](NodeStore::Id id, int role) -> QVariant {
-        const std::vector<NodeChange>& changes = m_document.changes();
-        if (id >= changes.size())
-            return {};
-        const NodeChange change = changes[id];
-        if (role == Qt::ForegroundRole && change != NodeChange::Same)
-            return QColor(change == NodeChange::Added     ? QColor(0x00, 0x80, 0x00)
-                          : change == NodeChange::Removed ? QColor(0xC0, 0x00, 0x00)
-                                                          : QColor(0x00, 0x50, 0xC0));
-        if (role == Qt::FontRole && change == NodeChange::Removed) {
-            QFont font = TreeView1->font();
-            font.setItalic(true);
-            return font;
-        }
-        return {};
+    m_model->setExtraData([this](NodeStore::Id id, int role) {
+        return ChangeMark(m_document.changes(), id, role, TreeView1->font());
     });
     TreeView1->setModel(m_model);
     // A file line with its details is far wider than the view: the column takes the width of
@@ -284,46 +223,28 @@ void FormMain::buildControls()
     // The bars keep to the edges of the client area when the window is resized.
     client->installEventFilter(this);
 
-    // The drive and folder that are current for the process; if that folder can't be listed,
-    // its volume's mount point, and the root as the last resort.
-    connect(Dir1, &FolderList::pathChanged, this, &FormMain::Dir1_PathChanged);
+    // The drive and folder that are current for the process.
     connect(Dir1, &FolderList::openFailed, this, [this](const QString& path, const QString& why) {
         QMessageBox::warning(this, kCaption.trimmed(),
                              MessageText(60, "The folder %1 can't be opened: %2.").arg(path, why));
     });
-    const std::string cwd = currentFolder();
-    if (!Dir1->setPath(cwd)) {
-        const int volume = DriveList::volumeIndexOf(Drive1->volumes(), cwd);
-        if (volume < 0 || !Dir1->setPath(Drive1->volumes()[volume].mountPoint))
-            Dir1->setPath("/");
-    }
-    m_driveIndex = Drive1->selectVolumeOf(Dir1->path());
-    connect(Drive1, &QComboBox::currentIndexChanged, this, &FormMain::Drive1_Change);
+    auto* pair = new DriveFolderPair(*Drive1, *Dir1, this);
+    connect(pair, &DriveFolderPair::driveUnreadable, this,
+            [this](const QString& mountPoint, const QString& why) {
+                QMessageBox::warning(
+                    this, kCaption.trimmed(),
+                    MessageText(61, "The drive %1 can't be read: %2.").arg(mountPoint, why));
+            });
+    const std::string cwd = PathFunctions::CurrentFolder();
+    pair->start(cwd.empty() ? std::string("/") : cwd);
 }
 
 void FormMain::buildToolbar()
 {
     for (int i = 1; i <= ToolbarImages::kCount; ++i)
         ImageList1.append(ToolbarImages::image(i));
-
-    Toolbar1->setMovable(false);
-    Toolbar1->setFloatable(false);
-    Toolbar1->setIconSize(QSize(ToolbarImages::kSize, ToolbarImages::kSize));
-    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    int position = 0;
-    for (const ToolbarButton& button : kToolbarButtons) {
-        ++position;
-        QAction* action = nullptr;
-        if (button.separator) {
-            action = Toolbar1->addSeparator();
-        } else {
-            action = Toolbar1->addAction(QIcon(QPixmap::fromImage(ImageList1[button.image - 1])),
-                                         QString::fromLatin1(button.name));
-            action->setToolTip(QString::fromLatin1(button.toolTip));
-        }
-        connect(action, &QAction::triggered, this,
-                [this, position] { Toolbar1_ButtonClick(position); });
-    }
+    ToolbarImages::fill(*Toolbar1, ImageList1,
+                        [this](int position) { Toolbar1_ButtonClick(position); });
 }
 
 void FormMain::startUp()
@@ -462,7 +383,7 @@ void FormMain::searchEnded(const ScanReport& report, const QString& failure, boo
     setPrintEnabled(true);
     if (!interactive)
         return;
-    reportSearch(report, failure);
+    ReportSearch(this, kCaption.trimmed(), report, failure);
     emit searchFinished();
 }
 
@@ -475,42 +396,6 @@ void FormMain::showTreeTop()
         TreeView1->expand(m_model->indexOf(tree.item1()));
     TreeView1->scrollToTop();
     TreeView1->horizontalScrollBar()->setValue(0);
-}
-
-void FormMain::reportSearch(const ScanReport& report, const QString& failure)
-{
-    if (!failure.isEmpty()) {
-        QMessageBox::warning(this, kCaption.trimmed(),
-                             MessageText(54, "The search stopped early: %1. The tree shows what "
-                                             "was found up to then.")
-                                 .arg(failure));
-    }
-    const QStringList& problems = report.problems;
-    if (!problems.isEmpty()) {
-        QMessageBox box(QMessageBox::Warning, kCaption.trimmed(), problemsText(problems),
-                        QMessageBox::Ok, this);
-        // Every entry, to select and copy, behind the box's Show Details button.
-        box.setDetailedText(problems.join(QLatin1Char('\n')));
-        box.exec();
-    }
-}
-
-QString FormMain::problemsText(const QStringList& problems)
-{
-    // All are named when no more than one would be left over, so "and N more" is plural.
-    const auto count = problems.size();
-    const qsizetype named = count <= kProblemsNamed + 1 ? count : kProblemsNamed;
-    QString text =
-        count == 1
-            ? MessageText(57, "One entry could not be read:")
-            : (named == count ? MessageText(58, "%1 entries could not be read:")
-                              : MessageText(51, "%1 entries could not be read. The first of them:"))
-                  .arg(count);
-    for (qsizetype i = 0; i < named; ++i)
-        text += QLatin1Char('\n') + problems[i];
-    if (named < count)
-        text += QLatin1Char('\n') + MessageText(59, "and %1 more.").arg(count - named);
-    return text;
 }
 
 void FormMain::setPrintEnabled(bool enabled)
@@ -558,14 +443,8 @@ void FormMain::openListingCommand()
 
 void FormMain::compareListingCommand()
 {
-    if (m_session->isRunning())
-        return; // the document is being filled
-    if (m_document.isEmpty()) {
-        QMessageBox::information(this, MessageText(81, "Compare with Listing"),
-                                 MessageText(88, "There is nothing to compare yet. Search a folder "
-                                                 "or open a listing first."));
+    if (m_session->isRunning() || !SomethingToCompare(this, m_document))
         return;
-    }
     const QString path = ChooseListing(this, MessageText(81, "Compare with Listing"));
     if (!path.isEmpty())
         compareWithListing(path);
@@ -573,15 +452,8 @@ void FormMain::compareListingCommand()
 
 bool FormMain::openListing(const QString& path)
 {
-    if (m_session->isRunning())
-        return false; // the document is being filled
-    SavedListingSource source(QFile::encodeName(path).toStdString());
-    if (!m_document.load(source, ListingDocument::Origin::SavedListing, source.path())) {
-        QMessageBox::warning(
-            this, MessageText(80, "Open Listing"),
-            ListingErrorText(source.result(), QDir::toNativeSeparators(path), source.systemError()));
+    if (m_session->isRunning() || !OpenListing(this, m_document, path))
         return false;
-    }
     const ScanReport& report = m_document.record().report;
     StatusBar1->setPanelText(1, ScanControls::statusText(report.dirCount, report.fileCount));
     showTreeTop();
@@ -591,22 +463,8 @@ bool FormMain::openListing(const QString& path)
 
 bool FormMain::compareWithListing(const QString& path)
 {
-    if (m_session->isRunning())
-        return false; // the document is being filled
-    const QString caption = MessageText(81, "Compare with Listing");
-    if (m_document.isEmpty()) {
-        QMessageBox::information(this, caption,
-                                 MessageText(88, "There is nothing to compare yet. Search a folder "
-                                                 "or open a listing first."));
+    if (m_session->isRunning() || !CompareWithListing(this, m_document, path))
         return false;
-    }
-    SavedListingSource source(QFile::encodeName(path).toStdString());
-    if (!m_document.compareWith(source, QFileInfo(path).fileName())) {
-        QMessageBox::warning(
-            this, caption,
-            ListingErrorText(source.result(), QDir::toNativeSeparators(path), source.systemError()));
-        return false;
-    }
     showTreeTop();
     showTitle();
     return true;
@@ -643,36 +501,6 @@ void FormMain::aboutCommand()
     if (!m_about)
         m_about = new frmAbout(this);
     m_about->exec();
-}
-
-void FormMain::Drive1_Change()
-{
-    const std::string mountPoint = Drive1->currentMountPoint();
-    const QByteArray last = m_lastFolderOn.value(QByteArray::fromStdString(mountPoint));
-    bool opened = !last.isEmpty() && Dir1->setPath(last.toStdString());
-    if (!opened)
-        opened = Dir1->setPath(mountPoint);
-    if (!opened) {
-        // A volume that can't be read keeps the previous drive and folder.
-        const QString reason = Dir1->lastError();
-        {
-            const QSignalBlocker block(Drive1);
-            Drive1->setCurrentIndex(m_driveIndex);
-        }
-        QMessageBox::warning(this, kCaption.trimmed(),
-                             MessageText(61, "The drive %1 can't be read: %2.")
-                                 .arg(NodeStore::displayString(mountPoint), reason));
-    }
-}
-
-void FormMain::Dir1_PathChanged()
-{
-    // The drive list follows the folder onto whichever volume now holds it.
-    m_driveIndex = Drive1->selectVolumeOf(Dir1->path());
-    const std::string mountPoint = Drive1->currentMountPoint();
-    if (!mountPoint.empty())
-        m_lastFolderOn.insert(QByteArray::fromStdString(mountPoint),
-                              QByteArray::fromStdString(Dir1->path()));
 }
 
 } // namespace quillmap

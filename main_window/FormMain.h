@@ -62,9 +62,6 @@ public:
     // tick changed.
     void ListView1_ItemCheck(int index);
 
-    // The message after a search that met unreadable entries (one "path: reason" each).
-    static QString problemsText(const QStringList& problems);
-
     // What File > Open Listing... and File > Compare with Listing... do once a file is chosen;
     // false (after a message, with nothing changed) when the file can't be used.
     bool openListing(const QString& path);
@@ -139,7 +136,6 @@ private:
     // what it could not read.
     void searchEnded(const ScanReport& report, const QString& failure, bool interactive);
     void showSearchCounts(double dirCount, double fileCount);
-    void reportSearch(const ScanReport& report, const QString& failure);
     void setPrintEnabled(bool enabled);
     void printCommand();
     void printPreviewCommand();
@@ -153,8 +149,6 @@ private:
     void showTitle();
     void exitCommand();
     void aboutCommand();
-    void Drive1_Change();
-    void Dir1_PathChanged();
 
     ListingDocument m_document;
     // Goes before the document it fills.
@@ -164,8 +158,6 @@ private:
     std::shared_ptr<CPrintTvw> m_printObject;
     frmAbout* m_about = nullptr;
     std::function<void()> m_exit;
-    int m_driveIndex = -1;                        // the drive shown before a change
-    QHash<QByteArray, QByteArray> m_lastFolderOn; // mount point -> folder last opened on it
 };
 
 } // namespace quillmap

@@ -1,12 +1,17 @@
 #include "main_window/ListingDir.h"
 
-#include "support/SystemErrorText.h"
+#include "listing/ListingDocument.h"
+#include "listing/SavedListingSource.h"
 #include "support/LangFunctions.h"
+#include "support/SystemErrorText.h"
 
+#include <QColor>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFont>
 #include <QLocale>
+#include <QMessageBox>
 #include <QStandardPaths>
 
 #include <cstring>
@@ -26,6 +31,40 @@ QString ChooseListing(QWidget* window, const QString& title)
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
+}
+
+bool OpenListing(QWidget* window, ListingDocument& document, const QString& path)
+{
+    SavedListingSource source(QFile::encodeName(path).toStdString());
+    if (document.load(source, ListingDocument::Origin::SavedListing, source.path()))
+        return true;
+    QMessageBox::warning(
+        window, MessageText(80, "Open Listing"),
+        ListingErrorText(source.result(), QDir::toNativeSeparators(path), source.systemError()));
+    return false;
+}
+
+bool CompareWithListing(QWidget* window, ListingDocument& document, const QString& path)
+{
+    if (!SomethingToCompare(window, document))
+        return false;
+    SavedListingSource source(QFile::encodeName(path).toStdString());
+    if (document.compareWith(source, QFileInfo(path).fileName()))
+        return true;
+    QMessageBox::warning(
+        window, MessageText(81, "Compare with Listing"),
+        ListingErrorText(source.result(), QDir::toNativeSeparators(path), source.systemError()));
+    return false;
+}
+
+bool SomethingToCompare(QWidget* window, const ListingDocument& document)
+{
+    if (!document.isEmpty())
+        return true;
+    QMessageBox::information(window, MessageText(81, "Compare with Listing"),
+                             MessageText(88, "There is nothing to compare yet. Search a folder "
+                                             "or open a listing first."));
+    return false;
 }
 
 QString ListingErrorText(ListingJsonReader::Result result, const QString& file, int systemError)
@@ -54,6 +93,24 @@ QString ListingErrorText(ListingJsonReader::Result result, const QString& file, 
             .arg(file);
     case Result::Invalid:
         return MessageText(87, "The listing %1 is damaged. Nothing was changed.").arg(file);
+    }
+    return {};
+}
+
+QVariant ChangeMark(const std::vector<NodeChange>& changes, NodeStore::Id id, int role,
+                    const QFont& font)
+{
+    if (id >= changes.size())
+        return {};
+    const NodeChange change = changes[id];
+    if (role == Qt::ForegroundRole && change != NodeChange::Same)
+        return QColor(change == NodeChange::Added     ? QColor(0x00, 0x80, 0x00)
+                      : change == NodeChange::Removed ? QColor(0xC0, 0x00, 0x00)
+                                                      : QColor(0x00, 0x50, 0xC0));
+    if (role == Qt::FontRole && change == NodeChange::Removed) {
+        QFont italic = font;
+        italic.setItalic(true);
+        return italic;
     }
     return {};
 }

@@ -1,9 +1,55 @@
 #include "platform/controls/ToolbarImages.h"
 
+#include <QAction>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmap>
+#include <QToolBar>
 
 namespace quillmap {
+
+namespace {
+
+// The toolbar's positions, separators included; a click is told by its place.
+struct ToolbarButton
+{
+    bool separator;
+    const char* name;
+    const char* toolTip;
+    int image; // 1-based index into the image list
+};
+constexpr ToolbarButton kToolbarButtons[] = {
+    {true, nullptr, nullptr, 0},
+    {false, "Exit", "Exit the system", 1},
+    {true, nullptr, nullptr, 0},
+    {false, "Search", "Search for files", 2},
+    {false, "Print", "Print the directory tree", 3},
+};
+
+} // namespace
+
+void ToolbarImages::fill(QToolBar& bar, const QList<QImage>& images,
+                         const std::function<void(int position)>& clicked)
+{
+    bar.setMovable(false);
+    bar.setFloatable(false);
+    bar.setIconSize(QSize(kSize, kSize));
+    bar.setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    int position = 0;
+    for (const ToolbarButton& button : kToolbarButtons) {
+        ++position;
+        QAction* action = nullptr;
+        if (button.separator) {
+            action = bar.addSeparator();
+        } else {
+            action = bar.addAction(QIcon(QPixmap::fromImage(images.value(button.image - 1))),
+                                   QString::fromLatin1(button.name));
+            action->setToolTip(QString::fromLatin1(button.toolTip));
+        }
+        QObject::connect(action, &QAction::triggered, &bar,
+                         [clicked, position] { clicked(position); });
+    }
+}
 
 QImage ToolbarImages::image(int index)
 {

@@ -1,6 +1,12 @@
 #pragma once
 
 #include <QImage>
+#include <QList>
+
+#include <functional>
+
+class QPainter;
+class QToolBar;
 
 namespace quillmap {
 
@@ -14,6 +20,12 @@ public:
     static constexpr int kSize = 32;
 
     static QImage image(int index);
+
+    // Fills the main window's toolbar: positions 1 to 5, separators included, with the exit,
+    // search and print buttons (`images` in the image list's order), each click reported with
+    // its position.
+    static void fill(QToolBar& bar, const QList<QImage>& images,
+                     const std::function<void(int position)>& clicked);
 
 private:
     static void drawExit(QPainter& p);

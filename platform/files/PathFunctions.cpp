@@ -7,17 +7,25 @@
 
 namespace quillmap::PathFunctions {
 
+std::string CurrentFolder()
+{
+    std::string cwd(4096, '\0');
+    while (!::getcwd(cwd.data(), cwd.size())) {
+        if (errno != ERANGE)
+            return {};
+        cwd.resize(cwd.size() * 2);
+    }
+    cwd.resize(std::strlen(cwd.c_str()));
+    return cwd;
+}
+
 std::string Normalise(const std::string& path)
 {
     std::string absolute = path;
     if (absolute.empty() || absolute.front() != '/') {
-        std::string cwd(4096, '\0');
-        while (!::getcwd(cwd.data(), cwd.size())) {
-            if (errno != ERANGE)
-                return path;
-            cwd.resize(cwd.size() * 2);
-        }
-        cwd.resize(std::strlen(cwd.c_str()));
+        const std::string cwd = CurrentFolder();
+        if (cwd.empty())
+            return path;
         absolute = cwd == "/" ? "/" + path : cwd + "/" + path;
     }
     std::vector<std::string> parts;

@@ -11,4 +11,7 @@ namespace quillmap::PathFunctions {
 // Returns `path` unchanged when the current folder can't be found.
 std::string Normalise(const std::string& path);
 
+// The process's current folder; empty when it can't be found (it was removed, say).
+std::string CurrentFolder();
+
 } // namespace quillmap::PathFunctions

@@ -1,17 +1,18 @@
 #include "about/frmAbout.h"
+#include "listing/ListingJsonWriter.h"
 #include "main_window/FormMain.h"
-#include "tests/common/ChooseFile.h"
+#include "main_window/NodeModel.h"
+#include "main_window/SearchMessages.h"
 #include "platform/controls/DriveList.h"
 #include "platform/controls/FolderList.h"
 #include "platform/controls/OptionsList.h"
 #include "platform/controls/StatusBar.h"
 #include "platform/files/PosixFileSystem.h"
-#include "main_window/NodeModel.h"
 #include "printing/CPrintTvw.h"
 #include "printing/DirectoryPrint.h"
 #include "scan/DetailTicks.h"
-#include "listing/ListingJsonWriter.h"
 #include "support/LangFunctions.h"
+#include "tests/common/ChooseFile.h"
 #include "tests/common/RecordingPrinterDevice.h"
 
 #include <QAction>
@@ -816,7 +817,7 @@ void TestFormMain::problemsMessage()
     QStringList problems;
     for (int i = 1; i <= count; ++i)
         problems << QStringLiteral("p%1: why").arg(i);
-    const QStringList lines = FormMain::problemsText(problems).split(QLatin1Char('\n'));
+    const QStringList lines = ProblemsText(problems).split(QLatin1Char('\n'));
     QCOMPARE(lines.first(), first);
     QCOMPARE(lines.last(), last);
     QCOMPARE(lines.size(), 1 + qMin(count, count == 9 ? 9 : 8) + (count > 9 ? 1 : 0));
