@@ -5,10 +5,10 @@
 // ROUNDS times each, and prints the best times with the ratio, and the memory of holding both
 // trees against the peak of the comparison.
 #include "bench/BenchClock.h"
-#include "tree/NodeStore.h"
 #include "listing/ListingJsonReader.h"
-#include "scan/SearchRecord.h"
 #include "listing/TreeComparison.h"
+#include "scan/SearchRecord.h"
+#include "tree/NodeStore.h"
 
 #include <QCoreApplication>
 

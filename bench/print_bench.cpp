@@ -3,10 +3,10 @@
 // the Print command's settings, timing the print alone.
 // usage: print_bench LINES OUT.pdf [LISTING.txt]
 #include "platform/print/QtPrintBackend.h"
-#include "printing/PrintJob.h"
-#include "tree/NodeStore.h"
 #include "printing/CPrintTvw.h"
 #include "printing/DirectoryPrint.h"
+#include "printing/PrintJob.h"
+#include "tree/NodeStore.h"
 
 #include <QElapsedTimer>
 #include <QFile>

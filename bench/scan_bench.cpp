@@ -9,9 +9,9 @@
 // system permits it). QUILLMAP_LIST_BEFORE names another quillmap_list to show beside it.
 #include "bench/BenchClock.h"
 #include "platform/files/PosixFileSystem.h"
-#include "tree/NodeStore.h"
 #include "scan/ScanControls.h"
 #include "scan/SearchDir.h"
+#include "tree/NodeStore.h"
 
 #include <QCoreApplication>
 

@@ -209,8 +209,8 @@ int main(int argc, char** argv)
         return report.problems.isEmpty() ? 0 : 1;
     }
 
-    ListingExport::write(options.format, document.tree(), document.record(), stdout,
-                         options.totals, options.human);
+    ListingExport::write(options.format, document.tree(), document.record(), stdout, options.totals,
+                         options.human);
 
     tellSearched(document, controls);
     if (std::ferror(stdout)) {

@@ -1,9 +1,9 @@
 #include "listing/CsvWriter.h"
 
-#include "tree/NodeStore.h"
-#include "scan/FileInfo.h"
 #include "listing/FolderTotals.h"
+#include "scan/FileInfo.h"
 #include "scan/SearchRecord.h"
+#include "tree/NodeStore.h"
 
 #include "support/LocalClock.h"
 #include "support/Utf8Functions.h"

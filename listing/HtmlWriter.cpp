@@ -1,10 +1,10 @@
 #include "listing/HtmlWriter.h"
 
 #include "listing/CsvWriter.h"
-#include "tree/NodeStore.h"
 #include "scan/FileInfo.h"
 #include "scan/SearchRecord.h"
 #include "support/LocalClock.h"
+#include "tree/NodeStore.h"
 
 #include <QCryptographicHash>
 

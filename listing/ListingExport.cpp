@@ -1,13 +1,13 @@
 #include "listing/ListingExport.h"
 
 #include "listing/CsvWriter.h"
-#include "listing/HtmlWriter.h"
-#include "listing/TreeWriter.h"
-#include "support/SystemErrorText.h"
 #include "listing/FolderTotals.h"
+#include "listing/HtmlWriter.h"
 #include "listing/ListingJsonWriter.h"
+#include "listing/TreeWriter.h"
 #include "scan/SearchRecord.h"
 #include "support/SafeFile.h"
+#include "support/SystemErrorText.h"
 
 #include <QFileInfo>
 

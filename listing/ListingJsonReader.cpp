@@ -1,7 +1,7 @@
 #include "listing/ListingJsonReader.h"
 
-#include "scan/FileInfo.h"
 #include "listing/ListingJsonWriter.h"
+#include "scan/FileInfo.h"
 #include "support/JsonPullParser.h"
 
 #include <QDateTime>

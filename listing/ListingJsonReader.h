@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tree/NodeStore.h"
 #include "scan/SearchRecord.h"
+#include "tree/NodeStore.h"
 
 #include <QString>
 

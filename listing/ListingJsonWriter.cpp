@@ -1,7 +1,7 @@
 #include "listing/ListingJsonWriter.h"
 
-#include "scan/FileInfo.h"
 #include "listing/FolderTotals.h"
+#include "scan/FileInfo.h"
 #include "scan/SearchRecord.h"
 #include "support/PlainBytes.h"
 #include "support/Utf8Functions.h"

@@ -17,8 +17,7 @@ namespace quillmap {
 class SearchSession::Counting : public ScanControls
 {
 public:
-    Counting(SearchSession& session, ScanControls& options)
-        : m_session(session), m_options(options)
+    Counting(SearchSession& session, ScanControls& options) : m_session(session), m_options(options)
     {
     }
 

@@ -310,8 +310,8 @@ void TreeComparison::compareInPlace(const NodeStore& saved, NodeStore& current)
 }
 
 std::vector<NodeChange> TreeComparison::copy(const NodeStore& from,
-                                             const std::vector<NodeChange>& changes,
-                                             NodeStore& to, Options options)
+                                             const std::vector<NodeChange>& changes, NodeStore& to,
+                                             Options options)
 {
     // In tree order, which is the order of ids in a store the comparison built, not in one it
     // added removed nodes to.

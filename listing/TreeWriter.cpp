@@ -1,7 +1,7 @@
 #include "listing/TreeWriter.h"
 
-#include "listing/SizeText.h"
 #include "listing/FolderTotals.h"
+#include "listing/SizeText.h"
 #include "listing/TreeComparison.h"
 
 #include "support/PlainBytes.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tree/NodeStore.h"
 #include "listing/NodeChange.h"
+#include "tree/NodeStore.h"
 
 #include <QStringList>
 

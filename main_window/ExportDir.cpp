@@ -2,9 +2,9 @@
 
 #include "listing/ListingExport.h"
 #include "platform/controls/WaitCursor.h"
+#include "support/LangFunctions.h"
 #include "support/SystemErrorText.h"
 #include "tree/NodeStore.h"
-#include "support/LangFunctions.h"
 
 #include <QDir>
 #include <QFileDialog>

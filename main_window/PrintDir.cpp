@@ -2,13 +2,13 @@
 
 #include "main_window/PrintProgress.h"
 #include "platform/controls/WaitCursor.h"
-#include "support/SystemErrorText.h"
 #include "platform/print/PainterPrinterDevice.h"
 #include "platform/print/QtPrintBackend.h"
 #include "printing/CPrintTvw.h"
 #include "printing/DirectoryPrint.h"
 #include "printing/PrintJob.h"
 #include "support/LangFunctions.h"
+#include "support/SystemErrorText.h"
 #include "tree/NodeStore.h"
 
 #include <QApplication>

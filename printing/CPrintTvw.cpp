@@ -1,7 +1,7 @@
 #include "printing/CPrintTvw.h"
 
-#include "support/LocaleProfile.h"
 #include "printing/PrinterDevice.h"
+#include "support/LocaleProfile.h"
 
 #include <QDateTime>
 #include <QLocale>

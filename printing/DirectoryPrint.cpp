@@ -1,7 +1,7 @@
 #include "printing/DirectoryPrint.h"
 
-#include "tree/NodeStore.h"
 #include "printing/CPrintTvw.h"
+#include "tree/NodeStore.h"
 
 namespace quillmap {
 

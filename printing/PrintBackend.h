@@ -35,9 +35,8 @@ public:
     virtual std::unique_ptr<PrinterDevice> newPdfDevice(QIODevice& out, const QPageLayout& layout,
                                                         const QString& title,
                                                         const QString& outputName) = 0;
-    virtual std::unique_ptr<PrinterDevice> newPrinterDevice(const QString& printerName,
-                                                            const QString& title,
-                                                            QString* error) = 0;
+    virtual std::unique_ptr<PrinterDevice>
+    newPrinterDevice(const QString& printerName, const QString& title, QString* error) = 0;
 };
 
 } // namespace quillmap

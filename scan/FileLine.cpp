@@ -1,7 +1,7 @@
 #include "scan/FileLine.h"
 
-#include "support/LocaleProfile.h"
 #include "scan/ScanControls.h"
+#include "support/LocaleProfile.h"
 #include "support/Utf8Functions.h"
 
 #include <algorithm>

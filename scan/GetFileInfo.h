@@ -1,7 +1,7 @@
 #pragma once
 
-#include "scan/FileSystem.h"
 #include "scan/FileInfo.h"
+#include "scan/FileSystem.h"
 
 #include <string>
 #include <string_view>

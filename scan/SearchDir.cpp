@@ -1,15 +1,15 @@
 #include "scan/SearchDir.h"
 
-#include "scan/FileSystem.h"
-#include "scan/FolderHandle.h"
-#include "support/SystemErrorText.h"
-#include "tree/NodeStore.h"
 #include "scan/FileLine.h"
+#include "scan/FileSystem.h"
 #include "scan/FileTypesPattern.h"
+#include "scan/FolderHandle.h"
 #include "scan/GetFileInfo.h"
 #include "scan/LevelsRule.h"
 #include "scan/ReadAhead.h"
 #include "scan/ScanControls.h"
+#include "support/SystemErrorText.h"
+#include "tree/NodeStore.h"
 
 #include <cerrno>
 #include <charconv>

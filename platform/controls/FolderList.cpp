@@ -104,9 +104,8 @@ bool FolderList::listSubfolders(const std::string& path, std::vector<std::string
         error = SystemErrorText(readError);
         return false;
     }
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return NameLess(a, b);
-    });
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return NameLess(a, b); });
     return true;
 }
 

@@ -59,8 +59,7 @@ public:
     }
 
 private:
-    static QPdfWriter& prepared(QPdfWriter& writer, const QPageLayout& layout,
-                                const QString& title)
+    static QPdfWriter& prepared(QPdfWriter& writer, const QPageLayout& layout, const QString& title)
     {
         writer.setTitle(title);
         writer.setCreator(QString::fromLatin1(kCreatorName));
@@ -127,9 +126,8 @@ std::unique_ptr<PrinterDevice> QtPrintBackend::newPdfDevice(QIODevice& out,
     return device;
 }
 
-std::unique_ptr<PrinterDevice> QtPrintBackend::newPrinterDevice(const QString& printerName,
-                                                                const QString& title,
-                                                                QString* error)
+std::unique_ptr<PrinterDevice>
+QtPrintBackend::newPrinterDevice(const QString& printerName, const QString& title, QString* error)
 {
     const QPrinterInfo info = QPrinterInfo::printerInfo(printerName);
     if (info.isNull()) {

@@ -19,8 +19,7 @@ public:
                                                 const QString& title,
                                                 const QString& outputName) override;
     std::unique_ptr<PrinterDevice> newPrinterDevice(const QString& printerName,
-                                                    const QString& title,
-                                                    QString* error) override;
+                                                    const QString& title, QString* error) override;
 
     // Gives `printer` the document name `title` and the paper every print of the tree uses (the
     // printer's default paper, else the locale's) with this program's margins: for a printer

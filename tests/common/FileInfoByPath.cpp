@@ -1,7 +1,7 @@
 #include "tests/common/FileInfoByPath.h"
 
-#include "scan/FolderHandle.h"
 #include "platform/files/PosixFileSystem.h"
+#include "scan/FolderHandle.h"
 #include "scan/GetFileInfo.h"
 
 namespace quillmap {

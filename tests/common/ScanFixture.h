@@ -1,9 +1,9 @@
 #pragma once
 
 // Test helpers for scans: controls without widgets and fixture trees in a temporary folder.
-#include "tree/NodeStore.h"
 #include "scan/DetailTicks.h"
 #include "scan/ScanControls.h"
+#include "tree/NodeStore.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,9 +1,9 @@
 // Fuzzes the listing reader: any bytes end in a listing or a reason, never in a crash, a hang
 // or a stack overflow; a listing that reads, written and read again, is the same listing.
-#include "tree/NodeStore.h"
 #include "listing/ListingJsonReader.h"
 #include "listing/ListingJsonWriter.h"
 #include "scan/SearchRecord.h"
+#include "tree/NodeStore.h"
 
 #include <cstdint>
 #include <cstdio>

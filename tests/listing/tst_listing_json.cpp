@@ -1,12 +1,12 @@
 // Listings saved as JSON and read back: the very same nodes, and nothing but a reason from a
 // file that is not a sound listing.
-#include "tests/common/ScanFixture.h"
-#include "tree/NodeStore.h"
 #include "listing/ListingJsonReader.h"
 #include "listing/ListingJsonWriter.h"
+#include "platform/files/PosixFileSystem.h"
 #include "scan/SearchDir.h"
 #include "scan/SearchRecord.h"
-#include "platform/files/PosixFileSystem.h"
+#include "tests/common/ScanFixture.h"
+#include "tree/NodeStore.h"
 
 #include <QScopeGuard>
 #include <QTemporaryDir>

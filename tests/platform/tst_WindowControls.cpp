@@ -1,9 +1,9 @@
-#include "platform/controls/WindowScanControls.h"
 #include "platform/controls/DriveList.h"
 #include "platform/controls/FolderList.h"
 #include "platform/controls/OptionsList.h"
 #include "platform/controls/StatusBar.h"
 #include "platform/controls/ToolbarImages.h"
+#include "platform/controls/WindowScanControls.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,10 +1,10 @@
 // The tree print engine on the recording device: settings, events, layout, connectors, titles,
 // footer and page breaks. Recording metrics: a line is size × 20 twips high, a character
 // size × 10 wide.
-#include "tree/NodeStore.h"
 #include "printing/CPrintTvw.h"
 #include "printing/DirectoryPrint.h"
 #include "tests/common/RecordingPrinterDevice.h"
+#include "tree/NodeStore.h"
 
 #include <QLocale>
 #include <QRegularExpression>

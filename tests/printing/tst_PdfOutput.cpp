@@ -2,10 +2,10 @@
 #include "PdfCheck.h"
 #include "platform/print/PainterPrinterDevice.h"
 #include "platform/print/QtPrintBackend.h"
-#include "printing/PrintJob.h"
-#include "tree/NodeStore.h"
 #include "printing/CPrintTvw.h"
 #include "printing/DirectoryPrint.h"
+#include "printing/PrintJob.h"
+#include "tree/NodeStore.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -350,7 +350,8 @@ private slots:
         store.add(NodeStore::npos, "/x/", "/x/");
         const auto print = NewDirectoryPrint(store);
         QString error;
-        QVERIFY(!PrintToPdfFile(*print, backend(), QStringLiteral("/nonexistent-folder/tree.pdf"), &error));
+        QVERIFY(!PrintToPdfFile(*print, backend(), QStringLiteral("/nonexistent-folder/tree.pdf"),
+                                &error));
         QVERIFY(error.contains(QLatin1String("/nonexistent-folder/tree.pdf")));
     }
 };

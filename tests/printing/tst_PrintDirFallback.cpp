@@ -3,13 +3,13 @@
 // searched tree the user is told to search first. A long save shows its progress and can be
 // cancelled.
 #include "PdfCheck.h"
-#include "tests/common/ChooseFile.h"
 #include "main_window/PrintDir.h"
-#include "support/SystemErrorText.h"
 #include "platform/print/QtPrintBackend.h"
-#include "tree/NodeStore.h"
 #include "printing/CPrintTvw.h"
 #include "support/LangFunctions.h"
+#include "support/SystemErrorText.h"
+#include "tests/common/ChooseFile.h"
+#include "tree/NodeStore.h"
 
 #include <QAbstractButton>
 #include <QAction>

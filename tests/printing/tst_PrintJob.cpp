@@ -3,12 +3,12 @@
 // that reaches the "printer" is read back.
 #include "PdfCheck.h"
 #include "main_window/FormMain.h"
-#include "tests/common/ChooseFile.h"
 #include "main_window/PrintDir.h"
 #include "platform/controls/FolderList.h"
 #include "platform/print/QtPrintBackend.h"
-#include "tree/NodeStore.h"
 #include "printing/CPrintTvw.h"
+#include "tests/common/ChooseFile.h"
+#include "tree/NodeStore.h"
 
 #include <QAction>
 #include <QApplication>

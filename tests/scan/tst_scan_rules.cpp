@@ -1,6 +1,6 @@
 // The depth rule, the File Types pattern and the order of a folder listing.
-#include "scan/FolderListing.h"
 #include "scan/FileTypesPattern.h"
+#include "scan/FolderListing.h"
 #include "scan/LevelsRule.h"
 
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "support/LocaleProfile.h"
 #include "support/FileFunctions.h"
+#include "support/LocaleProfile.h"
 #include "tests/common/LocaleEnvironment.h"
 
 #include <QCoreApplication>

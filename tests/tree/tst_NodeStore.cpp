@@ -1,5 +1,5 @@
-#include "tree/NodeStore.h"
 #include "tests/common/NodeStoreByKey.h"
+#include "tree/NodeStore.h"
 
 #include <QTest>
 
