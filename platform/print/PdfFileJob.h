@@ -13,7 +13,7 @@ class CPrintTvw;
 //
 // PrintToPdfFile: prints `print` into the PDF file `path` on the locale's paper size, through
 // the direct PDF writer when the print font covers every text, else through Qt's PDF writer.
-// The file is written beside the target and put in place when complete (SafeFile), so a failed
+// The file is written in full first and put in place when complete (SafeFile), so a failed
 // print leaves what was at `path` as it was. Returns false with `error` set when the file can't
 // be written or the print is rejected; `systemError`, when given, is then the system error
 // number of the file's failure (0 when the print itself failed).

@@ -300,11 +300,12 @@ private slots:
             QCOMPARE(int(st.st_mode & 0777), 0640);
     }
 
-    // SIGINT or SIGTERM in the middle of a print ends the program as before, and removes the
-    // half-written file: the earlier PDF stays.
+    // SIGHUP, SIGINT or SIGTERM in the middle of a print ends the program as before, and
+    // removes the half-written file: the earlier PDF stays.
     void signalMidWrite_data()
     {
         QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGHUP") << int(SIGHUP);
         QTest::newRow("SIGINT") << int(SIGINT);
         QTest::newRow("SIGTERM") << int(SIGTERM);
     }
