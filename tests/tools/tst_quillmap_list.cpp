@@ -13,6 +13,7 @@
 
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -537,6 +538,41 @@ private slots:
             expected << written;
         expected.sort();
         QCOMPARE(namesAfter, expected);
+    }
+
+    // A tree deeper than the open-files limit allows folders open, listed whole at any limit
+    // where find lists it, also with descriptors the program inherits.
+    void lowOpenFilesLimit_data()
+    {
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<int>("inherited");
+        QTest::newRow("16 descriptors") << 16 << 0;
+        QTest::newRow("64 descriptors, 40 of them inherited") << 64 << 40;
+    }
+    void lowOpenFilesLimit()
+    {
+        QFETCH(int, limit);
+        QFETCH(int, inherited);
+        QTemporaryDir dir;
+        QByteArray path = QFile::encodeName(dir.path());
+        for (int i = 0; i < 100; ++i) {
+            path += "/d";
+            QCOMPARE(::mkdir(path, 0755), 0);
+            touch(path + "/f.txt");
+        }
+        QProcess p;
+        p.setChildProcessModifier([limit, inherited] {
+            for (int i = 0; i < inherited; ++i)
+                ::open("/dev/null", O_RDONLY);
+            const rlimit low{rlim_t(limit), rlim_t(limit)};
+            ::setrlimit(RLIMIT_NOFILE, &low);
+        });
+        p.start(kProgram, {"--format", "tsv", dir.path()});
+        QVERIFY(p.waitForFinished(120000));
+        const QByteArray err = p.readAllStandardError();
+        QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0, err.constData());
+        QCOMPARE(p.readAllStandardOutput().count('\n'), 201);
+        QVERIFY2(err.contains("Dirs = 100 Files = 100"), err.constData());
     }
 
     // A listing saved, the tree changed in every way, then compared: each node's mark, and
