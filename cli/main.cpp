@@ -39,10 +39,13 @@ void printError(const QString& text)
     std::fputs(line.c_str(), stderr);
 }
 
-// Reads a saved listing; false (with the reason told) when it can't be.
-bool readListing(const std::string& path, NodeStore& store, SearchRecord& record)
+// Reads a saved listing; false (with the reason told) when it can't be. Its entries that
+// could not be read are kept when `keepUnread`.
+bool readListing(const std::string& path, NodeStore& store, SearchRecord& record,
+                 bool keepUnread = true)
 {
     ListingJsonReader reader;
+    reader.setKeepUnread(keepUnread);
     const auto result = reader.read(path, store, record);
     if (result == ListingJsonReader::Result::Ok)
         return true;
@@ -62,7 +65,7 @@ int compareListings(const ListOptions& options)
 {
     NodeStore saved;
     SearchRecord savedRecord;
-    if (!readListing(options.compareWith, saved, savedRecord))
+    if (!readListing(options.compareWith, saved, savedRecord, false)) // its tree alone is shown
         return 2;
 
     NodeStore current;

@@ -622,6 +622,7 @@ bool FormMain::compareWithListing(const QString& path)
     NodeStore saved;
     SearchRecord record;
     ListingJsonReader reader;
+    reader.setKeepUnread(false); // only its tree is compared, and shown
     const auto result = reader.read(QFile::encodeName(path).toStdString(), saved, record);
     if (result != ListingJsonReader::Result::Ok) {
         QMessageBox::warning(

@@ -45,6 +45,10 @@ QString ListingErrorText(ListingJsonReader::Result result, const QString& file, 
         return MessageText(84, "The file %1 is cut short: it is not a complete listing. Nothing "
                                "was changed.")
             .arg(file);
+    case Result::TooLong:
+        return MessageText(94, "The listing %1 holds a text longer than 16 MB, more than this "
+                               "program reads. Nothing was changed.")
+            .arg(file);
     case Result::NoVersion:
         return MessageText(85, "The listing %1 was saved by an older version that wrote no format "
                                "version. Save it again with this version.")
