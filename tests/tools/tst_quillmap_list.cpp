@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdlib>
+
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -47,6 +49,25 @@ void touch(const QByteArray& path, const QByteArray& content = QByteArray())
         Q_UNUSED(n);
         ::close(fd);
     }
+}
+
+// What the program writes on standard output when that is a terminal.
+QByteArray runOnTerminal(const QStringList& args)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+        return "(no terminal)";
+    QProcess p;
+    p.setStandardOutputFile(QString::fromLocal8Bit(::ptsname(master)));
+    p.start(kProgram, args);
+    p.waitForFinished(120000);
+    QByteArray out;
+    char buffer[4096];
+    // Until the terminal has nothing more: the program's end has closed it.
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+        out.append(buffer, n);
+    ::close(master);
+    return out;
 }
 
 QByteArray readFile(const QString& path)
@@ -326,6 +347,15 @@ private slots:
         }
         for (const char* bytes : {"\x1b", "\x7f", "\x07", "\x01"})
             QVERIFY(!hostileTsv.out.contains(bytes));
+        // The spreadsheet keeps the exact names in a file, and shows none of them raw on a
+        // terminal.
+        const Run csv = run({"--format", "csv", QFile::decodeName(hostile)});
+        QVERIFY(csv.out.contains("esc\x1b[31mred"));
+        const QByteArray csvOnTerminal =
+            runOnTerminal({"--format", "csv", QFile::decodeName(hostile)});
+        QVERIFY2(csvOnTerminal.contains("esc?[31mred"), csvOnTerminal.constData());
+        for (const QByteArray& bytes : raw)
+            QVERIFY2(!csvOnTerminal.contains(bytes), csvOnTerminal.toHex().constData());
     }
 
     // --pdf: drawn offscreen whatever display the environment names (none answers here), and
