@@ -91,6 +91,7 @@ int compareListings(const ListOptions& options)
 {
     // The saved listing is read first, so that one that can't be read is told before a search.
     SavedListingSource old(options.compareWith);
+    old.setKeepUnread(false); // its tree alone is compared and shown
     NodeStore saved;
     SearchRecord savedRecord;
     if (!old.read(saved, savedRecord)) {

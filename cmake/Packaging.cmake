@@ -32,10 +32,11 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libcups2, fonts-dejavu-core, libharfbuzz-subset0, libharfbuzz0b, libfontconfig1, libfreetype6")
 # The X11 platform plugin comes with libqt6gui6 on Debian 12. A browser opener for the About
 # window's links and a system information tool are welcome extras.
-# A font for Chinese, Japanese and Korean names, which the print font lacks, and Qt's own dialogs
-# in the user's language.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "xdg-utils, fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n")
+# Fonts for names in scripts the print font lacks (Chinese, Japanese and Korean; Devanagari,
+# Thai and the other scripts Noto covers; emoji with outlines a PDF can embed), and Qt's own
+# dialogs in the user's language.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-wqy-microhei | fonts-noto-cjk, \
+fonts-noto-core, fonts-symbola, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-system-monitor | kinfocenter | hardinfo, cups")
 
 include(CPack)

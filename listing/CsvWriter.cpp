@@ -13,6 +13,8 @@
 #include <ctime>
 #include <vector>
 
+#include <unistd.h>
+
 namespace quillmap {
 
 namespace {
@@ -72,11 +74,10 @@ bool looksLikeValue(std::string_view s)
 
 } // namespace
 
-void CsvWriter::appendCell(std::string& out, std::string_view text)
+void CsvWriter::appendCell(std::string& out, std::string_view text, bool terminal)
 {
     // One look at each byte, for what it asks: bit 1 quotes around the cell, bit 2 a check of
-    // the UTF-8. Valid UTF-8 goes as it is; the rest takes the display text's way (which also
-    // drops a byte order mark at the start).
+    // the UTF-8. Valid UTF-8 goes as it is; the rest takes the display text's way.
     static constexpr auto kNeeds = [] {
         std::array<unsigned char, 256> t{};
         for (const char c : {'"', ',', '\r', '\n'})
@@ -93,8 +94,14 @@ void CsvWriter::appendCell(std::string& out, std::string_view text)
     };
     unsigned needs = look(text);
     QByteArray valid;
+    std::string visible;
     std::string_view s = text;
-    if ((needs & 2) && (!Utf8Functions::IsValid(text) || text.starts_with("\xEF\xBB\xBF"))) {
+    if (terminal) {
+        Utf8Functions::AppendVisible(visible, text);
+        s = visible;
+        needs = look(s) & 1;
+    }
+    if ((needs & 2) && !Utf8Functions::IsValid(text)) {
         valid = NodeStore::displayString(text).toUtf8();
         s = std::string_view(valid.constData(), std::size_t(valid.size()));
         needs = look(s);
@@ -155,6 +162,8 @@ void CsvWriter::appendIsoDate(std::string& out, std::int64_t seconds, LocalClock
 
 bool CsvWriter::write(std::FILE* out)
 {
+    // Shown on a terminal, nothing of a name may act on it; a file gets the exact text.
+    const bool terminal = ::isatty(::fileno(out)) == 1;
     const FolderTotals totals(m_tree);
     LocalClock clock;
     std::string buffer =
@@ -184,12 +193,12 @@ bool CsvWriter::write(std::FILE* out)
             path.remove_suffix(1);
         appendNumber(buffer, level);
         buffer += level == 0 ? ",root," : folder ? ",folder," : ",file,";
-        appendCell(buffer, path);
+        appendCell(buffer, path, terminal);
         buffer += ',';
         if (level == 0)
-            appendCell(buffer, path);
+            appendCell(buffer, path, terminal);
         else
-            appendCell(buffer, name);
+            appendCell(buffer, name, terminal);
         buffer += ',';
         if (const auto r = m_tree.details(id)) {
             if (r->size)
@@ -203,7 +212,7 @@ bool CsvWriter::write(std::FILE* out)
             appendAttributeLetters(buffer, r->attributes);
             buffer += ',';
             if (const std::size_t dot = name.find('.'); dot != std::string_view::npos)
-                appendCell(buffer, name.substr(dot + 1));
+                appendCell(buffer, name.substr(dot + 1), terminal);
         } else {
             buffer += ",,,,,";
         }
@@ -229,11 +238,11 @@ bool CsvWriter::write(std::FILE* out)
         const std::string p =
             std::size_t(i) < report.problemPaths.size() ? report.problemPaths[i] : std::string();
         buffer += ",unreadable,";
-        appendCell(buffer, p);
+        appendCell(buffer, p, terminal);
         buffer += ',';
-        appendCell(buffer, std::string_view(p).substr(p.rfind('/') + 1));
+        appendCell(buffer, std::string_view(p).substr(p.rfind('/') + 1), terminal);
         buffer += ",,,,,,,,,,";
-        appendCell(buffer, report.problemReason(i).toStdString());
+        appendCell(buffer, report.problemReason(i).toStdString(), terminal);
         buffer += "\r\n";
     }
     flush(true);

@@ -13,7 +13,8 @@ class NodeStore;
 struct SearchRecord;
 
 // The listing as a spreadsheet (RFC 4180, UTF-8, CRLF): a heading row, then one row per node in
-// tree order, then one row per entry that could not be read.
+// tree order, then one row per entry that could not be read. Written to a terminal, the cells
+// show no character that would act on it.
 class CsvWriter
 {
 public:
@@ -25,8 +26,9 @@ public:
     // One cell and its separator-free text: a cell a spreadsheet would read as a formula (first
     // character "=", "+", "-", "@", tab or CR) gets a "'" in front, as OWASP recommends against
     // CSV injection; a cell holding a quote, comma, CR or LF (or made inert) is quoted, quotes
-    // doubled. Bytes that are not UTF-8 become U+FFFD.
-    static void appendCell(std::string& out, std::string_view text);
+    // doubled. Bytes that are not UTF-8 become U+FFFD. For a `terminal`, control characters and
+    // bidirectional overrides become "?" as in the text listing.
+    static void appendCell(std::string& out, std::string_view text, bool terminal = false);
     // A time as ISO 8601 in local time with the zone offset, "2026-12-08T21:04:12+01:00";
     // nothing where the C library cannot place it.
     static void appendIsoDate(std::string& out, std::int64_t seconds, LocalClock& clock);

@@ -12,7 +12,9 @@ FolderTotals::FolderTotals(const NodeStore& tree)
                 m_size[id] = d->size.value_or(0);
         if (parent == NodeStore::npos)
             continue;
-        m_size[parent] += m_size[id];
+        // Sizes from a listing file may be anything: a total past the largest stays there.
+        if (__builtin_add_overflow(m_size[parent], m_size[id], &m_size[parent]))
+            m_size[parent] = UINT64_MAX;
         m_files[parent] += m_files[id];
         m_folders[parent] += m_folders[id];
         if (tree.isFolder(id))

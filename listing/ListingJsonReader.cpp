@@ -57,7 +57,7 @@ std::uint8_t attributeBit(const std::string& name)
 class Parse
 {
 public:
-    explicit Parse(JsonPullParser& json) : m_json(json) {}
+    Parse(JsonPullParser& json, bool keepUnread) : m_json(json), m_keepUnread(keepUnread) {}
 
     Result run();
     std::string detail;
@@ -81,11 +81,17 @@ private:
     Result readTree();
 
     JsonPullParser& m_json;
+    const bool m_keepUnread;
 };
 
 Result Parse::syntax()
 {
     detail = m_json.error() + " (at byte " + std::to_string(m_json.offset()) + ")";
+    if (m_json.tooLong()) {
+        detail = "a string longer than " + std::to_string(m_json.maxString()) + " bytes" +
+                 " (at byte " + std::to_string(m_json.offset()) + ")";
+        return Result::TooLong;
+    }
     return m_json.truncated() ? Result::Truncated : Result::NotJson;
 }
 
@@ -135,11 +141,24 @@ Result Parse::readUnread()
 {
     if (m_json.next() != Token::BeginArray)
         return invalid("the unread entries are not a list");
+    // Kept up to a bound in number and in size: past it, only counted.
+    constexpr std::size_t kMaxBytes = std::size_t(1) << 25;
+    std::size_t bytes = 0;
+    std::uint64_t more = 0;
     for (Token t = m_json.next(); t != Token::EndArray; t = m_json.next()) {
         if (t != Token::String)
             return invalid("a bad unread entry");
-        record.report.problems.append(QString::fromStdString(m_json.string()));
+        if (!m_keepUnread)
+            continue;
+        bytes += m_json.string().size();
+        if (record.report.problems.size() < ListingJsonReader::kMaxUnread && bytes <= kMaxBytes)
+            record.report.problems.append(QString::fromStdString(m_json.string()));
+        else
+            ++more;
     }
+    if (more != 0)
+        record.report.problems.append(
+            QStringLiteral("... and %1 more entries that could not be read").arg(more));
     return Result::Ok;
 }
 
@@ -187,7 +206,9 @@ Result Parse::readTree()
             const bool folder = name.back() == '/';
             if (folder)
                 name.remove_suffix(1);
-            if (name.empty() || name.find('/') != std::string_view::npos ||
+            // "." and ".." would lead out of the folder, to other nodes or out of the root.
+            if (name.empty() || name == "." || name == ".." ||
+                name.find('/') != std::string_view::npos ||
                 name.find('\0') != std::string_view::npos)
                 return invalid("a bad name in a key");
             if (withChildren && !folder)
@@ -395,6 +416,8 @@ const char* ListingJsonReader::englishText(Result result)
         return "the file is not a saved listing (it is not JSON)";
     case Result::Truncated:
         return "the file is cut short";
+    case Result::TooLong:
+        return "the listing holds a text longer than this program reads";
     case Result::NotListing:
         return "the file is not a saved listing";
     case Result::NoVersion:
@@ -425,7 +448,7 @@ Result ListingJsonReader::read(std::FILE* in, NodeStore& store, SearchRecord& re
             readError = errno ? errno : EIO;
         return n;
     });
-    Parse parse(json);
+    Parse parse(json, m_keepUnread);
     const Result result = parse.run();
     if (readError != 0) {
         m_errno = readError;

@@ -22,6 +22,7 @@ public:
         CannotOpen,   // the file can't be opened or read (see systemError())
         NotJson,      // not JSON at all, or broken JSON
         Truncated,    // JSON that ends too soon
+        TooLong,      // a string longer than any listing holds
         NotListing,   // JSON, but not a listing
         NoVersion,    // a listing of the first kind, written before listings had a version
         NewerVersion, // a listing from a later version of the program
@@ -37,6 +38,14 @@ public:
     // The English sentence for a result (the window shows its own language's).
     static const char* englishText(Result result);
 
+    // The most entries that could not be read kept from a listing (those past it are counted
+    // in one closing line): each costs far more memory than its line in the file.
+    static constexpr qsizetype kMaxUnread = 100'000;
+
+    // Whether the entries that could not be read are kept in the record (by default they
+    // are): a listing only compared against needs none of them.
+    void setKeepUnread(bool keep) { m_keepUnread = keep; }
+
     // What went wrong, in English, for logs and quillmap_list ("" after Ok).
     const std::string& detail() const { return m_detail; }
     // The errno of a CannotOpen.
@@ -47,6 +56,7 @@ private:
 
     std::string m_detail;
     int m_errno = 0;
+    bool m_keepUnread = true;
 };
 
 } // namespace quillmap

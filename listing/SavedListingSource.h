@@ -14,6 +14,9 @@ class SavedListingSource : public ListingSource
 public:
     explicit SavedListingSource(std::string path) : m_path(std::move(path)) {}
     bool read(NodeStore& tree, SearchRecord& record) override;
+    // Whether the entries the listing could not read are kept (by default they are): a
+    // listing only compared against needs none of them.
+    void setKeepUnread(bool keep) { m_reader.setKeepUnread(keep); }
 
     const std::string& path() const { return m_path; }
     ListingJsonReader::Result result() const { return m_result; }

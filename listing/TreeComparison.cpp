@@ -203,10 +203,10 @@ void TreeComparison::note(Id id, Id c, Id s, const NodeStore& saved, const NodeS
         if (s != npos)
             if (const auto old = saved.details(s); old && old->size)
                 before = *old->size;
-        if (now > before)
-            m_summary.bytesAdded += now - before;
-        else
-            m_summary.bytesRemoved += before - now;
+        // Sizes from a listing file may be anything: a sum past the largest stays there.
+        std::uint64_t& sum = now > before ? m_summary.bytesAdded : m_summary.bytesRemoved;
+        if (__builtin_add_overflow(sum, now > before ? now - before : before - now, &sum))
+            sum = UINT64_MAX;
     }
 }
 

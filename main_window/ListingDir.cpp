@@ -49,6 +49,7 @@ bool CompareWithListing(QWidget* window, ListingDocument& document, const QStrin
     if (!SomethingToCompare(window, document))
         return false;
     SavedListingSource source(QFile::encodeName(path).toStdString());
+    source.setKeepUnread(false); // only its tree is compared, and shown
     if (document.compareWith(source, QFileInfo(path).fileName()))
         return true;
     QMessageBox::warning(
@@ -83,6 +84,10 @@ QString ListingErrorText(ListingJsonReader::Result result, const QString& file, 
     case Result::Truncated:
         return MessageText(84, "The file %1 is cut short: it is not a complete listing. Nothing "
                                "was changed.")
+            .arg(file);
+    case Result::TooLong:
+        return MessageText(94, "The listing %1 holds a text longer than 16 MB, more than this "
+                               "program reads. Nothing was changed.")
             .arg(file);
     case Result::NoVersion:
         return MessageText(85, "The listing %1 was saved by an older version that wrote no format "

@@ -12,7 +12,7 @@ class PrintBackend;
 // quillmap_list alike.
 //
 // PrintToPdfFile: prints `print` into the PDF file `path` on `layout` (the locale's paper when
-// none is given). The file is written beside the target and put in place when complete
+// none is given). The file is written in full first and put in place when complete
 // (SafeFile), so a failed print leaves what was at `path` as it was. Returns false with `error`
 // set when the file can't be written or the print is rejected; `systemError`, when given, is
 // then the system error number of the file's failure (0 when the print itself failed).

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <dirent.h>
+#include <fcntl.h>
+#include <limits>
 #include <sys/resource.h>
 #include <system_error>
 #include <unistd.h>
@@ -22,28 +24,37 @@ std::size_t WorkerCount()
 }
 
 // How many subfolders read ahead may hold a descriptor at once: half of what the process may
-// still open beside those already open and those the walk keeps for itself.
+// still open beside those the walk keeps for itself.
 std::size_t MaxReadyFolders(std::size_t most, std::size_t walkDescriptors)
+{
+    const std::size_t left = ReadAhead::descriptorsLeft();
+    return left > walkDescriptors + 2 ? std::min(most, (left - walkDescriptors - 2) / 2) : 0;
+}
+
+} // namespace
+
+std::size_t ReadAhead::descriptorsLeft()
 {
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
         return 0;
     if (limit.rlim_cur == RLIM_INFINITY)
-        return most;
+        return std::numeric_limits<std::size_t>::max();
     std::size_t open = 0;
     if (DIR* fds = ::opendir("/proc/self/fd")) {
-        while (::readdir(fds))
-            ++open;
+        while (const dirent* entry = ::readdir(fds))
+            open += entry->d_name[0] != '.';
+        --open; // the listing's own
         ::closedir(fds);
     } else {
-        return 0;
+        // No /proc: each descriptor number asked in turn, where there are few to ask.
+        if (limit.rlim_cur > 65536)
+            return std::numeric_limits<std::size_t>::max();
+        for (rlim_t fd = 0; fd < limit.rlim_cur; ++fd)
+            open += ::fcntl(int(fd), F_GETFD) != -1;
     }
-    const std::size_t reserved = open + walkDescriptors + 8;
-    return limit.rlim_cur > reserved ? std::min<std::size_t>(most, (limit.rlim_cur - reserved) / 2)
-                                     : 0;
+    return limit.rlim_cur > open ? std::size_t(limit.rlim_cur - open) : 0;
 }
-
-} // namespace
 
 ReadAhead::Folder::~Folder()
 {

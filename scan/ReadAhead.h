@@ -126,9 +126,13 @@ public:
         std::atomic<std::size_t> m_taken{0}; // how far the walk has got
     };
 
+    // How many more descriptors the process may open now: the open-files limit less those
+    // open (the most a size_t holds when there is no limit).
+    static std::size_t descriptorsLeft();
+
     // `pattern` chooses the files whose properties are read; it must outlive this. Readers
     // come from `fs` (the walk's), whose newReader() must not be null. The walk keeps up to
-    // `walkDescriptors` folders open besides those it takes from here.
+    // `walkDescriptors` descriptors open besides those it takes from here.
     ReadAhead(const FileTypesPattern& pattern, const FileSystem& fs, std::size_t walkDescriptors);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;

@@ -11,6 +11,7 @@
 #include "support/SystemErrorText.h"
 #include "tree/NodeStore.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -63,21 +64,23 @@ private:
 // One scan: the walk's state, with the buffers it reuses for every entry.
 //
 // The walk keeps its own stack of folders instead of recursing, so a tree of any depth costs no
-// call stack. It keeps at most kOpenFolders folders open besides the start folder: a deeper
-// one is closed when the walk goes further down, and opened again through ".." of its subfolder
-// when the walk comes back up (checked to be the same folder), or else name by name from the
-// start folder. No path is ever built, so no path length limits the depth either.
+// call stack. It keeps at most m_openFolders folders open besides the start folder (as many as
+// the open-files limit leaves room for, up to kOpenFolders): a deeper one is closed when the
+// walk goes further down, and opened again through ".." of its subfolder when the walk comes
+// back up (checked to be the same folder), or else name by name from the start folder. No path
+// is ever built, so no path length limits the depth either.
 class Walk
 {
 public:
     Walk(ScanControls& controls, NodeStore& tree, FileSystem& fs, ScanReport& report)
         : m_controls(controls), m_tree(tree), m_fs(fs), m_report(report),
-          m_levels(controls.levelsText()), m_pattern(controls.fileTypesText())
+          m_levels(controls.levelsText()), m_pattern(controls.fileTypesText()),
+          m_openFolders(openFolders())
     {
         // Read ahead where the file system gives readers for other threads; one a test injects
         // failures through is read in the walk's order on this thread alone.
         if (fs.newReader())
-            m_ahead = std::make_unique<ReadAhead>(m_pattern, fs, kOpenFolders + 2);
+            m_ahead = std::make_unique<ReadAhead>(m_pattern, fs, m_openFolders + kSpareDescriptors);
     }
 
     void run(NodeStore::Id root, FolderHandle folder);
@@ -85,6 +88,19 @@ public:
 
 private:
     static constexpr std::size_t kOpenFolders = 32;
+    // Descriptors the walk needs besides its open folders: the start folder, a subfolder opened
+    // before a folder above is closed, the two that opening a folder again from the start
+    // folder holds at once, and a few for the C library (the messages of system errors).
+    static constexpr std::size_t kSpareDescriptors = 6;
+
+    // How many folders the walk may keep open: what the open-files limit leaves beside the
+    // descriptors the process holds already and the spare ones, at least one.
+    static std::size_t openFolders()
+    {
+        const std::size_t left = ReadAhead::descriptorsLeft();
+        return std::clamp<std::size_t>(left > kSpareDescriptors ? left - kSpareDescriptors : 0, 1,
+                                       kOpenFolders);
+    }
 
     // A folder being walked: its node, its listing (listingAt(depth)), how far the folder pass
     // got, and its handle while it is open.
@@ -125,6 +141,9 @@ private:
     void finishGroups(Frame& frame);
     // Finishes everything read ahead through the frame's folder.
     void dropAhead(Frame& frame);
+    // Closes the shallowest open folder below the start folder, to be opened again when the
+    // walk comes back to it, if it is above frame `keep`; false when there is none.
+    bool closeOldest(std::size_t keep);
     // Enters a subfolder the walk opened, or one read ahead (`folder` then empty).
     void enter(NodeStore::Id node, FolderHandle folder, ReadAhead::Subfolder* ahead = nullptr);
     // Continues the folder pass of the top folder; true when it entered a subfolder.
@@ -152,6 +171,7 @@ private:
     ScanReport& m_report;
     const LevelsRule m_levels;
     const FileTypesPattern m_pattern;
+    const std::size_t m_openFolders;
     FileLine m_line;
     FileInfo m_info;
     std::string m_text;
@@ -316,6 +336,22 @@ void Walk::dropAhead(Frame& frame)
     frame.aheadFolder.reset();
 }
 
+bool Walk::closeOldest(std::size_t keep)
+{
+    if (m_firstOpen == 0 || m_firstOpen >= keep)
+        return false;
+    // Noting which folder it was, so it can be checked when it is opened again.
+    Frame& oldest = m_frames[m_firstOpen++];
+    if (oldest.folder.isOpen() && m_fs.identify(oldest.folder.get(), oldest.identity) != 0)
+        oldest.identity = {}; // can't be told again: opening it again will fail the check
+    // What was to be read ahead through it is given up (the walk reads it itself when it
+    // comes back), so that no descriptor of it is kept open.
+    if (oldest.aheadFolder)
+        dropAhead(oldest);
+    oldest.folder.reset();
+    return true;
+}
+
 void Walk::enter(NodeStore::Id node, FolderHandle folder, ReadAhead::Subfolder* ahead)
 {
     const std::size_t depth = m_frames.size();
@@ -330,18 +366,9 @@ void Walk::enter(NodeStore::Id node, FolderHandle folder, ReadAhead::Subfolder* 
         if (depth == 0 && listing.size() == 0)
             m_report.startFolderRead = false;
     }
-    // Keep the number of open folders bounded: close the shallowest open one below the start
-    // folder, noting which folder it was so it can be checked when it is opened again.
-    if (depth > 0 && depth - m_firstOpen >= kOpenFolders) {
-        Frame& oldest = m_frames[m_firstOpen++];
-        if (oldest.folder.isOpen() && m_fs.identify(oldest.folder.get(), oldest.identity) != 0)
-            oldest.identity = {}; // can't be told again: opening it again will fail the check
-        // What was to be read ahead through it is given up (the walk reads it itself when it
-        // comes back), so that no descriptor of it is kept open.
-        if (oldest.aheadFolder)
-            dropAhead(oldest);
-        oldest.folder.reset();
-    }
+    // Keep the number of open folders bounded.
+    if (depth > 0 && depth - m_firstOpen >= m_openFolders)
+        closeOldest(depth);
     Frame& frame = m_frames.emplace_back();
     frame.node = node;
     if (ahead) {
@@ -402,8 +429,12 @@ bool Walk::folderPass()
             }
         }
         FolderHandle sub;
-        const int error = folder < 0 ? frame.lostError
-                                     : FolderHandle::openSub(m_fs, folder, listing.cName(i), sub);
+        int error = folder < 0 ? frame.lostError
+                               : FolderHandle::openSub(m_fs, folder, listing.cName(i), sub);
+        // Out of descriptors (the process opened more since the scan began): a folder above
+        // is closed, to be opened again later, rather than this one left out.
+        while ((error == EMFILE || error == ENFILE) && closeOldest(depth))
+            error = FolderHandle::openSub(m_fs, folder, listing.cName(i), sub);
         if (error) {
             problem(node, {}, error);
             continue;

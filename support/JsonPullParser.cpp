@@ -133,6 +133,7 @@ bool JsonPullParser::readString()
             m_pos = k;
         }
         if (m_string.size() > m_maxString) {
+            m_tooLong = true;
             fail("a string is too long");
             return false;
         }
@@ -279,6 +280,15 @@ JsonPullParser::Token JsonPullParser::afterValue(Token token)
 
 JsonPullParser::Token JsonPullParser::next()
 {
+    if (!m_started) {
+        m_started = true;
+        // A byte-order mark, which some editors put in front of UTF-8, is no part of the JSON.
+        if (peekByte() == 0xEF) {
+            getByte();
+            if (getByte() != 0xBB || getByte() != 0xBF)
+                return fail("an unexpected character");
+        }
+    }
     for (;;) {
         if (m_state == State::Failed)
             return Token::Error;

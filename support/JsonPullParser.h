@@ -15,7 +15,8 @@ namespace quillmap {
 // Contract: next() returns the next token; after Error or End it keeps returning that token.
 // A key of an object comes as Key, with its text in string(); a string value as String; a
 // number as Number with its literal in string() (integer() converts it). Strings are UTF-8:
-// \u escapes are decoded, a lone surrogate and bytes that are not UTF-8 are errors.
+// \u escapes are decoded, a lone surrogate and bytes that are not UTF-8 are errors. A UTF-8
+// byte-order mark before the value is skipped.
 class JsonPullParser
 {
 public:
@@ -56,6 +57,9 @@ public:
     std::uint64_t offset() const { return m_consumed + m_pos; }
     // True when the error was the input ending too soon (a truncated file).
     bool truncated() const { return m_truncated; }
+    // True when the error was a string longer than maxString.
+    bool tooLong() const { return m_tooLong; }
+    std::size_t maxString() const { return m_maxString; }
     std::size_t depth() const { return m_stack.size(); }
 
 private:
@@ -96,6 +100,8 @@ private:
     std::string m_string;
     std::string m_error;
     bool m_truncated = false;
+    bool m_tooLong = false;
+    bool m_started = false; // past a byte-order mark
 };
 
 } // namespace quillmap

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <atomic>
 #include <cerrno>
@@ -13,28 +14,44 @@
 #include <mutex>
 
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace quillmap {
 
 namespace {
 
-// The temporary files being written, for the signal handler: plain C strings in atomic slots,
-// since a handler may neither lock nor allocate.
-constexpr int kSlots = 64;
-std::atomic<char*> g_temps[kSlots];
-struct sigaction g_previous[2];
-constexpr int kSignals[2] = {SIGINT, SIGTERM};
-
-void removeTempsOnSignal(int sig)
+// The temporary files being written, for the signal handler: each a folder descriptor and a
+// name in an atomic slot, since a handler may neither lock nor allocate.
+struct Temp
 {
-    for (std::atomic<char*>& slot : g_temps)
-        if (char* path = slot.exchange(nullptr))
-            ::unlink(path);
+    int folder;
+    char name[32];
+};
+constexpr int kSlots = 64;
+std::atomic<Temp*> g_temps[kSlots];
+constexpr int kSignals[3] = {SIGHUP, SIGINT, SIGTERM};
+struct sigaction g_previous[3];
+
+// While content is being copied into a target (which a signal must not leave half old, half
+// new) the low bits count the copies under way and a signal that comes meanwhile waits in the
+// high bits, to be acted on when the last copy ends.
+std::atomic<unsigned> g_copying{0};
+constexpr unsigned kSignalShift = 16;
+
+void removeTempsAndResend(int sig)
+{
+    for (std::atomic<Temp*>& slot : g_temps)
+        if (Temp* temp = slot.exchange(nullptr))
+            ::unlinkat(temp->folder, temp->name, 0); // the Temp is left: freeing may not be safe
     // Then whatever the signal did before: by default end the program (the signal is raised
     // again and delivered once this handler returns).
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < 3; ++i) {
         if (kSignals[i] != sig)
             continue;
         ::sigaction(sig, &g_previous[i], nullptr);
@@ -43,18 +60,29 @@ void removeTempsOnSignal(int sig)
     }
 }
 
+void onSignal(int sig)
+{
+    unsigned state = g_copying.load();
+    while ((state & ((1u << kSignalShift) - 1)) != 0) {
+        if (g_copying.compare_exchange_weak(state, (state & ((1u << kSignalShift) - 1)) |
+                                                       unsigned(sig) << kSignalShift))
+            return;
+    }
+    removeTempsAndResend(sig);
+}
+
 void installHandlers()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; i < 3; ++i) {
             struct sigaction action
             {
             };
-            action.sa_handler = removeTempsOnSignal;
+            action.sa_handler = onSignal;
             sigemptyset(&action.sa_mask);
-            sigaddset(&action.sa_mask, SIGINT);
-            sigaddset(&action.sa_mask, SIGTERM);
+            for (int s : kSignals)
+                sigaddset(&action.sa_mask, s);
             ::sigaction(kSignals[i], &action, &g_previous[i]);
             // A signal the program ignores stays ignored.
             if (g_previous[i].sa_handler == SIG_IGN)
@@ -63,23 +91,43 @@ void installHandlers()
     });
 }
 
-int registerTemp(const QByteArray& path)
+void beginCopy()
 {
     installHandlers();
-    char* copy = ::strdup(path.constData());
+    g_copying.fetch_add(1);
+}
+
+void endCopy()
+{
+    unsigned state = g_copying.load();
+    unsigned next;
+    do {
+        next = state - 1;
+        if ((next & ((1u << kSignalShift) - 1)) == 0)
+            next = 0;
+    } while (!g_copying.compare_exchange_weak(state, next));
+    if (next == 0 && (state >> kSignalShift) != 0)
+        removeTempsAndResend(int(state >> kSignalShift));
+}
+
+int registerTemp(int folder, const QByteArray& name)
+{
+    installHandlers();
+    auto* temp = new Temp{folder, {}};
+    std::strncpy(temp->name, name.constData(), sizeof temp->name - 1);
     for (int i = 0; i < kSlots; ++i) {
-        char* expected = nullptr;
-        if (g_temps[i].compare_exchange_strong(expected, copy))
+        Temp* expected = nullptr;
+        if (g_temps[i].compare_exchange_strong(expected, temp))
             return i;
     }
-    std::free(copy); // more files at once than slots: these are not cleaned up on a signal
+    delete temp; // more files at once than slots: these are not cleaned up on a signal
     return -1;
 }
 
 void unregisterTemp(int slot)
 {
     if (slot >= 0)
-        std::free(g_temps[slot].exchange(nullptr));
+        delete g_temps[slot].exchange(nullptr);
 }
 
 QByteArray native(const QString& path)
@@ -87,54 +135,199 @@ QByteArray native(const QString& path)
     return QFile::encodeName(path);
 }
 
-// Paths whose files stand for something else (a terminal, a pipe, a process's descriptor):
-// never replaced, whatever they lead to.
-bool isSpecialPath(const QString& absolute)
+bool isDot(const QByteArray& name)
 {
-    return absolute.startsWith(QLatin1String("/dev/")) ||
-           absolute.startsWith(QLatin1String("/proc/"));
+    return name == "." || name == "..";
 }
 
-// `absolute` with every symbolic link on its last component followed; false after too many.
-bool followLinks(QString absolute, QString& out)
+bool onFileSystem(int fd, long type)
 {
-    for (int hops = 0; hops < 40; ++hops) {
+    struct statfs fs
+    {
+    };
+    return ::fstatfs(fd, &fs) == 0 && fs.f_type == type;
+}
+
+// The path of an open descriptor as the kernel names it ("" when it can't).
+QByteArray descriptorPath(int fd)
+{
+    QByteArray buffer(4096, '\0');
+    const QByteArray link = "/proc/self/fd/" + QByteArray::number(fd);
+    const ssize_t n = ::readlink(link.constData(), buffer.data(), buffer.size());
+    return n > 0 && n < buffer.size() ? buffer.left(n) : QByteArray();
+}
+
+// Where a path leads, found the kernel's way: the folder part opened by the kernel (a ".."
+// after a link goes up from where the link leads), then links on the last name followed one
+// at a time from the folder they are in.
+struct Target
+{
+    int folder = -1; // O_PATH
+    QByteArray name; // in `folder`; never a link unless `kernelLink`
+    bool exists = false;
+    struct stat st
+    {
+    };
+    // A link only the kernel can follow (a process's descriptor or folder under /proc): the
+    // target is opened through it, never replaced.
+    bool kernelLink = false;
+    int descriptor = -1;        // this process's descriptor that the path names, if any
+    bool folderMissing = false; // the error is the given folder's
+
+    Target() = default;
+    Target(const Target&) = delete;
+    Target& operator=(const Target&) = delete;
+    ~Target()
+    {
+        if (folder >= 0)
+            ::close(folder);
+    }
+    int release() { return std::exchange(folder, -1); }
+};
+
+// Whether `name` in `folder` (under /proc) is /proc/self/fd/N, N being open here on `st`.
+int ownDescriptor(int folder, const QByteArray& name, const struct stat& st)
+{
+    if (name.isEmpty() || name.size() > 9)
+        return -1;
+    for (char c : name)
+        if (c < '0' || c > '9')
+            return -1;
+    const int n = name.toInt();
+    struct stat own
+    {
+    };
+    if (::fstat(n, &own) != 0 || own.st_dev != st.st_dev || own.st_ino != st.st_ino)
+        return -1;
+    return descriptorPath(folder) == "/proc/" + QByteArray::number(::getpid()) + "/fd" ? n : -1;
+}
+
+int resolve(const QString& target, Target& t)
+{
+    const QByteArray path = native(target);
+    if (path.endsWith('/'))
+        return EISDIR;
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray folder = slash < 0    ? QByteArray(".")
+                              : slash == 0 ? QByteArray("/")
+                                           : path.left(slash);
+    t.name = path.mid(slash + 1);
+    if (isDot(t.name))
+        return EISDIR;
+    t.folder = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (t.folder < 0) {
+        t.folderMissing = true;
+        return errno;
+    }
+    for (int hops = 0;; ++hops) {
+        if (hops > 40)
+            return ELOOP;
         struct stat st
         {
         };
-        if (::lstat(native(absolute).constData(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-            out = absolute;
-            return true;
+        if (::fstatat(t.folder, t.name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return errno == ENOENT ? 0 : errno;
+        if (!S_ISLNK(st.st_mode)) {
+            t.exists = true;
+            t.st = st;
+            return 0;
         }
-        QByteArray buffer(4096, '\0');
-        const ssize_t n = ::readlink(native(absolute).constData(), buffer.data(), buffer.size());
-        if (n <= 0 || n >= buffer.size()) {
-            out = absolute;
-            return true;
+        if (onFileSystem(t.folder, PROC_SUPER_MAGIC)) {
+            if (::fstatat(t.folder, t.name.constData(), &t.st, 0) != 0)
+                return errno;
+            t.exists = true;
+            t.kernelLink = true;
+            t.descriptor = ownDescriptor(t.folder, t.name, t.st);
+            return 0;
         }
-        buffer.truncate(n);
-        absolute =
-            QDir::cleanPath(QFileInfo(absolute).dir().absoluteFilePath(QFile::decodeName(buffer)));
+        QByteArray link(4096, '\0');
+        const ssize_t n =
+            ::readlinkat(t.folder, t.name.constData(), link.data(), std::size_t(link.size()));
+        if (n < 0)
+            return errno;
+        if (n == 0 || n >= link.size())
+            return n == 0 ? ENOENT : ENAMETOOLONG;
+        link.truncate(n);
+        if (link.endsWith('/'))
+            return EISDIR;
+        const qsizetype at = link.lastIndexOf('/');
+        if (at >= 0) {
+            const QByteArray sub = at == 0 ? QByteArray("/") : link.left(at);
+            const int next = ::openat(t.folder, sub.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            if (next < 0)
+                return errno;
+            ::close(t.folder);
+            t.folder = next;
+        }
+        t.name = link.mid(at + 1);
+        if (isDot(t.name))
+            return EISDIR;
     }
-    return false;
-}
-
-int creationMode()
-{
-    // The umask, read without changing it (umask() would, for every thread).
-    QFile status(QStringLiteral("/proc/self/status"));
-    int mask = 022;
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("Umask:"))
-                mask = line.mid(6).trimmed().toInt(nullptr, 8);
-    }
-    return 0666 & ~mask;
 }
 
 QString cannotWrite(const QString& target, const QString& reason)
 {
     return QStringLiteral("Cannot write %1: %2").arg(target, reason);
+}
+
+// The names of the extended attributes of `path` (or of `fd` when it is not negative).
+bool attributeNames(const QByteArray& path, int fd, QList<QByteArray>& out)
+{
+    out.clear();
+    for (int tries = 0; tries < 8; ++tries) {
+        const ssize_t size =
+            fd >= 0 ? ::flistxattr(fd, nullptr, 0) : ::listxattr(path.constData(), nullptr, 0);
+        if (size < 0)
+            return errno == ENOTSUP;
+        QByteArray names(size, '\0');
+        const ssize_t n = fd >= 0 ? ::flistxattr(fd, names.data(), std::size_t(size))
+                                  : ::listxattr(path.constData(), names.data(), std::size_t(size));
+        if (n < 0 && errno == ERANGE)
+            continue;
+        if (n < 0)
+            return false;
+        names.truncate(n);
+        for (const QByteArray& name : names.split('\0'))
+            if (!name.isEmpty())
+                out.append(name);
+        return true;
+    }
+    return false;
+}
+
+// Gives the file `fd` the extended attributes of the file at `from`, and only those.
+bool copyAttributes(const QByteArray& from, int fd)
+{
+    QList<QByteArray> wanted, present;
+    if (!attributeNames(from, -1, wanted) || !attributeNames(QByteArray(), fd, present))
+        return false;
+    for (const QByteArray& name : present)
+        if (!wanted.contains(name) && ::fremovexattr(fd, name.constData()) != 0)
+            return false;
+    for (const QByteArray& name : wanted) {
+        const ssize_t size = ::getxattr(from.constData(), name.constData(), nullptr, 0);
+        if (size < 0)
+            return false;
+        QByteArray value(size, '\0');
+        const ssize_t n =
+            ::getxattr(from.constData(), name.constData(), value.data(), std::size_t(size));
+        if (n < 0 || ::fsetxattr(fd, name.constData(), value.constData(), std::size_t(n), 0) != 0)
+            return false;
+    }
+    return true;
+}
+
+// A file with no name to hold content until it is complete: in `folder` (on the target's
+// disk) where it can be, else in the temporary folder, else in memory.
+int unnamedFile(int folder)
+{
+    const int flags = O_TMPFILE | O_RDWR | O_CLOEXEC;
+    int fd = folder >= 0 ? ::openat(folder, ".", flags, 0600) : -1;
+    if (fd < 0)
+        fd = ::open(native(QDir::tempPath()).constData(), flags, 0600);
+    if (fd < 0)
+        fd = ::memfd_create("quillmap", MFD_CLOEXEC);
+    return fd;
 }
 
 } // namespace
@@ -174,30 +367,46 @@ QString SafeFile::problem(const QString& target, int& error)
         error = ENOENT;
         return QStringLiteral("No file name was given.");
     }
-    const QString absolute = QFileInfo(target).absoluteFilePath();
-    QString path;
-    if (!followLinks(absolute, path))
-        return cannot(ELOOP);
-    struct stat st
-    {
-    };
-    const bool exists = ::stat(native(path).constData(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode))
-        return cannot(EISDIR, QStringLiteral("it is a folder"));
-    if (exists && (isSpecialPath(absolute) || !S_ISREG(st.st_mode)))
-        return ::access(native(path).constData(), W_OK) == 0 ? QString() : cannot(errno);
-    if (isSpecialPath(absolute))
+    Target t;
+    if (const int e = resolve(target, t)) {
+        if (e == EISDIR)
+            return cannot(EISDIR, QStringLiteral("it is a folder"));
+        if (t.folderMissing && (e == ENOENT || e == ENOTDIR)) {
+            const QString folder = QFileInfo(target).absolutePath();
+            return cannot(ENOENT, QStringLiteral("the folder %1 does not exist").arg(folder));
+        }
+        return cannot(e);
+    }
+    const char* name = t.name.constData();
+    if (t.exists) {
+        if (S_ISDIR(t.st.st_mode))
+            return cannot(EISDIR, QStringLiteral("it is a folder"));
+        if (t.descriptor >= 0) {
+            const int flags = ::fcntl(t.descriptor, F_GETFL);
+            return flags >= 0 && (flags & O_ACCMODE) != O_RDONLY ? QString() : cannot(EBADF);
+        }
+        if (S_ISSOCK(t.st.st_mode))
+            return cannot(ENXIO); // a socket can't be opened by name
+        if (::faccessat(t.folder, name, W_OK, AT_EACCESS) != 0) {
+            const int e = errno;
+            return e == EACCES && S_ISREG(t.st.st_mode)
+                       ? cannot(EACCES, QStringLiteral("the file is read-only"))
+                       : cannot(e);
+        }
+        return QString();
+    }
+    // A new file. Nothing can be made among a process's descriptors or the kernel's settings.
+    if (onFileSystem(t.folder, PROC_SUPER_MAGIC) || onFileSystem(t.folder, SYSFS_MAGIC))
         return cannot(ENOENT);
-    const QString folder = QFileInfo(path).absolutePath();
-    struct stat dir
-    {
-    };
-    if (::stat(native(folder).constData(), &dir) != 0 || !S_ISDIR(dir.st_mode))
-        return cannot(ENOENT, QStringLiteral("the folder %1 does not exist").arg(folder));
-    if (::access(native(folder).constData(), W_OK | X_OK) != 0)
+    if (::faccessat(t.folder, ".", W_OK | X_OK, AT_EACCESS) != 0) {
+        const int e = errno;
+        if (e != EACCES)
+            return cannot(e);
+        QString folder = QFile::decodeName(descriptorPath(t.folder));
+        if (folder.isEmpty())
+            folder = QFileInfo(target).absolutePath();
         return cannot(EACCES, QStringLiteral("the folder %1 is not writable").arg(folder));
-    if (exists && ::access(native(path).constData(), W_OK) != 0)
-        return cannot(EACCES, QStringLiteral("the file is read-only"));
+    }
     return QString();
 }
 
@@ -212,6 +421,7 @@ bool SafeFile::fail(int error)
 
 bool SafeFile::open()
 {
+    abort();
     m_error.clear();
     m_systemError = 0;
     const QString problemText = problem(m_target, m_systemError);
@@ -219,47 +429,124 @@ bool SafeFile::open()
         m_error = problemText;
         return false;
     }
-    const QString absolute = QFileInfo(m_target).absoluteFilePath();
-    if (!followLinks(absolute, m_finalPath))
-        return fail(ELOOP);
+    Target t;
+    if (const int e = resolve(m_target, t))
+        return fail(e);
 
-    struct stat st
-    {
-    };
-    const bool exists = ::stat(native(m_finalPath).constData(), &st) == 0;
-    m_inPlace = exists && (isSpecialPath(absolute) || !S_ISREG(st.st_mode));
-    if (m_inPlace) {
-        // Opened through the path as given: /dev/stdout must reach this process's own output.
-        const int fd = ::open(native(absolute).constData(), O_WRONLY | O_CLOEXEC);
+    if (t.descriptor >= 0 || t.kernelLink || (t.exists && !S_ISREG(t.st.st_mode))) {
+        // Written through the path as given, the way any program would: /dev/stdout reaches
+        // this process's own output.
+        const int fd = t.descriptor >= 0 ? ::fcntl(t.descriptor, F_DUPFD_CLOEXEC, 0)
+                                         : ::openat(t.folder, t.name.constData(),
+                                                    O_WRONLY | O_CLOEXEC | O_NOCTTY);
         if (fd < 0)
             return fail(errno);
-        struct stat opened
+        struct stat st
         {
         };
-        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && ::ftruncate(fd, 0) != 0) {
-            const int error = errno;
-            ::close(fd);
-            return fail(error);
-        }
-        if (!m_file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
-            const int error = errno;
-            ::close(fd);
-            return fail(error);
-        }
-        return true;
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+            return openStream(fd);
+        // A regular file all the same: it gets its content complete or not at all. Through a
+        // descriptor of this process, at its offset as any write to it would.
+        m_targetFd = fd;
+        m_descriptor = t.descriptor >= 0;
+        return openCopyIn();
     }
 
-    m_mode = exists ? int(st.st_mode & 07777) : creationMode();
-    const QFileInfo final(m_finalPath);
-    QByteArray pattern = native(final.absolutePath() + QStringLiteral("/.") + final.fileName() +
-                                QStringLiteral(".XXXXXX"));
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0)
+    m_folder = t.release();
+    m_name = t.name;
+    if (!t.exists)
+        return openRename();
+    // Renamed into place only where the result is the same file in all but its content.
+    const uid_t me = ::geteuid();
+    const bool renamable = t.st.st_nlink == 1 && (me == 0 || t.st.st_uid == me) &&
+                           ::faccessat(m_folder, ".", W_OK | X_OK, AT_EACCESS) == 0;
+    if (renamable && openRename())
+        return true;
+    m_targetFd =
+        ::openat(m_folder, m_name.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
+    if (m_targetFd < 0)
         return fail(errno);
-    m_tempPath = QFile::decodeName(pattern);
-    m_slot = registerTemp(pattern);
-    ::fchmod(fd, mode_t(m_mode));
+    return openCopyIn();
+}
+
+bool SafeFile::openStream(int fd)
+{
+    m_way = Way::Stream;
     if (!m_file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        const int error = errno;
+        ::close(fd);
+        return fail(error);
+    }
+    return true;
+}
+
+// A temporary file beside the target: for an existing target, made the same as it in owner,
+// group, mode and extended attributes, or false (nothing left, no failure recorded) where it
+// can't be.
+bool SafeFile::openRename()
+{
+    m_way = Way::Rename;
+    struct stat old
+    {
+    };
+    const bool replacing = ::fstatat(m_folder, m_name.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+    // A new file is made as any new file is (the umask, a default ACL of the folder); one that
+    // replaces a file starts private and is given the old one's permissions.
+    const mode_t mode = replacing ? 0600 : 0666;
+    int fd = -1;
+    for (int tries = 0; tries < 100 && fd < 0; ++tries) {
+        static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+        QByteArray name = ".quillmap-";
+        for (int i = 0; i < 8; ++i)
+            name += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
+        name += ".tmp";
+        fd = ::openat(m_folder, name.constData(),
+                      O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, mode);
+        if (fd >= 0)
+            m_tempName = name;
+        else if (errno != EEXIST)
+            return replacing ? false : fail(errno);
+    }
+    if (fd < 0)
+        return replacing ? false : fail(EEXIST);
+    m_slot = registerTemp(m_folder, m_tempName);
+    const auto giveUp = [&] {
+        const int error = errno;
+        ::close(fd);
+        dropTemp();
+        return replacing ? false : fail(error);
+    };
+    if (replacing) {
+        struct stat temp
+        {
+        };
+        if (::fstat(fd, &temp) != 0)
+            return giveUp();
+        if ((temp.st_uid != old.st_uid || temp.st_gid != old.st_gid) &&
+            ::fchown(fd, old.st_uid, old.st_gid) != 0)
+            return giveUp();
+        if (::fchmod(fd, old.st_mode & 07777) != 0)
+            return giveUp();
+        const QByteArray oldPath = "/proc/self/fd/" + QByteArray::number(m_folder) + '/' + m_name;
+        if (!copyAttributes(oldPath, fd))
+            return giveUp();
+    }
+    if (!m_file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
+        return giveUp();
+    return true;
+}
+
+bool SafeFile::openCopyIn()
+{
+    m_way = Way::CopyIn;
+    const int fd = unnamedFile(m_folder);
+    if (fd < 0) {
+        const int error = errno;
+        abort();
+        return fail(error);
+    }
+    if (!m_file.open(fd, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle)) {
         const int error = errno;
         ::close(fd);
         abort();
@@ -276,6 +563,69 @@ bool SafeFile::written()
     return fail(m_file.m_writeError);
 }
 
+// Copies the complete content into the target's own file, after reserving the space it needs
+// so that a full disk is found before the old content is touched. A signal meanwhile waits.
+bool SafeFile::copyIn()
+{
+    const int from = m_file.handle();
+    struct stat content
+    {
+    };
+    if (::fstat(from, &content) != 0)
+        return fail(errno);
+    const off_t size = content.st_size;
+    off_t at = 0;
+    if (m_descriptor) {
+        const int flags = ::fcntl(m_targetFd, F_GETFL);
+        struct stat st
+        {
+        };
+        at = flags >= 0 && (flags & O_APPEND) && ::fstat(m_targetFd, &st) == 0
+                 ? st.st_size
+                 : ::lseek(m_targetFd, 0, SEEK_CUR);
+        if (at < 0)
+            return fail(errno);
+    }
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        rlim_t(at + size) > limit.rlim_cur)
+        return fail(EFBIG);
+    beginCopy();
+    const auto done = [&](int error) {
+        endCopy();
+        return error == 0 ? true : fail(error);
+    };
+    // Where the file system can't reserve space, the copy goes ahead unreserved.
+    if (size > 0 && ::fallocate(m_targetFd, FALLOC_FL_KEEP_SIZE, at, size) != 0 &&
+        errno != EOPNOTSUPP && errno != ENOSYS)
+        return done(errno);
+    QByteArray buffer(1 << 16, Qt::Uninitialized);
+    for (off_t copied = 0; copied < size;) {
+        const ssize_t n = ::pread(from, buffer.data(), std::size_t(buffer.size()), copied);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return done(n < 0 ? errno : EIO);
+        for (ssize_t put = 0; put < n;) {
+            const ssize_t w =
+                m_descriptor ? ::write(m_targetFd, buffer.constData() + put, std::size_t(n - put))
+                             : ::pwrite(m_targetFd, buffer.constData() + put, std::size_t(n - put),
+                                        at + copied + put);
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0)
+                return done(w < 0 ? errno : EIO);
+            put += w;
+        }
+        copied += n;
+    }
+    if (!m_descriptor && ::ftruncate(m_targetFd, size) != 0)
+        return done(errno);
+    if (::fsync(m_targetFd) != 0 && errno != EINVAL)
+        return done(errno);
+    return done(0);
+}
+
 bool SafeFile::commit()
 {
     if (!m_file.isOpen())
@@ -283,9 +633,13 @@ bool SafeFile::commit()
     errno = 0;
     bool ok = m_file.flush();
     int error = ok ? 0 : (m_file.m_writeError != 0 ? m_file.m_writeError : errno);
-    if (ok && !m_inPlace && ::fsync(m_file.handle()) != 0) {
+    if (ok && m_way == Way::Rename && ::fsync(m_file.handle()) != 0) {
         ok = false;
         error = errno;
+    }
+    if (ok && m_way == Way::CopyIn && !copyIn()) {
+        abort();
+        return false;
     }
     errno = 0;
     m_file.close();
@@ -293,8 +647,8 @@ bool SafeFile::commit()
         ok = false;
         error = errno;
     }
-    if (ok && !m_inPlace &&
-        ::rename(native(m_tempPath).constData(), native(m_finalPath).constData()) != 0) {
+    if (ok && m_way == Way::Rename &&
+        ::renameat(m_folder, m_tempName.constData(), m_folder, m_name.constData()) != 0) {
         ok = false;
         error = errno;
     }
@@ -304,19 +658,37 @@ bool SafeFile::commit()
     }
     unregisterTemp(m_slot);
     m_slot = -1;
-    m_tempPath.clear();
+    m_tempName.clear();
+    closeAll();
     return true;
 }
 
 void SafeFile::abort()
 {
+    dropTemp();
+    closeAll();
+}
+
+void SafeFile::dropTemp()
+{
     if (m_file.isOpen())
         m_file.close();
     unregisterTemp(m_slot);
     m_slot = -1;
-    if (!m_tempPath.isEmpty())
-        ::unlink(native(m_tempPath).constData());
-    m_tempPath.clear();
+    if (!m_tempName.isEmpty())
+        ::unlinkat(m_folder, m_tempName.constData(), 0);
+    m_tempName.clear();
+}
+
+void SafeFile::closeAll()
+{
+    if (m_targetFd >= 0)
+        ::close(m_targetFd);
+    m_targetFd = -1;
+    m_descriptor = false;
+    if (m_folder >= 0)
+        ::close(m_folder);
+    m_folder = -1;
 }
 
 } // namespace quillmap

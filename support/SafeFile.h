@@ -5,15 +5,22 @@
 
 namespace quillmap {
 
-// Writes a file so that a failure never destroys what was there: the new content goes to a
-// temporary file in the target's folder, and commit() renames it over the target. Until then
-// the old file is untouched; abort(), the destructor and SIGINT/SIGTERM remove the temporary
-// file (the signal then ends the program as it would have).
+// Writes a file so that a failure never damages anything: the target is changed only once the
+// new content is complete, and nothing else is ever changed.
 //
-// - A target that exists and is not a regular file (a FIFO, a character device), or one under
-//   /dev or /proc (such as /dev/stdout), is written in place and never removed or replaced.
-// - A symbolic link is followed: the file it points to is replaced, the link stays.
-// - A new file gets the mode a plain create would give it; a replaced file keeps its mode.
+// - The target is the file the kernel finds at the path: a ".." after a link to a folder goes
+//   up from where the link leads, and a link as the last name is followed (the link stays).
+// - A regular file, new or old, is written in full to a temporary file first. It then takes
+//   the target's place by a rename where that keeps everything the target had (its owner,
+//   group, mode and extended attributes: a file with one link, in a folder we may write,
+//   whose owner we can keep). Otherwise (several hard links, another owner, a read-only or
+//   sticky folder) the complete content is copied into the target's own file, its space
+//   reserved first, so the file keeps its inode and with it all the rest.
+// - A FIFO, a device, a socket, or a descriptor of this process (/dev/stdout, /dev/fd/N) that
+//   is not a regular file is written in place as the data comes, and never replaced.
+// - SIGHUP, SIGINT and SIGTERM remove the temporary file (the signal then ends the program as
+//   it would have); one that comes while content is being copied into a target waits until
+//   the copy is complete.
 //
 // Use: SafeFile file(path); if (!file.open()) ...; write to file.device(); then commit() or
 // abort(). Failures return false with errorString() saying why, naming the target, in English
@@ -28,7 +35,8 @@ public:
     SafeFile& operator=(const SafeFile&) = delete;
 
     // Why `target` can't be written, without touching it, for telling before a long job: the
-    // folder is missing or not writable, the target is a folder or read-only. Empty when fine.
+    // folder is missing or not writable, the target is a folder or read-only, its name is too
+    // long. Empty when fine.
     static QString problem(const QString& target);
     // The same, with `error` set to the system error number that stands for the problem.
     static QString problem(const QString& target, int& error);
@@ -39,7 +47,8 @@ public:
     bool written();
     QFile& device() { return m_file; }
     // Flushes the data to disk and puts the file in place. After a failure the old file is
-    // intact and the temporary file gone.
+    // intact and the temporary file gone (but for a disk failing part-way through a copy into
+    // the target, which nothing can undo).
     bool commit();
     void abort();
 
@@ -60,14 +69,30 @@ private:
         qint64 writeData(const char* data, qint64 length) override;
     };
 
+    // How the content reaches the target.
+    enum class Way
+    {
+        Stream, // written to the target as it comes (not a regular file)
+        Rename, // a temporary file beside the target, renamed over it
+        CopyIn, // an unnamed temporary file, copied into the target's own file
+    };
+
     bool fail(int error);
+    bool openStream(int fd);
+    bool openRename();
+    bool openCopyIn();
+    bool copyIn();
+    void dropTemp();
+    void closeAll();
 
     QString m_target;
-    QString m_finalPath; // the target with symbolic links followed
-    QString m_tempPath;  // empty when writing in place
-    int m_mode = 0;
-    int m_slot = -1; // in the list the signal handler cleans up
-    bool m_inPlace = false;
+    Way m_way = Way::Stream;
+    int m_folder = -1;         // the folder the target is in (O_PATH), for Rename
+    QByteArray m_name;         // the target's name in it
+    QByteArray m_tempName;     // Rename: the temporary file's name in m_folder
+    int m_targetFd = -1;       // CopyIn: the target, open for writing
+    bool m_descriptor = false; // CopyIn: m_targetFd stands for one of this process's descriptors
+    int m_slot = -1;           // in the list the signal handler cleans up
     File m_file;
     QString m_error;
     int m_systemError = 0;

@@ -545,7 +545,14 @@ std::size_t NodeStore::memoryBytes() const
 
 QString NodeStore::displayString(std::string_view bytes)
 {
-    // QString::fromUtf8 already turns each invalid sequence into U+FFFD.
+    // QString::fromUtf8 already turns each invalid sequence into U+FFFD, but takes a leading
+    // U+FEFF for a byte-order mark and drops it: in a name it is a character like any other.
+    constexpr std::string_view kFeff = "\xEF\xBB\xBF";
+    if (bytes.starts_with(kFeff)) {
+        bytes.remove_prefix(kFeff.size());
+        return QChar(0xFEFF) +
+               QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    }
     return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 

@@ -30,13 +30,16 @@ QByteArray hexUtf16(const QString& text)
     return out + '>';
 }
 
-// A character as UTF-16 in hexadecimal digits (a surrogate pair past U+FFFF).
+// A character as UTF-16 in hexadecimal digits (a surrogate pair past U+FFFF). Worked out here:
+// QString::fromUcs4() takes a U+FEFF for a byte-order mark and drops it.
 QByteArray utf16Hex(char32_t c)
 {
-    QByteArray out;
-    for (const QChar unit : QString::fromUcs4(&c, 1))
-        out += QByteArray::number(unit.unicode() | 0x10000, 16).mid(1).toUpper();
-    return out;
+    const auto unit = [](char16_t u) {
+        return QByteArray::number(u | 0x10000, 16).mid(1).toUpper();
+    };
+    if (c <= 0xFFFF)
+        return unit(char16_t(c));
+    return unit(QChar::highSurrogate(c)) + unit(QChar::lowSurrogate(c));
 }
 
 QByteArray ref(int id)
@@ -184,7 +187,7 @@ PdfStreamPrinterDevice::UsedFont& PdfStreamPrinterDevice::usedFont(int slot)
             count = m_font.fallback().glyphCount(slot - 2);
         }
         used.unicode.assign(std::max(1, count), -1);
-        used.width.assign(std::max(1, count), 0);
+        used.width.assign(std::max(1, count), -1);
         used.used = true;
     }
     return used;
@@ -200,31 +203,51 @@ bool PdfStreamPrinterDevice::drawText(double x, double y, const QString& text)
                              kHex[g & 15]};
         m_page.append(hex, 4);
     };
-    int current = -1;  // the font slot selected in this text object
-    bool open = false; // a "<...> Tj" is open
+    int current = -1;    // the font slot selected in this text object
+    bool open = false;   // a "<...> Tj" is open
+    bool inSpan = false; // a span with the actual text of a cluster is open
+    const auto closeRun = [&] {
+        if (open)
+            m_page += "> Tj ";
+        open = false;
+    };
     m_page += "BT ";
     for (const PrintFont::Glyph& glyph : m_glyphs) {
+        // The further glyphs of a cluster go in the span its first glyph opened.
+        const bool continues = inSpan && glyph.character == 0 && glyph.clusterLength == 0;
+        if (inSpan && !continues) {
+            closeRun();
+            m_page += "EMC ";
+            inSpan = false;
+        }
         const int slot = glyph.font >= 0 ? glyph.font + 2 : (bold ? 1 : 0);
         UsedFont& used = usedFont(slot);
         const quint32 g = glyph.id < used.unicode.size() ? glyph.id : 0;
         int& mapped = used.unicode[g];
         // The text layer gets the character from the font's map, unless the glyph already stands
-        // for another one there (or for none: the box): then it comes with the glyph.
-        // A glyph for none or for two characters (a shaped cluster, a ligature) says so too.
-        bool actual = glyph.font == PrintFont::kNoFont || glyph.character == 0 || glyph.second != 0;
-        if (!actual) {
+        // for another one there (or for none: the box): then it comes with the glyph, in a span
+        // around it. A cluster (a ligature, a letter with its marks, a conjunct, in one glyph or
+        // several) gets one span around all its glyphs.
+        bool actual = !continues && (glyph.font == PrintFont::kNoFont || glyph.character == 0 ||
+                                     glyph.clusterLength > 0);
+        if (!actual && !continues) {
             if (mapped < 0)
                 mapped = int(glyph.character);
             actual = mapped != int(glyph.character);
         } else if (mapped == -1) {
             mapped = -2;
         }
-        used.width[g] = glyph.advance;
-        if (slot != current || actual) {
-            if (open)
-                m_page += "> Tj ";
-            open = false;
-        }
+        // The font gives a glyph one width; where it is placed otherwise (a mark on its
+        // letter, a shaped advance), it is moved to its place and the pen on to where the
+        // shaper puts it.
+        float& width = used.width[g];
+        if (width < 0)
+            width = glyph.advance;
+        const double shift = glyph.xOffset;
+        const double rest = shift + width - glyph.advance;
+        const bool placed = shift != 0 || std::abs(rest) > 0.01 || glyph.yOffset != 0;
+        if (slot != current || actual || placed)
+            closeRun();
         if (slot != current) {
             m_page += "/F";
             m_page += QByteArray::number(slot);
@@ -242,13 +265,34 @@ bool PdfStreamPrinterDevice::drawText(double x, double y, const QString& text)
         const quint32 code = slot < 2 ? g : m_font.fallback().code(slot - 2, g);
         if (actual) {
             m_page += "/Span << /ActualText <FEFF";
-            if (glyph.character != 0)
+            if (glyph.clusterLength > 0)
+                for (const QChar unit : QStringView(text).mid(glyph.textAt, glyph.clusterLength))
+                    m_page += QByteArray::number(unit.unicode() | 0x10000, 16).mid(1).toUpper();
+            else if (glyph.character != 0)
                 m_page += utf16Hex(glyph.character);
-            if (glyph.second != 0)
-                m_page += utf16Hex(glyph.second);
-            m_page += "> >> BDC <";
+            m_page += "> >> BDC ";
+            inSpan = true;
+        }
+        if (placed) {
+            if (glyph.yOffset != 0) {
+                number(glyph.yOffset * size() / 1000);
+                m_page += " Ts ";
+            }
+            m_page += '[';
+            if (shift != 0) {
+                number(-shift);
+                m_page += ' ';
+            }
+            m_page += '<';
             hex4(code);
-            m_page += "> Tj EMC ";
+            m_page += '>';
+            if (std::abs(rest) > 0.01) {
+                m_page += ' ';
+                number(rest);
+            }
+            m_page += "] TJ ";
+            if (glyph.yOffset != 0)
+                m_page += "0 Ts ";
             continue;
         }
         if (!open)
@@ -256,8 +300,9 @@ bool PdfStreamPrinterDevice::drawText(double x, double y, const QString& text)
         open = true;
         hex4(code);
     }
-    if (open)
-        m_page += "> Tj ";
+    closeRun();
+    if (inSpan)
+        m_page += "EMC ";
     m_page += "ET\n";
     return true;
 }
@@ -377,8 +422,8 @@ bool PdfStreamPrinterDevice::writeFont(int slot, int type0Id)
     QByteArray block;
     for (const unsigned g : glyphs) {
         const unsigned code = codeOf(g);
-        widths +=
-            QByteArray::number(code) + " [" + QByteArray::number(std::lround(used.width[g])) + "] ";
+        widths += QByteArray::number(code) + " [" +
+                  QByteArray::number(std::lround(std::max(0.0f, used.width[g]))) + "] ";
         if (used.unicode[g] < 0)
             continue;
         block += '<' + QByteArray::number(code | 0x10000, 16).mid(1).toUpper() + "> <" +

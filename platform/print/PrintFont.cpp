@@ -5,6 +5,7 @@
 
 #include <hb.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace quillmap {
@@ -69,18 +70,36 @@ bool isRightToLeftScript(char32_t c)
            (c >= 0x1E800 && c <= 0x1EFFF);
 }
 
-// Calls `each` with every character (code point) of `text`; a lone surrogate is a character
-// of its own.
+// Whether `c` belongs to a run that must be shaped to be read: a letter of a script whose
+// letters combine or reorder (the Indic scripts, Thai, Lao, Tibetan, Myanmar, Khmer...), a
+// combining mark, or a joiner. (Right-to-left letters are shaped on their own.)
+bool needsShaping(char32_t c)
+{
+    if (c < 0x0300)
+        return false;
+    if ((c >= 0x0900 && c <= 0x0FFF) || (c >= 0x1000 && c <= 0x109F) ||
+        (c >= 0x1780 && c <= 0x17FF) || (c >= 0x1900 && c <= 0x1AFF) ||
+        (c >= 0x1B00 && c <= 0x1BFF) || (c >= 0xA8E0 && c <= 0xA8FF) ||
+        (c >= 0xA980 && c <= 0xAAFF) || (c >= 0x11000 && c <= 0x11FFF) || c == 0x200C ||
+        c == 0x200D)
+        return true;
+    const QChar::Category category = QChar::category(c);
+    return category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining ||
+           category == QChar::Mark_Enclosing;
+}
+
+// Calls `each` with every character (code point) of `text` and its UTF-16 offset; a lone
+// surrogate is a character of its own.
 template <typename F> void forEachCharacter(const QString& text, F each)
 {
     const qsizetype count = text.size();
     for (qsizetype i = 0; i < count; ++i) {
         const QChar c = text.at(i);
         if (c.isHighSurrogate() && i + 1 < count && text.at(i + 1).isLowSurrogate()) {
-            each(QChar::surrogateToUcs4(c, text.at(i + 1)));
+            each(QChar::surrogateToUcs4(c, text.at(i + 1)), int(i));
             ++i;
         } else {
-            each(char32_t(c.unicode()));
+            each(char32_t(c.unicode()), int(i));
         }
     }
 }
@@ -90,12 +109,12 @@ template <typename F> void forEachCharacter(const QString& text, F each)
 double PrintFont::textWidth(const QString& text, double points, bool bold) const
 {
     double sum = 0;
-    bool rightToLeft = false;
-    forEachCharacter(text, [&](char32_t c) {
+    bool shaped = false;
+    forEachCharacter(text, [&](char32_t c, int) {
         sum += glyphOf(c, bold).advance;
-        rightToLeft = rightToLeft || isRightToLeftScript(c);
+        shaped = shaped || isRightToLeftScript(c) || needsShaping(c);
     });
-    if (rightToLeft) {
+    if (shaped) {
         // Shaped letters have other widths than the letters alone.
         std::vector<Glyph> glyphs;
         layout(text, bold, glyphs);
@@ -109,7 +128,7 @@ double PrintFont::textWidth(const QString& text, double points, bool bold) const
 bool PrintFont::supports(const QString& text, bool bold) const
 {
     bool all = true;
-    forEachCharacter(text, [&](char32_t c) { all = all && glyphFor(c, bold) != 0; });
+    forEachCharacter(text, [&](char32_t c, int) { all = all && glyphFor(c, bold) != 0; });
     return all;
 }
 
@@ -173,12 +192,43 @@ void PrintFont::layout(const QString& text, bool bold, std::vector<Glyph>& glyph
 {
     glyphs.clear();
     bool rightToLeft = false;
-    forEachCharacter(text, [&](char32_t c) {
+    bool combining = false;
+    forEachCharacter(text, [&](char32_t c, int at) {
         glyphs.push_back(glyphOf(c, bold));
+        glyphs.back().textAt = at;
         rightToLeft = rightToLeft || isRightToLeftScript(c);
+        combining = combining || needsShaping(c);
     });
+    if (combining)
+        shapeCombining(glyphs, bold);
     if (rightToLeft)
         reorderRightToLeft(glyphs, bold);
+}
+
+void PrintFont::shapeCombining(std::vector<Glyph>& glyphs, bool bold) const
+{
+    // Runs of one font without right-to-left letters, each shaped whole where it holds a
+    // character that needs it (so that a mark is placed on the letter before it).
+    std::vector<Glyph> out;
+    out.reserve(glyphs.size());
+    const std::size_t count = glyphs.size();
+    for (std::size_t i = 0; i < count;) {
+        const auto apart = [&](std::size_t k) {
+            return glyphs[k].font == kNoFont || isRightToLeftScript(glyphs[k].character);
+        };
+        std::size_t end = i + 1;
+        bool needed = needsShaping(glyphs[i].character);
+        if (!apart(i))
+            for (; end < count && !apart(end) && glyphs[end].font == glyphs[i].font; ++end)
+                needed = needed || needsShaping(glyphs[end].character);
+        if (needed && !apart(i))
+            shape(glyphs.data() + i, end - i, bold, false, true, out);
+        else
+            out.insert(out.end(), glyphs.begin() + std::ptrdiff_t(i),
+                       glyphs.begin() + std::ptrdiff_t(end));
+        i = end;
+    }
+    glyphs.swap(out);
 }
 
 void PrintFont::reorderRightToLeft(std::vector<Glyph>& glyphs, bool bold) const
@@ -222,7 +272,7 @@ void PrintFont::reorderRightToLeft(std::vector<Glyph>& glyphs, bool bold) const
                 out.insert(out.end(), glyphs.begin() + std::ptrdiff_t(begin),
                            glyphs.begin() + std::ptrdiff_t(end));
             else
-                shapeRightToLeft(glyphs.data() + begin, end - begin, bold, out);
+                shape(glyphs.data() + begin, end - begin, bold, true, false, out);
             end = begin;
         }
         i = last + 1;
@@ -230,25 +280,33 @@ void PrintFont::reorderRightToLeft(std::vector<Glyph>& glyphs, bool bold) const
     glyphs.swap(out);
 }
 
-void PrintFont::shapeRightToLeft(const Glyph* glyphs, std::size_t count, bool bold,
-                                 std::vector<Glyph>& out) const
+void PrintFont::shape(const Glyph* glyphs, std::size_t count, bool bold, bool rightToLeft,
+                      bool placed, std::vector<Glyph>& out) const
 {
     hb_font_t* font = shaper(glyphs[0].font, bold);
     if (!font) {
-        for (std::size_t i = count; i-- > 0;)
-            out.push_back(glyphs[i]);
+        for (std::size_t i = 0; i < count; ++i)
+            out.push_back(glyphs[rightToLeft ? count - 1 - i : i]);
         return;
     }
+    // Shaper units (the font's units per em) to 1/1000 em.
+    const double scale = 1000.0 / std::max(1u, hb_face_get_upem(hb_font_get_face(font)));
     std::vector<std::uint32_t> text(count);
     for (std::size_t i = 0; i < count; ++i)
         text[i] = glyphs[i].character;
     hb_buffer_t* buffer = hb_buffer_create();
     hb_buffer_add_utf32(buffer, text.data(), int(count), 0, int(count));
-    hb_buffer_set_direction(buffer, HB_DIRECTION_RTL);
+    hb_buffer_set_direction(buffer, rightToLeft ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
     hb_buffer_guess_segment_properties(buffer);
     hb_shape(font, buffer, nullptr, 0);
     unsigned length = 0;
     const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &length);
+    const hb_glyph_position_t* position = hb_buffer_get_glyph_positions(buffer, nullptr);
+    // Where the text of each character ends: where the next one's begins.
+    const auto textEnd = [&](std::uint32_t i) {
+        return i + 1 < count ? glyphs[i + 1].textAt
+                             : glyphs[i].textAt + (glyphs[i].character > 0xFFFF ? 2 : 1);
+    };
     // A cluster's characters end where the next cluster of the text begins; the first glyph
     // shown of a cluster stands for them.
     std::uint32_t seen = std::uint32_t(-1);
@@ -260,9 +318,17 @@ void PrintFont::shapeRightToLeft(const Glyph* glyphs, std::size_t count, bool bo
                 clusterEnd = info[m].cluster;
         Glyph g = glyphs[cluster];
         g.id = info[k].codepoint;
-        g.advance = g.font >= 0 ? float(fallback().advance(g.font, g.id)) : advanceOf(g.id, bold);
+        if (placed) {
+            g.advance = float(position[k].x_advance * scale);
+            g.xOffset = float(position[k].x_offset * scale);
+            g.yOffset = float(position[k].y_offset * scale);
+        } else {
+            g.advance =
+                g.font >= 0 ? float(fallback().advance(g.font, g.id)) : advanceOf(g.id, bold);
+        }
         g.character = cluster == seen ? 0 : text[cluster];
-        g.second = cluster != seen && clusterEnd > cluster + 1 ? text[cluster + 1] : 0;
+        g.clusterLength =
+            cluster != seen && clusterEnd > cluster + 1 ? textEnd(clusterEnd - 1) - g.textAt : 0;
         seen = cluster;
         out.push_back(g);
     }
@@ -297,6 +363,8 @@ hb_font_t* PrintFont::shaper(int font, bool bold) const
         hb_face_t* face = hb_face_create_for_tables(
             rawFontTable, const_cast<QRawFont*>(&m_fonts[bold ? 1 : 0]), nullptr);
         shaper = hb_font_create(face);
+        const int upem = int(hb_face_get_upem(face));
+        hb_font_set_scale(shaper, upem, upem);
         hb_face_destroy(face);
     }
     return shaper;

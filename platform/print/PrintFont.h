@@ -18,24 +18,31 @@ namespace quillmap {
 // one, the print font's box glyph (.notdef) stands for it.
 //
 // Contract: needs a QGuiApplication. Sizes are points, lengths twips. layout() maps text to
-// glyphs one per character (code point), with no shaping, except where the text holds
-// right-to-left letters (Arabic, Hebrew...): their runs are put in display order and shaped
-// (Arabic letters joined), as the devices print them. textWidth() measures what layout() gives.
+// glyphs one per character (code point), with no shaping, except for the scripts that need it:
+// runs of right-to-left letters (Arabic, Hebrew...) are put in display order and shaped (Arabic
+// letters joined), and runs of scripts whose letters combine (Devanagari and the other Indic
+// scripts, Thai, Khmer..., and combining marks anywhere) are shaped, their marks placed, as the
+// devices print them. textWidth() measures what layout() gives.
 class PrintFont
 {
 public:
     // One glyph of a text as printed, in display order. `font` is kPrintFont (the print font
     // in the style asked for), a fallback face (0, 1, ...) or kNoFont (the print font's .notdef
     // box, id 0). `character` is the character it stands for: 0 for a glyph that shares its
-    // character with the one before it (a shaped cluster), and `second` a further character of
-    // a ligature (0 when none).
+    // character with the one before it (a shaped cluster). The first glyph of a cluster of
+    // several characters (a ligature, a letter with its marks, a conjunct) stands for all of
+    // them: `clusterLength` UTF-16 units of the text from `textAt` (0 for a glyph of one
+    // character). A placed mark is drawn `xOffset` right of and `yOffset` above the pen.
     struct Glyph
     {
         int font;
         quint32 id;
         float advance; // 1/1000 em
         char32_t character;
-        char32_t second = 0;
+        int textAt = 0;
+        int clusterLength = 0;
+        float xOffset = 0; // 1/1000 em
+        float yOffset = 0;
     };
     static constexpr int kPrintFont = -1;
     static constexpr int kNoFont = -2;
@@ -67,9 +74,14 @@ private:
     // Puts the right-to-left runs of `glyphs` (one per character, in text order) in display
     // order, shaped.
     void reorderRightToLeft(std::vector<Glyph>& glyphs, bool bold) const;
-    // `glyphs` (one font, text order) shaped right to left, appended to `out` in display order.
-    void shapeRightToLeft(const Glyph* glyphs, std::size_t count, bool bold,
-                          std::vector<Glyph>& out) const;
+    // Shapes the runs of `glyphs` (one per character, in text order) that need it, left to
+    // right.
+    void shapeCombining(std::vector<Glyph>& glyphs, bool bold) const;
+    // `glyphs` (one font, text order) shaped in `direction`, appended to `out` in display
+    // order (right to left when `rightToLeft`); with `placed`, advances and mark offsets as
+    // the shaper places them, else each glyph's own advance.
+    void shape(const Glyph* glyphs, std::size_t count, bool bold, bool rightToLeft, bool placed,
+               std::vector<Glyph>& out) const;
     hb_font_t* shaper(int font, bool bold) const;
 
     // Looking glyphs and advances up in the font costs far more than printing them, so each

@@ -1,7 +1,9 @@
 // Listings saved as JSON and read back: the very same nodes, and nothing but a reason from a
 // file that is not a sound listing.
+#include "listing/FolderTotals.h"
 #include "listing/ListingJsonReader.h"
 #include "listing/ListingJsonWriter.h"
+#include "listing/TreeComparison.h"
 #include "platform/files/PosixFileSystem.h"
 #include "scan/SearchDir.h"
 #include "scan/SearchRecord.h"
@@ -157,6 +159,13 @@ private slots:
         QTest::newRow("key elsewhere")
             << head + R"("tree":{"key":"/r/","text":"r","children":[{"key":"/s/a","text":"a"}]}})"
             << int(Result::Invalid);
+        QTest::newRow("dot-dot name")
+            << head + R"("tree":{"key":"/r/","text":"r","children":[{"key":"/r/../","text":"..",)"
+                      R"("children":[]}]}})"
+            << int(Result::Invalid);
+        QTest::newRow("dot name")
+            << head + R"("tree":{"key":"/r/","text":"r","children":[{"key":"/r/.","text":"."}]}})"
+            << int(Result::Invalid);
         QTest::newRow("slash in name")
             << head + R"("tree":{"key":"/r/","text":"r","children":[{"key":"/r/a/b","text":"a"}]}})"
             << int(Result::Invalid);
@@ -180,6 +189,10 @@ private slots:
         QTest::newRow("raw newline")
             << QByteArray(good).replace(R"("text":"a")", "\"text\":\"a\nb\"")
             << int(Result::NotJson);
+        QTest::newRow("string past the bound")
+            << QByteArray(good).replace(R"("text":"a")",
+                                        "\"text\":\"" + QByteArray(17 << 20, 'a') + '"')
+            << int(Result::TooLong);
         // Nesting far deeper than any tree: refused, not a stack overflow.
         QTest::newRow("deep brackets")
             << head + R"("x":)" + QByteArray(3'000'000, '[') << int(Result::NotJson);
@@ -200,6 +213,58 @@ private slots:
         QCOMPARE(store.size(), std::size_t(1));
         QCOMPARE(store.key(0), std::string("/kept/"));
         QCOMPARE(record.folder, std::string("/kept/"));
+    }
+
+    // Listings read within bounds: a byte-order mark skipped, sizes summed without wrapping,
+    // the unread entries kept up to a bound, or not at all where they are never shown.
+    void readWithinBounds_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<bool>("keepUnread");
+        QTest::addColumn<qsizetype>("unread"); // entries kept
+        QTest::addColumn<quint64>("total");    // the root's bytes, and those added to nothing
+        const QByteArray head = QByteArray::fromStdString(kHead);
+        const QByteArray tree = R"("tree":{"key":"/r/","text":"/r/","children":[)"
+                                R"({"key":"/r/a","text":"a","size":1}]}})";
+        QTest::newRow("byte-order mark")
+            << "\xEF\xBB\xBF" + head + tree << true << qsizetype(0) << 1ull;
+        const QByteArray max = "18446744073709551615";
+        QTest::newRow("sizes adding up past the largest")
+            << head +
+                   R"("tree":{"key":"/r/","text":"/r/","children":[{"key":"/r/a","text":"a",)"
+                   R"("size":)" +
+                   max + R"(},{"key":"/r/b","text":"b","size":)" + max + "}]}}"
+            << true << qsizetype(0) << ~0ull;
+        QByteArray unread = head + R"("unread":[)";
+        for (int i = 0; i < ListingJsonReader::kMaxUnread + 5; ++i)
+            unread += "\"/r/x: Permission denied\",";
+        unread.chop(1);
+        unread += "]," + tree;
+        QTest::newRow("more unread entries than are kept")
+            << unread << true << ListingJsonReader::kMaxUnread + 1 << 1ull;
+        QTest::newRow("unread entries not kept") << unread << false << qsizetype(0) << 1ull;
+    }
+    void readWithinBounds()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(bool, keepUnread);
+        QFETCH(qsizetype, unread);
+        QFETCH(quint64, total);
+        ListingJsonReader reader;
+        reader.setKeepUnread(keepUnread);
+        NodeStore store;
+        SearchRecord record;
+        QCOMPARE(int(fromJson(json.toStdString(), store, record, &reader)), int(Result::Ok));
+        QCOMPARE(record.report.problems.size(), unread);
+        if (unread > ListingJsonReader::kMaxUnread)
+            QVERIFY2(record.report.problems.last().contains(QLatin1String(" 5 more ")),
+                     qPrintable(record.report.problems.last()));
+        QCOMPARE(FolderTotals(store).size(0), total);
+        NodeStore root, merged;
+        root.add(NodeStore::npos, "/r/", "/r/");
+        TreeComparison comparison;
+        comparison.compare(root, store, merged);
+        QCOMPARE(comparison.summary().bytesAdded, total);
     }
 };
 

@@ -980,6 +980,10 @@ void TestFormMain::badListingChangesNothing_data()
                                         R"({"format":"quillmap-listing","version":1,"tree":)") +
                                         QByteArray(100000, '[')
                                  << "is damaged";
+    QTest::newRow("text past the bound")
+        << QByteArray(R"({"format":"quillmap-listing","version":1,"tree":{"key":")") +
+               QByteArray(17 << 20, 'k') + "\"}}"
+        << "longer than 16 MB";
     QTest::newRow("missing") << QByteArray() << "can't be read";
 }
 

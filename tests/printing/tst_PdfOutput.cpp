@@ -1,6 +1,7 @@
 // The Print command's document written as a PDF file and read back.
 #include "PdfCheck.h"
 #include "platform/print/PainterPrinterDevice.h"
+#include "platform/print/PrintFont.h"
 #include "platform/print/QtPrintBackend.h"
 #include "printing/CPrintTvw.h"
 #include "printing/DirectoryPrint.h"
@@ -93,6 +94,16 @@ private slots:
         QTest::newRow("right to left")
             << 1 << 2 << 1 << QStringLiteral("\u0645\u0644\u0641 \u0639\u0631\u0628\u064A.txt")
             << true << 1;
+        // Scripts whose letters combine, in fallback fonts (Devanagari and Thai from
+        // scripts/setup), and emoji in a font with outlines: shaped, read back as written.
+        QTest::newRow("letters that combine")
+            << 1 << 2 << 1
+            << QStringLiteral("\u0939\u093F\u0928\u094D\u0926\u0940 \u0915\u094D"
+                              "\u0937\u0924\u094D\u0930\u093F\u092F \u0E44"
+                              "\u0E21\u0E49.txt")
+            << true << 3;
+        QTest::newRow("emoji") << 1 << 2 << 1 << QStringLiteral("\U0001F389\U0001F44D.txt") << true
+                               << 2;
         // No installed font has it: a box on the page, the character in the text.
         QTest::newRow("no font has it")
             << 1 << 2 << 1 << QStringLiteral("box \U0010FFFD.txt") << true << 1;
@@ -144,6 +155,43 @@ private slots:
         QVERIFY(pdffonts.waitForFinished(60000) && pdffonts.exitCode() == 0);
         const QList<QByteArray> fontLines = pdffonts.readAllStandardOutput().trimmed().split('\n');
         QVERIFY2(fontLines.size() - 2 == fonts, fontLines.join('\n').constData());
+    }
+
+    // Letters that combine are shaped as the fonts say: a conjunct in one glyph, a vowel sign
+    // drawn before the letter it follows, a mark placed on its letter; the first glyph of each
+    // cluster stands for all of its characters in the text.
+    void shaping_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("glyphs");
+        QTest::addColumn<bool>("ownFirst");   // the first glyph is the first letter's own
+        QTest::addColumn<bool>("markPlaced"); // the last glyph takes no room of its own
+        QTest::newRow("conjunct") << QStringLiteral("\u0915\u094D\u0937") << 1 << false << false;
+        QTest::newRow("vowel sign before its letter")
+            << QStringLiteral("\u0915\u093F") << 2 << false << false;
+        QTest::newRow("Thai tone mark") << QStringLiteral("\u0E21\u0E49") << 2 << true << true;
+        QTest::newRow("combining accent") << QStringLiteral("q\u0301") << 2 << true << true;
+    }
+    void shaping()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, glyphs);
+        QFETCH(bool, ownFirst);
+        QFETCH(bool, markPlaced);
+        const PrintFont font;
+        const char32_t first = text.at(0).unicode();
+        std::vector<PrintFont::Glyph> laid;
+        font.layout(QString(text.at(0)), false, laid);
+        if (laid.size() != 1 || laid[0].font == PrintFont::kNoFont)
+            QSKIP("no font for this script here");
+        const quint32 own = laid[0].id;
+        font.layout(text, false, laid);
+        QCOMPARE(int(laid.size()), glyphs);
+        QCOMPARE(laid[0].character, first);
+        QCOMPARE(laid[0].clusterLength, int(text.size()));
+        QCOMPARE(laid[0].id == own, ownFirst);
+        if (markPlaced)
+            QCOMPARE(laid.back().advance, 0.0f);
     }
 
     // The PDF written directly and the one Qt's writer makes through QPainter have the same
@@ -308,11 +356,12 @@ private slots:
             QCOMPARE(int(st.st_mode & 0777), 0640);
     }
 
-    // SIGINT or SIGTERM in the middle of a print ends the program as before, and removes the
-    // half-written file: the earlier PDF stays.
+    // SIGHUP, SIGINT or SIGTERM in the middle of a print ends the program as before, and
+    // removes the half-written file: the earlier PDF stays.
     void signalMidWrite_data()
     {
         QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGHUP") << int(SIGHUP);
         QTest::newRow("SIGINT") << int(SIGINT);
         QTest::newRow("SIGTERM") << int(SIGTERM);
     }

@@ -512,6 +512,50 @@ private slots:
         ::close(chain[0]);
     }
 
+    // Descriptors taken by another part of the program once the scan has begun, so that the
+    // walk runs out of them on its way down: it closes folders above and opens them again
+    // later, and loses nothing.
+    void descriptorsTakenMidScan()
+    {
+        constexpr int kDepth = 60;
+        QStringList entries;
+        QString path;
+        for (int i = 0; i < kDepth; ++i) {
+            path += QStringLiteral("d/");
+            entries << path << path + QStringLiteral("f.txt");
+        }
+        const std::string root = fixture(entries);
+        rlimit saved;
+        QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+        const auto open = std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                        std::filesystem::directory_iterator());
+        rlimit low = saved;
+        low.rlim_cur = std::min<rlim_t>(saved.rlim_max, rlim_t(open) + 64);
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &low), 0);
+        std::vector<int> taken;
+        InjectingFileSystem fs;
+        fs.beforeOpen = [&](const char*) {
+            if (!taken.empty())
+                return;
+            for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+                taken.push_back(fd);
+            for (int i = 0; i < 3; ++i) {
+                ::close(taken.back());
+                taken.pop_back();
+            }
+        };
+        TestControls c;
+        NodeStore store;
+        const ScanReport r = scan(c, store, root, &fs);
+        for (int fd : taken)
+            ::close(fd);
+        ::setrlimit(RLIMIT_NOFILE, &saved);
+        QVERIFY(!taken.empty());
+        QVERIFY2(r.problems.isEmpty(), qPrintable(r.problems.mid(0, 3).join(u'\n')));
+        QCOMPARE(r.dirCount, double(kDepth));
+        QCOMPARE(r.fileCount, double(kDepth));
+    }
+
     void initTestCase() { QVERIFY(m_temp.isValid()); }
 };
 

@@ -23,7 +23,7 @@ def make_tree(root):
         "a.txt": 3, "b.doc": 0, "Letters/Note.txt": 1200, "Old/2005/x.txt": 7,
         HOSTILE: 5, "=SUM(A1).csv": 2, "-rm.txt": 1, "@cmd": 1, 'quote" and, comma': 4,
         "0012": 1, "2024-01-01": 1, "1e5": 1, "TRUE": 1, "12:30 PM": 1, "2024-01-01 trip.txt": 1,
-        "two\nlines.txt": 6, "locked/hidden.txt": 9,
+        "two\nlines.txt": 6, "\ufeffbom.txt": 1, "locked/hidden.txt": 9,
     }
     for name, size in files.items():
         with open(os.path.join(root, "Data", name), "wb") as f:
@@ -116,11 +116,13 @@ def check_html(program, root):
     page = os.path.join(root, "page.html")
     with open(page, "wb") as f:
         f.write(run(program, "--format", "html", "--details", "size", os.path.join(root, "Data")))
+    with open(page, "rb") as f:
+        assert "\ufeffbom.txt".encode() in f.read()  # a leading U+FEFF is part of the name
     profile = os.path.join(root, "profile")
     dom = chromium(page, "", profile)
     assert 'data-ready="1"' in dom, dom[-2000:]
-    # The root open, its children shown: 3 folders and 15 files.
-    assert 'data-shown="19"' in dom, dom[-3000:]
+    # The root open, its children shown: 3 folders and 16 files.
+    assert 'data-shown="20"' in dom, dom[-3000:]
     view = dom.split('id="view"')[1].split("<script")[0]  # the rows drawn, not the data
     assert "Letters" in view and "Note.txt" not in view, view
     assert "1 entry could not be read" in dom and "/Data/locked" in dom

@@ -1,14 +1,21 @@
 // quillmap_list as a script sees it: options, output formats, escaping, exit status.
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdlib>
+
 #include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,14 +41,39 @@ Run run(const QStringList& args, const QString& program = kProgram,
             p.readAllStandardError()};
 }
 
-void touch(const QByteArray& path, const char* content = "")
+void touch(const QByteArray& path, const QByteArray& content = QByteArray())
 {
     const int fd = ::open(path.constData(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
     if (fd >= 0) {
-        const ssize_t n = ::write(fd, content, strlen(content));
+        const ssize_t n = ::write(fd, content.constData(), std::size_t(content.size()));
         Q_UNUSED(n);
         ::close(fd);
     }
+}
+
+// What the program writes on standard output when that is a terminal.
+QByteArray runOnTerminal(const QStringList& args)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+        return "(no terminal)";
+    QProcess p;
+    p.setStandardOutputFile(QString::fromLocal8Bit(::ptsname(master)));
+    p.start(kProgram, args);
+    p.waitForFinished(120000);
+    QByteArray out;
+    char buffer[4096];
+    // Until the terminal has nothing more: the program's end has closed it.
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+        out.append(buffer, n);
+    ::close(master);
+    return out;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
 } // namespace
@@ -315,6 +347,15 @@ private slots:
         }
         for (const char* bytes : {"\x1b", "\x7f", "\x07", "\x01"})
             QVERIFY(!hostileTsv.out.contains(bytes));
+        // The spreadsheet keeps the exact names in a file, and shows none of them raw on a
+        // terminal.
+        const Run csv = run({"--format", "csv", QFile::decodeName(hostile)});
+        QVERIFY(csv.out.contains("esc\x1b[31mred"));
+        const QByteArray csvOnTerminal =
+            runOnTerminal({"--format", "csv", QFile::decodeName(hostile)});
+        QVERIFY2(csvOnTerminal.contains("esc?[31mred"), csvOnTerminal.constData());
+        for (const QByteArray& bytes : raw)
+            QVERIFY2(!csvOnTerminal.contains(bytes), csvOnTerminal.toHex().constData());
     }
 
     // --pdf: drawn offscreen whatever display the environment names (none answers here), and
@@ -361,6 +402,207 @@ private slots:
         } else {
             QVERIFY2(!r.err.contains("Dirs = "), r.err.constData());
         }
+    }
+
+    // --pdf into every kind of target: only the target changes, and only once the PDF is
+    // complete; a replaced file keeps its owner, mode and links; a refusal comes before the scan.
+    void pdfTargets_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("target");  // as given, from the row's folder
+        QTest::addColumn<QString>("written"); // the file that must hold the PDF ("": stdout)
+        QTest::addColumn<bool>("asUser");     // run as nobody (needs root)
+        QTest::addColumn<int>("exitCode");
+        const QString shm = QStringLiteral("/dev/shm/quillmap-test-%1.pdf").arg(::getpid());
+        QTest::newRow("link to a folder, then ..") << "dotdot"
+                                                   << "sym/../victim.pdf"
+                                                   << "a/victim.pdf" << false << 0;
+        QTest::newRow("new file in /dev/shm") << "new" << shm << shm << false << 0;
+        QTest::newRow("file in /dev/shm") << "old" << shm << shm << false << 0;
+        QTest::newRow("/dev/stdout into a pipe") << "pipe"
+                                                 << "/dev/stdout"
+                                                 << "" << false << 0;
+        QTest::newRow("/dev/fd/1 into a pipe") << "pipe"
+                                               << "/dev/fd/1"
+                                               << "" << false << 0;
+        QTest::newRow("hard-linked file") << "hardlink"
+                                          << "t.pdf"
+                                          << "t.pdf" << false << 0;
+        QTest::newRow("another user's file") << "owner"
+                                             << "t.pdf"
+                                             << "t.pdf" << false << 0;
+        QTest::newRow("255-byte name")
+            << "new" << QString(251, u'n') + ".pdf" << QString(251, u'n') + ".pdf" << false << 0;
+        QTest::newRow("full disk under /dev/shm")
+            << "full" << QStringLiteral("/dev/shm/quillmap-full-%1/t.pdf").arg(::getpid()) << ""
+            << false << 2;
+        QTest::newRow("writable file, read-only folder") << "rofolder"
+                                                         << "ro/t.pdf"
+                                                         << "ro/t.pdf" << true << 0;
+        QTest::newRow("another user's file, sticky folder") << "sticky"
+                                                            << "st/t.pdf"
+                                                            << "st/t.pdf" << true << 0;
+        QTest::newRow("new file, read-only folder") << "new"
+                                                    << "ro/n.pdf"
+                                                    << "" << true << 2;
+    }
+    void pdfTargets()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, target);
+        QFETCH(QString, written);
+        QFETCH(bool, asUser);
+        QFETCH(int, exitCode);
+        const bool root = ::geteuid() == 0;
+        if ((asUser || kind == "owner" || kind == "full") && !root)
+            QSKIP("needs root");
+        if (asUser && QStandardPaths::findExecutable("setpriv").isEmpty())
+            QSKIP("setpriv is not installed");
+        if (target.startsWith("/dev/shm") && !QFileInfo(QStringLiteral("/dev/shm")).isWritable())
+            QSKIP("no /dev/shm here");
+        QTemporaryDir dir;
+        const QByteArray d = QFile::encodeName(dir.path());
+        ::chmod(d, 0755);
+        const QByteArray old = "%PDF-1.4 the user's earlier file\n";
+        const QByteArray t = target.startsWith('/') ? QFile::encodeName(target)
+                                                    : d + '/' + QFile::encodeName(target);
+        const QByteArray full = t.left(t.lastIndexOf('/'));
+        const auto cleanup = qScopeGuard([&] {
+            if (target.startsWith("/dev/shm"))
+                ::unlink(t);
+            if (kind == "full") {
+                ::umount2(full, MNT_DETACH);
+                ::rmdir(full);
+            }
+        });
+        ::mkdir(d + "/ro", 0755);
+        ::mkdir(d + "/st", 01777);
+        ::chmod(d + "/st", 01777);
+        if (kind == "dotdot") {
+            ::mkdir(d + "/a", 0755);
+            ::mkdir(d + "/a/b", 0755);
+            QVERIFY(::symlink("a/b", d + "/sym") == 0);
+            touch(d + "/victim.pdf", old);
+        } else if (kind == "full") {
+            ::mkdir(full, 0755);
+            if (::mount("tmpfs", full, "tmpfs", 0, "size=64k") != 0)
+                QSKIP("can't mount a file system here");
+            touch(t, old);
+            touch(full + "/fill", QByteArray(59 * 1024, 'x')); // the rest of it
+
+        } else if (kind != "new" && kind != "pipe") {
+            touch(t, old);
+        }
+        if (kind == "hardlink")
+            QVERIFY(::link(t, d + "/second.pdf") == 0);
+        if (kind == "owner") {
+            QVERIFY(::chown(t, 65534, 65534) == 0);
+            QVERIFY(::chmod(t, 0640) == 0);
+        }
+        if (kind == "rofolder" || kind == "sticky")
+            QVERIFY(::chmod(t, 0666) == 0);
+        ::chmod(d + "/ro", 0555);
+        struct stat before
+        {
+        };
+        ::stat(t, &before);
+        const auto names = [](const QString& folder) {
+            return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                                          QDir::Name);
+        };
+        const QStringList namesBefore = names(dir.path());
+
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        QString program = kProgram;
+        QStringList args{"--pdf", target, dir.path()};
+        if (asUser) {
+            program = dir.filePath("quillmap_list");
+            QVERIFY(QFile::copy(kProgram, program));
+            args = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} + args;
+            program = QStringLiteral("setpriv");
+        }
+        p.start(program, args);
+        QVERIFY(p.waitForFinished(120000));
+        const QByteArray out = p.readAllStandardOutput();
+        const QByteArray err = p.readAllStandardError();
+        QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == exitCode,
+                 err.constData());
+        if (exitCode != 0) {
+            if (kind == "full") {
+                QCOMPARE(readFile(QFile::decodeName(t)), old);
+                QCOMPARE(names(QFile::decodeName(full)), QStringList({"fill", "t.pdf"}));
+            } else {
+                QVERIFY2(!err.contains("Dirs = "), err.constData()); // refused before the scan
+            }
+            QStringList namesAfter = names(dir.path());
+            namesAfter.removeAll("quillmap_list");
+            QCOMPARE(namesAfter, namesBefore);
+            return;
+        }
+        const QByteArray pdf =
+            written.isEmpty() ? out
+                              : readFile(written.startsWith('/') ? written : dir.filePath(written));
+        QVERIFY2(pdf.startsWith("%PDF-") && pdf.trimmed().endsWith("%%EOF"),
+                 pdf.left(40).constData());
+        if (kind == "dotdot")
+            QCOMPARE(readFile(dir.filePath("victim.pdf")), old);
+        struct stat after
+        {
+        };
+        ::stat(t, &after);
+        if (kind == "hardlink" || kind == "rofolder" || kind == "sticky")
+            QCOMPARE(after.st_ino, before.st_ino); // the same file, with all its names
+        if (kind == "hardlink")
+            QCOMPARE(readFile(dir.filePath("second.pdf")), pdf);
+        if (kind != "new" && kind != "pipe" && kind != "dotdot") {
+            QCOMPARE(after.st_uid, before.st_uid);
+            QCOMPARE(after.st_gid, before.st_gid);
+            QCOMPARE(after.st_mode, before.st_mode);
+        }
+        // Nothing else left behind.
+        QStringList namesAfter = names(dir.path());
+        namesAfter.removeAll("quillmap_list");
+        QStringList expected = namesBefore;
+        if (kind == "new" && !target.startsWith('/'))
+            expected << written;
+        expected.sort();
+        QCOMPARE(namesAfter, expected);
+    }
+
+    // A tree deeper than the open-files limit allows folders open, listed whole at any limit
+    // where find lists it, also with descriptors the program inherits.
+    void lowOpenFilesLimit_data()
+    {
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<int>("inherited");
+        QTest::newRow("16 descriptors") << 16 << 0;
+        QTest::newRow("64 descriptors, 40 of them inherited") << 64 << 40;
+    }
+    void lowOpenFilesLimit()
+    {
+        QFETCH(int, limit);
+        QFETCH(int, inherited);
+        QTemporaryDir dir;
+        QByteArray path = QFile::encodeName(dir.path());
+        for (int i = 0; i < 100; ++i) {
+            path += "/d";
+            QCOMPARE(::mkdir(path, 0755), 0);
+            touch(path + "/f.txt");
+        }
+        QProcess p;
+        p.setChildProcessModifier([limit, inherited] {
+            for (int i = 0; i < inherited; ++i)
+                ::open("/dev/null", O_RDONLY);
+            const rlimit low{rlim_t(limit), rlim_t(limit)};
+            ::setrlimit(RLIMIT_NOFILE, &low);
+        });
+        p.start(kProgram, {"--format", "tsv", dir.path()});
+        QVERIFY(p.waitForFinished(120000));
+        const QByteArray err = p.readAllStandardError();
+        QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0, err.constData());
+        QCOMPARE(p.readAllStandardOutput().count('\n'), 201);
+        QVERIFY2(err.contains("Dirs = 100 Files = 100"), err.constData());
     }
 
     // A listing saved, the tree changed in every way, then compared: each node's mark, and

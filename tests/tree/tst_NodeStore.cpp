@@ -203,6 +203,8 @@ void TestNodeStore::displayText_data()
     QTest::newRow("latin-1 byte") << QByteArray("caf\xe9.txt") << QStringLiteral("caf\ufffd.txt");
     QTest::newRow("stray bytes") << QByteArray("\xff\xfe") << QStringLiteral("\ufffd\ufffd");
     QTest::newRow("cut sequence") << QByteArray("a\xe2\x82") << QStringLiteral("a\ufffd\ufffd");
+    // Not a byte-order mark at the start of a name: a character of it.
+    QTest::newRow("leading U+FEFF") << QByteArray("\xef\xbb\xbfx") << QStringLiteral("\ufeffx");
 }
 
 void TestNodeStore::displayText()
