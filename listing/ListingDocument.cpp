@@ -39,6 +39,7 @@ void ListingDocument::adopt(NodeStore&& tree, SearchRecord&& record, Origin orig
     m_record = std::move(record);
     m_origin = origin;
     m_listingPath = std::move(listingPath);
+    m_order = SortOrder();
 }
 
 void ListingDocument::clear()
@@ -49,6 +50,7 @@ void ListingDocument::clear()
     m_record = SearchRecord();
     m_origin = Origin::None;
     m_listingPath.clear();
+    m_order = SortOrder();
 }
 
 void ListingDocument::endComparison()
@@ -90,6 +92,9 @@ void ListingDocument::compareWith(NodeStore&& saved, SearchRecord&& savedRecord,
 {
     const Change change(*this);
     NodeStore tree = takeCompared();
+    // The comparison merges in the search's order.
+    if (m_order != SortOrder())
+        SortTree(tree, SortOrder());
     const TreeComparison::Options view = m_view;
     endComparison();
     m_view = view;
@@ -105,7 +110,18 @@ void ListingDocument::compareWith(NodeStore&& saved, SearchRecord&& savedRecord,
     m_comparedWith = savedName;
     m_comparedRecord = std::move(savedRecord);
     m_compared = true;
+    if (m_order != SortOrder())
+        SortTree(m_full, m_order);
     showComparison();
+}
+
+void ListingDocument::sort(SortOrder order)
+{
+    const Change change(*this);
+    m_order = order;
+    SortTree(m_tree, order);
+    if (!m_full.isEmpty())
+        SortTree(m_full, order);
 }
 
 void ListingDocument::setComparisonView(bool onlyChanges, bool markTexts)

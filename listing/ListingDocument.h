@@ -2,6 +2,7 @@
 
 #include "listing/NodeChange.h"
 #include "listing/TreeComparison.h"
+#include "listing/TreeSort.h"
 #include "scan/SearchRecord.h"
 #include "tree/NodeStore.h"
 
@@ -72,6 +73,11 @@ public:
     // The record of the listing compared with.
     const SearchRecord& comparedRecord() const { return m_comparedRecord; }
 
+    // Puts every folder's children in `order` (SortTree()); what is shown, printed and written
+    // follows it. A tree loaded or searched comes in the search's order (SortKey::Name).
+    void sort(SortOrder order);
+    SortOrder order() const { return m_order; }
+
 signals:
     void aboutToChange();
     void changed();
@@ -88,6 +94,7 @@ private:
     SearchRecord m_record;
     Origin m_origin = Origin::None;
     std::string m_listingPath;
+    SortOrder m_order;
 
     bool m_compared = false;
     TreeComparison::Options m_view;
