@@ -62,8 +62,8 @@ std::optional<std::int64_t> valueOf(const NodeStore& tree, const FolderTotals* t
 
 void SortTree(NodeStore& tree, SortOrder order)
 {
-    const bool needTotals = order.key == SortKey::Size || order.key == SortKey::Files ||
-                            order.key == SortKey::Folders;
+    const bool needTotals =
+        order.key == SortKey::Size || order.key == SortKey::Files || order.key == SortKey::Folders;
     const std::unique_ptr<FolderTotals> totals =
         needTotals ? std::make_unique<FolderTotals>(tree) : nullptr;
 

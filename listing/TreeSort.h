@@ -7,9 +7,9 @@ class NodeStore;
 // The orders a tree is listed in: the window's column headers and quillmap_list --sort.
 enum class SortKey
 {
-    Name,       // the described order: folders first, then files, each by name
-    Size,       // a file's size, a folder's total size
-    Created,    // a file's dates; folders by name
+    Name,    // the described order: folders first, then files, each by name
+    Size,    // a file's size, a folder's total size
+    Created, // a file's dates; folders by name
     Accessed,
     Modified,
     Attributes, // a file's attribute value; folders by name

@@ -14,7 +14,9 @@ QString LanguageName;
 
 namespace {
 
-constexpr int kLastMessage = 100;
+// The window's menus, labels and columns need far more texts than the About box alone, so the
+// catalogue holds messages 0 to 999.
+constexpr int kLastMessage = 999;
 constexpr int kLanguages = 8;
 
 // Column order of a message line.

@@ -24,7 +24,7 @@ QString LanguageForCode(const QString& code);
 // The text of message `Number` (rounded to the nearest whole number, halves to even) in
 // LanguageName's language, the English text where that is blank. On the first call detects the
 // language and loads lang.ini from the program's folder; a load that fails is retried on the
-// next call. Never fails: empty text for a number outside 0 to 100 or when no usable message
+// next call. Never fails: empty text for a number outside 0 to 999 or when no usable message
 // file exists.
 QString GetMessageText(double Number);
 
@@ -33,7 +33,7 @@ QString GetMessageText(double Number);
 QString MessageText(int Number, const char* english);
 
 // Loads every message of lang.ini into memory. Returns false when the file is missing or its
-// "number" is absent, not a number or over 100; the tables then keep what was stored so far and
+// "number" is absent, not a number or over 999; the tables then keep what was stored so far and
 // the next GetMessageText tries again. Called by GetMessageText.
 bool LoadMessages();
 

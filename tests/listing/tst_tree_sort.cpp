@@ -57,13 +57,15 @@ private slots:
         using K = SortKey;
         QTest::newRow("name") << SortOrder{K::Name, false}
                               << QStringList{"A", "b", "a.zip", "B.txt", "c.txt", "unread"};
-        QTest::newRow("name reversed") << SortOrder{K::Name, true}
-                                       << QStringList{"b", "A", "unread", "c.txt", "B.txt", "a.zip"};
+        QTest::newRow("name reversed")
+            << SortOrder{K::Name, true}
+            << QStringList{"b", "A", "unread", "c.txt", "B.txt", "a.zip"};
         // Ties (B.txt and c.txt, 30 bytes) by name; what has no size last.
         QTest::newRow("size") << SortOrder{K::Size, false}
                               << QStringList{"b", "A", "a.zip", "B.txt", "c.txt", "unread"};
-        QTest::newRow("size reversed") << SortOrder{K::Size, true}
-                                       << QStringList{"A", "b", "B.txt", "c.txt", "a.zip", "unread"};
+        QTest::newRow("size reversed")
+            << SortOrder{K::Size, true}
+            << QStringList{"A", "b", "B.txt", "c.txt", "a.zip", "unread"};
         QTest::newRow("modified") << SortOrder{K::Modified, false}
                                   << QStringList{"A", "b", "B.txt", "a.zip", "c.txt", "unread"};
         QTest::newRow("type") << SortOrder{K::Type, false}

@@ -192,8 +192,8 @@ private slots:
         QTest::newRow("absent message") << yes << "GERMAN" << 15.0 << "";
         QTest::newRow("index 0 loaded")
             << QByteArray("[Messages]\nnumber=0\nMES0=Zero|Zéro\n") << "ENGLISH" << 0.0 << "Zero";
-        QTest::newRow("index 100 loaded")
-            << QByteArray("[Messages]\nnumber=100\nMES100=Last|Dernier\n") << "FRENCH" << 100.0
+        QTest::newRow("index 999 loaded")
+            << QByteArray("[Messages]\nnumber=999\nMES999=Last|Dernier\n") << "FRENCH" << 999.0
             << "Dernier";
         QTest::newRow("past number not loaded")
             << QByteArray("[Messages]\nnumber=13\nMES3=A|B\nMES14=Yes|Oui\n") << "ENGLISH" << 14.0
@@ -204,25 +204,26 @@ private slots:
                                        << "ENGLISH" << 14.0 << "Yes";
 
         const QByteArray round =
-            "[Messages]\nnumber=100\nMES2=two|\nMES3=three|\nMES4=four|\nMES0=zero|\n"
-            "MES100=hundred|\n";
+            "[Messages]\nnumber=999\nMES2=two|\nMES3=three|\nMES4=four|\nMES0=zero|\n"
+            "MES999=last|\n";
         QTest::newRow("2.5 reads 2") << round << "ENGLISH" << 2.5 << "two";
         QTest::newRow("3.5 reads 4") << round << "ENGLISH" << 3.5 << "four";
         QTest::newRow("2.6 reads 3") << round << "ENGLISH" << 2.6 << "three";
         QTest::newRow("-0.4 reads 0") << round << "ENGLISH" << -0.4 << "zero";
         QTest::newRow("-1") << round << "ENGLISH" << -1.0 << "";
         QTest::newRow("-0.5 reads 0") << round << "ENGLISH" << -0.5 << "zero";
-        QTest::newRow("101") << round << "ENGLISH" << 101.0 << "";
-        QTest::newRow("100.5 reads 100") << round << "ENGLISH" << 100.5 << "hundred";
-        QTest::newRow("100.6") << round << "ENGLISH" << 100.6 << "";
+        QTest::newRow("1000") << round << "ENGLISH" << 1000.0 << "";
+        QTest::newRow("999.4 reads 999") << round << "ENGLISH" << 999.4 << "last";
+        QTest::newRow("999.5 reads 1000") << round << "ENGLISH" << 999.5 << "";
+        QTest::newRow("999.6") << round << "ENGLISH" << 999.6 << "";
         QTest::newRow("huge") << round << "ENGLISH" << 1e300 << "";
         QTest::newRow("NaN") << round << "ENGLISH" << qQNaN() << "";
 
-        QTest::newRow("number 120")
-            << QByteArray("[Messages]\nnumber=120\nMES3=Close|Fermer\n") << "ENGLISH" << 3.0 << "";
-        QTest::newRow("number 101")
-            << QByteArray("[Messages]\nnumber=101\nMES3=Close|Fermer\n") << "ENGLISH" << 3.0 << "";
-        QTest::newRow("number 100.5") << QByteArray("[Messages]\nnumber=100.5\nMES3=Close|Fermer\n")
+        QTest::newRow("number 1200")
+            << QByteArray("[Messages]\nnumber=1200\nMES3=Close|Fermer\n") << "ENGLISH" << 3.0 << "";
+        QTest::newRow("number 1000")
+            << QByteArray("[Messages]\nnumber=1000\nMES3=Close|Fermer\n") << "ENGLISH" << 3.0 << "";
+        QTest::newRow("number 999.5") << QByteArray("[Messages]\nnumber=999.5\nMES3=Close|Fermer\n")
                                       << "ENGLISH" << 3.0 << "Close";
         QTest::newRow("number missing")
             << QByteArray("[Messages]\nMES3=Close|Fermer\n") << "ENGLISH" << 3.0 << "";
@@ -271,7 +272,7 @@ private slots:
 
     void badNumberRetriedEveryCall()
     {
-        writeLangIni("[Messages]\nnumber=120\nMES3=Close|Fermer\n");
+        writeLangIni("[Messages]\nnumber=1200\nMES3=Close|Fermer\n");
         LF::ResetMessages(folder());
         LF::LanguageName = QStringLiteral("ENGLISH");
         QCOMPARE(LF::GetMessageText(3), QString());
@@ -285,7 +286,7 @@ private slots:
         LF::ResetMessages(folder());
         LF::LanguageName = QStringLiteral("GERMAN");
         QCOMPARE(LF::GetMessageText(-1), QString());
-        QCOMPARE(LF::GetMessageText(101), QString());
+        QCOMPARE(LF::GetMessageText(1000), QString());
         QCOMPARE(LF::GetMessageText(14), QStringLiteral("Ja"));
     }
 
