@@ -550,7 +550,7 @@ bool SafeFile::commit()
         abort();
         return fail(error);
     }
-    unSignalCleanup::registerTemp(m_slot);
+    SignalCleanup::unregisterTemp(m_slot);
     m_slot = -1;
     m_tempName.clear();
     closeAll();
@@ -567,7 +567,7 @@ void SafeFile::dropTemp()
 {
     if (m_file.isOpen())
         m_file.close();
-    unSignalCleanup::registerTemp(m_slot);
+    SignalCleanup::unregisterTemp(m_slot);
     m_slot = -1;
     if (!m_tempName.isEmpty())
         ::unlinkat(m_folder, m_tempName.constData(), 0);
