@@ -1,6 +1,5 @@
 #include "scan/SearchDir.h"
 
-#include "scan/FileLine.h"
 #include "scan/FileSystem.h"
 #include "scan/FileTypesPattern.h"
 #include "scan/FolderHandle.h"
@@ -8,6 +7,7 @@
 #include "scan/LevelsRule.h"
 #include "scan/ReadAhead.h"
 #include "scan/ScanControls.h"
+#include "scan/ScanLineFormat.h"
 #include "support/SystemErrorText.h"
 #include "tree/NodeStore.h"
 
@@ -24,29 +24,6 @@ namespace quillmap {
 namespace {
 
 using Kind = FolderListing::Kind;
-
-// The properties a file node keeps as data, whatever details its text shows.
-NodeStore::Details DetailsOf(const FileInfo& info)
-{
-    NodeStore::Details d;
-    std::uint32_t bits = 0;
-    bits |= info.ReadOnly ? FileInfo::kReadOnly : 0u;
-    bits |= info.Hidden ? FileInfo::kHidden : 0u;
-    bits |= info.System ? FileInfo::kSystem : 0u;
-    bits |= info.Archive ? FileInfo::kArchive : 0u;
-    bits |= info.Compressed ? FileInfo::kCompressed : 0u;
-    d.attributes = static_cast<std::uint8_t>(bits);
-    if (!info.Size.empty()) {
-        std::uint64_t size = 0;
-        const char* end = info.Size.data() + info.Size.size();
-        if (std::from_chars(info.Size.data(), end, size).ptr == end)
-            d.size = size;
-    }
-    d.created = info.DateCreated;
-    d.accessed = info.DateLastAccessed;
-    d.modified = info.DateLastModified;
-    return d;
-}
 
 // The hourglass is back whatever way the scan ends.
 class BusyGuard
@@ -75,8 +52,11 @@ public:
     Walk(ScanControls& controls, NodeStore& tree, FileSystem& fs, ScanReport& report)
         : m_controls(controls), m_tree(tree), m_fs(fs), m_report(report),
           m_levels(controls.levelsText()), m_pattern(controls.fileTypesText()),
-          m_openFolders(openFolders())
+          m_openFolders(openFolders()),
+          m_format(std::make_shared<ScanLineFormat>(DetailTicks::read(controls)))
     {
+        // File lines are kept as their properties and made when they are read.
+        m_tree.setLineFormat(m_format);
         // Read ahead where the file system gives readers for other threads; one a test injects
         // failures through is read in the walk's order on this thread alone.
         if (fs.newReader())
@@ -157,6 +137,12 @@ private:
     NodeStore::Id addNode(NodeStore::Id parent, const FolderListing& listing, std::size_t i,
                           bool folder, std::string_view text,
                           const NodeStore::Details* details = nullptr);
+    // Adds file entry i of the top folder from m_info: as its properties where they give its
+    // line back, else with its line as text.
+    NodeStore::Id addFile(NodeStore::Id parent, const FolderListing& listing, std::size_t i,
+                          bool read);
+    // Whether an entry of the same name and kind comes before entry i of the listing.
+    static bool clashes(const FolderListing& listing, std::size_t i, bool folder);
     void counted() { m_controls.showCounts(m_report.dirCount, m_report.fileCount); }
     bool stopping()
     {
@@ -172,7 +158,7 @@ private:
     const LevelsRule m_levels;
     const FileTypesPattern m_pattern;
     const std::size_t m_openFolders;
-    FileLine m_line;
+    const std::shared_ptr<const ScanLineFormat> m_format;
     FileInfo m_info;
     std::string m_text;
     std::vector<Frame> m_frames;
@@ -248,12 +234,36 @@ NodeStore::Id Walk::addNode(NodeStore::Id parent, const FolderListing& listing, 
     const std::string_view name = listing.name(i);
     if (name.find('/') != std::string_view::npos)
         return m_tree.addChild(parent, name, folder, text, details);
+    if (clashes(listing, i, folder))
+        return NodeStore::npos;
+    return m_tree.appendChild(parent, name, folder, text, details);
+}
+
+bool Walk::clashes(const FolderListing& listing, std::size_t i, bool folder)
+{
+    const std::string_view name = listing.name(i);
     for (std::size_t j = i; j-- > 0 && listing.name(j) == name;) {
         const Kind kind = listing.kind(j);
         if (folder ? kind == Kind::Folder || kind == Kind::FolderLink : kind == Kind::File)
-            return NodeStore::npos;
+            return true;
     }
-    return m_tree.appendChild(parent, name, folder, text, details);
+    return false;
+}
+
+NodeStore::Id Walk::addFile(NodeStore::Id parent, const FolderListing& listing, std::size_t i,
+                            bool read)
+{
+    const std::string_view name = listing.name(i);
+    if (!read) {
+        m_format->makeLine(m_text, name, m_info);
+        return addNode(parent, listing, i, false, m_text);
+    }
+    const NodeStore::Details details = DetailsOf(m_info);
+    if (m_info.Normal == (details.attributes == 0) && name.find('/') == std::string_view::npos)
+        return clashes(listing, i, false) ? NodeStore::npos
+                                          : m_tree.appendLine(parent, name, details);
+    m_format->makeLine(m_text, name, m_info);
+    return addNode(parent, listing, i, false, m_text, &details);
 }
 
 std::shared_ptr<ReadAhead::Batch> Walk::startAhead(Frame& frame, const FolderListing& listing,
@@ -488,10 +498,7 @@ void Walk::filePass()
         } else if (m_info.System) {
             continue; // became a special file since the listing: never listed
         }
-        m_line.build(m_text, name, m_info, DetailTicks::read(m_controls));
-        const NodeStore::Details details = DetailsOf(m_info);
-        if (addNode(frame.node, listing, i, false, m_text, read ? &details : nullptr) ==
-            NodeStore::npos)
+        if (addFile(frame.node, listing, i, read) == NodeStore::npos)
             continue;
         ++m_report.fileCount;
         counted();
