@@ -57,10 +57,6 @@ public:
     {
         // File lines are kept as their properties and made when they are read.
         m_tree.setLineFormat(m_format);
-        // Read ahead where the file system gives readers for other threads; one a test injects
-        // failures through is read in the walk's order on this thread alone.
-        if (fs.newReader())
-            m_ahead = std::make_unique<ReadAhead>(m_pattern, fs, m_openFolders + kSpareDescriptors);
     }
 
     void run(NodeStore::Id root, FolderHandle folder);
@@ -91,6 +87,7 @@ private:
         std::size_t next = 0;    // the folder pass's next entry
         FolderIdentity identity; // recorded when the folder is closed early
         int lostError = 0;       // it could not be opened again: the rest of it can't be read
+        bool gone = false;       // its mount went away: reported once, nothing more read
         // The files being read ahead: the folder they are read through, the batch being taken
         // and the one after it, with their entries in the listing; where the next batch's
         // files are looked for.
@@ -134,6 +131,10 @@ private:
     void reopen(std::size_t depth);
     Kind classify(FileSystem::Handle folder, FolderListing& listing, std::size_t i,
                   NodeStore::Id folderNode);
+    // True when `error` says the frame's mount has gone (a network or FUSE mount whose server
+    // or daemon went away): the folder is then reported once, like a folder that can't be
+    // read, and the rest of it is left out rather than each entry failing in turn.
+    bool mountGone(Frame& frame, int error);
     NodeStore::Id addNode(NodeStore::Id parent, const FolderListing& listing, std::size_t i,
                           bool folder, std::string_view text,
                           const NodeStore::Details* details = nullptr);
@@ -199,7 +200,8 @@ Kind Walk::classify(FileSystem::Handle folder, FolderListing& listing, std::size
         const int error =
             folder < 0 ? m_frames.back().lostError : m_fs.stat(folder, listing.cName(i), false, st);
         if (error) {
-            problem(folderNode, listing.name(i), error);
+            if (!mountGone(m_frames.back(), error))
+                problem(folderNode, listing.name(i), error);
             kind = Kind::Gone;
         } else if (S_ISLNK(st.mode)) {
             kind = Kind::Link;
@@ -381,6 +383,7 @@ void Walk::enter(NodeStore::Id node, FolderHandle folder, ReadAhead::Subfolder* 
         closeOldest(depth);
     Frame& frame = m_frames.emplace_back();
     frame.node = node;
+    frame.gone = listError == ENOTCONN;
     if (ahead) {
         // Read ahead: its first files too.
         frame.folder = FolderHandle(m_fs, ahead->folder->handOver());
@@ -415,7 +418,7 @@ bool Walk::folderPass()
     const std::size_t depth = m_frames.size() - 1;
     FolderListing& listing = *m_listings[depth];
     // Every subfolder gets a node, and is listed at once when the depth allows.
-    while (frame.next < listing.size()) {
+    while (frame.next < listing.size() && !frame.gone) {
         if (stopping())
             return false;
         const std::size_t i = frame.next++;
@@ -446,7 +449,8 @@ bool Walk::folderPass()
         while ((error == EMFILE || error == ENFILE) && closeOldest(depth))
             error = FolderHandle::openSub(m_fs, folder, listing.cName(i), sub);
         if (error) {
-            problem(node, {}, error);
+            if (!mountGone(frame, error))
+                problem(node, {}, error);
             continue;
         }
         enter(node, std::move(sub));
@@ -461,7 +465,7 @@ void Walk::filePass()
     Frame& frame = m_frames.back();
     const FolderListing& listing = *m_listings[m_frames.size() - 1];
     const FileSystem::Handle folder = frame.folder.isOpen() ? frame.folder.get() : -1;
-    for (std::size_t i = 0; i < listing.size(); ++i) {
+    for (std::size_t i = 0; i < listing.size() && !frame.gone; ++i) {
         if (stopping())
             break;
         if (listing.kind(i) != Kind::File)
@@ -490,6 +494,8 @@ void Walk::filePass()
                 folder < 0 ? frame.lostError : GetFileInfo(m_fs, folder, listing.cName(i), m_info);
         }
         if (error) {
+            if (mountGone(frame, error))
+                break;
             problem(frame.node, name, error);
             if (error == ENOENT)
                 continue; // vanished since the listing: left out
@@ -505,6 +511,16 @@ void Walk::filePass()
     }
     // A stop can leave batches not taken to the end.
     finishBatches(frame);
+}
+
+bool Walk::mountGone(Frame& frame, int error)
+{
+    if (error != ENOTCONN)
+        return false;
+    if (!frame.gone)
+        problem(frame.node, {}, error);
+    frame.gone = true;
+    return true;
 }
 
 void Walk::reopen(std::size_t depth)
@@ -541,7 +557,8 @@ void Walk::reopen(std::size_t depth)
     if (error == 0 && !sameFolder(at))
         error = ENOENT; // moved or replaced during the scan: this folder is gone
     if (error) {
-        problem(frame.node, {}, error);
+        if (!mountGone(frame, error))
+            problem(frame.node, {}, error);
         frame.lostError = error;
     } else {
         frame.folder = std::move(at);
@@ -562,6 +579,12 @@ void Walk::leave()
 
 void Walk::run(NodeStore::Id root, FolderHandle folder)
 {
+    // Read ahead where the file system gives readers for other threads (one a test injects
+    // failures through is read in the walk's order on this thread alone), with as many as the
+    // start folder's mount is worth.
+    if (m_fs.newReader())
+        m_ahead = std::make_unique<ReadAhead>(m_pattern, m_fs, m_openFolders + kSpareDescriptors,
+                                              m_fs.concurrentReads(folder.get()));
     enter(root, std::move(folder));
     // A stop leaves the folders still open to the frames, which close them as they go.
     while (!m_frames.empty() && !m_report.stopped) {

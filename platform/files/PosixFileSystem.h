@@ -35,12 +35,16 @@ public:
     }
     int openPlainSubfolder(Handle parent, const char* name, Handle& folder) override;
     void adoptPlainSubfolder(Handle folder) override { record(folder, kNoDosKind); }
+    // Network and FUSE mounts: many reads under way (kRemoteReads), as each waits for a server.
+    std::size_t concurrentReads(Handle folder) const override;
+
+    static constexpr std::size_t kRemoteReads = 16;
 
 private:
     // What an open folder tells of DOS attributes.
     enum : unsigned char
     {
-        kNoDosKind = 0, // a kind of file system that keeps none
+        kNoDosKind = 0, // a kind of file system, or a mount, that keeps none
         kDos = 1,       // its files carry them
         kNoDos = 2,     // a kind that may keep them, but this folder has none
     };
