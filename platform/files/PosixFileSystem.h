@@ -23,10 +23,11 @@ public:
     int stat(Handle folder, const char* name, bool follow, FileStat& out) override;
     int identify(Handle folder, FolderIdentity& out) override;
 
-    // Reading ahead: a plain mount is one whose kind of file system keeps no DOS attributes,
-    // with openat2 at hand; files are read alike by every instance where the folder carries no
-    // DOS attributes (which each instance would have to look up). A subclass (a test's, which
-    // injects failures) is read on one thread, in the walk's order, unless it says otherwise.
+    // Reading ahead: a plain mount is one whose kind of file system keeps no DOS attributes
+    // (or whose first folder showed that the mount keeps none), with openat2 at hand; files are
+    // read alike by every instance where the folder carries no DOS attributes (which each instance
+    // would have to look up). A subclass (a test's, which injects failures) is read on one thread,
+    // in the walk's order, unless it says otherwise.
     std::unique_ptr<FileSystem> newReader() const override;
     bool readsAlike(Handle folder) const override { return dosState(folder) != kDos; }
     bool onPlainMount(Handle folder) const override
