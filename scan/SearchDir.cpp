@@ -25,6 +25,13 @@ namespace {
 
 using Kind = FolderListing::Kind;
 
+// What a read gives on a mount whose server or daemon went away: ENOTCONN, or for a request
+// under way at that moment, ECONNABORTED (FUSE).
+bool isMountGone(int error)
+{
+    return error == ENOTCONN || error == ECONNABORTED;
+}
+
 // The hourglass is back whatever way the scan ends.
 class BusyGuard
 {
@@ -383,7 +390,7 @@ void Walk::enter(NodeStore::Id node, FolderHandle folder, ReadAhead::Subfolder* 
         closeOldest(depth);
     Frame& frame = m_frames.emplace_back();
     frame.node = node;
-    frame.gone = listError == ENOTCONN;
+    frame.gone = isMountGone(listError);
     if (ahead) {
         // Read ahead: its first files too.
         frame.folder = FolderHandle(m_fs, ahead->folder->handOver());
@@ -515,7 +522,7 @@ void Walk::filePass()
 
 bool Walk::mountGone(Frame& frame, int error)
 {
-    if (error != ENOTCONN)
+    if (!isMountGone(error))
         return false;
     if (!frame.gone)
         problem(frame.node, {}, error);

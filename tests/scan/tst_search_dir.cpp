@@ -761,8 +761,10 @@ private slots:
         // Folders only, each once.
         const std::set<std::string> paths(r.problemPaths.begin(), r.problemPaths.end());
         QCOMPARE(paths.size(), r.problemPaths.size());
+        // As the mount says it is gone; ECONNABORTED for a request under way at that moment.
+        const QStringList gone = {SystemErrorText(ENOTCONN), SystemErrorText(ECONNABORTED)};
         for (qsizetype i = 0; i < r.problems.size(); ++i) {
-            QCOMPARE(r.problemReason(i), SystemErrorText(ENOTCONN));
+            QVERIFY2(gone.contains(r.problemReason(i)), qPrintable(r.problems[i]));
             const NodeStore::Id folder = store.find(r.problemPaths[std::size_t(i)] + '/');
             QVERIFY2(folder != NodeStore::npos, qPrintable(r.problems[i]));
         }
