@@ -70,6 +70,10 @@ public:
     virtual bool onPlainMount(Handle) const { return false; }
     virtual int openPlainSubfolder(Handle, const char*, Handle&) { return ENOTSUP; }
     virtual void adoptPlainSubfolder(Handle) {}
+    // How many reads of the folder's mount are worth having under way at once: 0 for one on
+    // each core (a local disk, where reads compute); more where each read waits for a server
+    // (a network or FUSE mount), which answers many requests in flight sooner than one by one.
+    virtual std::size_t concurrentReads(Handle) const { return 0; }
 
     // The enumeration the walk uses: the whole folder, sorted by name (FolderListing order).
     int list(Handle folder, FolderListing& out)

@@ -62,6 +62,44 @@ void FillFileInfo(FileInfo& info, std::string_view name, const FileStat& stat)
     info.Size.assign(digits, end);
 }
 
+NodeStore::Details DetailsOf(const FileInfo& info)
+{
+    NodeStore::Details d;
+    std::uint32_t bits = 0;
+    bits |= info.ReadOnly ? FileInfo::kReadOnly : 0u;
+    bits |= info.Hidden ? FileInfo::kHidden : 0u;
+    bits |= info.System ? FileInfo::kSystem : 0u;
+    bits |= info.Archive ? FileInfo::kArchive : 0u;
+    bits |= info.Compressed ? FileInfo::kCompressed : 0u;
+    d.attributes = static_cast<std::uint8_t>(bits);
+    if (!info.Size.empty()) {
+        std::uint64_t size = 0;
+        const char* end = info.Size.data() + info.Size.size();
+        if (std::from_chars(info.Size.data(), end, size).ptr == end)
+            d.size = size;
+    }
+    d.created = info.DateCreated;
+    d.accessed = info.DateLastAccessed;
+    d.modified = info.DateLastModified;
+    return d;
+}
+
+void FillFileInfo(FileInfo& info, std::string_view name, const NodeStore::Details& details)
+{
+    info.setAttributes(details.attributes);
+    info.DateCreated = details.created;
+    info.DateLastAccessed = details.accessed;
+    info.DateLastModified = details.modified;
+    setTypeFromName(info, name);
+    if (details.size) {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, *details.size).ptr;
+        info.Size.assign(digits, end);
+    } else {
+        info.Size.clear();
+    }
+}
+
 int ReadFileStat(FileSystem& fs, FileSystem::Handle folder, const char* name, FileStat& stat)
 {
     int error = fs.stat(folder, name, true, stat);

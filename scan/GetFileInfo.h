@@ -2,6 +2,7 @@
 
 #include "scan/FileInfo.h"
 #include "scan/FileSystem.h"
+#include "tree/NodeStore.h"
 
 #include <string>
 #include <string_view>
@@ -13,6 +14,13 @@ std::uint32_t AttributesOf(std::string_view name, const FileStat& stat);
 
 // Fills `info` completely from the entry's name and its properties (no file-system call).
 void FillFileInfo(FileInfo& info, std::string_view name, const FileStat& stat);
+
+// The properties a file node keeps as data, whatever details its text shows.
+NodeStore::Details DetailsOf(const FileInfo& info);
+// Fills `info` completely from a file node's name and the properties it keeps: as the scan
+// filled it when DetailsOf(info) gives `details` back and info.Normal is
+// `details.attributes == 0` (not so for an entry that had turned into a folder).
+void FillFileInfo(FileInfo& info, std::string_view name, const NodeStore::Details& details);
 
 // The scan's path: one property read of `name` in `folder`, following a link to its target (a
 // broken link, or one whose target may not be looked at, gives the link's own properties).

@@ -16,9 +16,12 @@ namespace quillmap {
 namespace {
 
 // One reader for each core but the walk's, which reads too whenever it would wait; at least
-// one, so the walk is never the only one waiting on the disk.
-std::size_t WorkerCount()
+// one, so the walk is never the only one waiting on the disk. As many as asked for where the
+// reads wait on a server.
+std::size_t WorkerCount(std::size_t wanted)
 {
+    if (wanted > 0)
+        return std::min<std::size_t>(wanted, 64);
     const std::size_t cores = std::thread::hardware_concurrency();
     return std::clamp<std::size_t>(cores > 1 ? cores - 1 : 1, 1, 7);
 }
@@ -63,9 +66,10 @@ ReadAhead::Folder::~Folder()
 }
 
 ReadAhead::ReadAhead(const FileTypesPattern& pattern, const FileSystem& fs,
-                     std::size_t walkDescriptors)
-    : m_pattern(pattern), m_fs(fs), m_walkFs(fs.newReader()),
-      m_maxReady(MaxReadyFolders(kMaxReady, walkDescriptors))
+                     std::size_t walkDescriptors, std::size_t readers)
+    : m_pattern(pattern), m_fs(fs), m_readers(WorkerCount(readers)),
+      m_groupWindow(std::max(kGroupWindow, 2 * m_readers)), m_walkFs(fs.newReader()),
+      m_maxReady(MaxReadyFolders(std::max(kMaxReady, 4 * m_readers), walkDescriptors))
 {
 }
 
@@ -86,9 +90,9 @@ void ReadAhead::startWorkers()
     if (m_started)
         return;
     m_started = true;
-    m_workers.reserve(WorkerCount());
+    m_workers.reserve(m_readers);
     try {
-        for (std::size_t n = WorkerCount(); n > 0; --n) {
+        for (std::size_t n = m_readers; n > 0; --n) {
             auto worker = std::make_unique<Worker>();
             worker->fs = m_fs.newReader();
             Worker* w = worker.get();
@@ -188,7 +192,7 @@ bool ReadAhead::claimFolder(std::shared_ptr<Group>& group, std::size_t& k)
     for (auto it = m_groups.rbegin(); it != m_groups.rend(); ++it) {
         Group& g = **it;
         std::size_t next = g.m_next.load();
-        while (next < g.size() && next < g.m_taken.load() + kGroupWindow) {
+        while (next < g.size() && next < g.m_taken.load() + m_groupWindow) {
             if (g.m_next.compare_exchange_weak(next, next + 1)) {
                 m_ready.fetch_add(1);
                 group = *it;
@@ -268,7 +272,7 @@ bool ReadAhead::takeFolder(Group& group, std::size_t k, Subfolder& out)
     int state;
     while ((state = slot.state.load(std::memory_order_acquire)) == Group::kFree) {
         std::size_t j = group.m_next.load();
-        if (j < group.size() && j < k + kGroupWindow && m_ready.load() < m_maxReady &&
+        if (j < group.size() && j < k + m_groupWindow && m_ready.load() < m_maxReady &&
             group.m_next.compare_exchange_strong(j, j + 1)) {
             m_ready.fetch_add(1);
             readFolder(group, j, m_walkFs);
@@ -282,7 +286,7 @@ bool ReadAhead::takeFolder(Group& group, std::size_t k, Subfolder& out)
     slot.state.store(Group::kTaken, std::memory_order_relaxed);
     // Workers that stopped at the window's end go on once half of it is free, and those that
     // stopped at the limit of subfolders read ahead as soon as there is room.
-    if (m_ready.fetch_sub(1) == m_maxReady || next <= k + 1 + kGroupWindow / 2)
+    if (m_ready.fetch_sub(1) == m_maxReady || next <= k + 1 + m_groupWindow / 2)
         wakeIdle();
     return done;
 }

@@ -132,8 +132,10 @@ public:
 
     // `pattern` chooses the files whose properties are read; it must outlive this. Readers
     // come from `fs` (the walk's), whose newReader() must not be null. The walk keeps up to
-    // `walkDescriptors` descriptors open besides those it takes from here.
-    ReadAhead(const FileTypesPattern& pattern, const FileSystem& fs, std::size_t walkDescriptors);
+    // `walkDescriptors` descriptors open besides those it takes from here. `readers` threads
+    // read (0: one for each core but the walk's).
+    ReadAhead(const FileTypesPattern& pattern, const FileSystem& fs, std::size_t walkDescriptors,
+              std::size_t readers = 0);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -168,7 +170,8 @@ private:
     static constexpr std::size_t kMaxBatches = 8;
     // How far ahead of the walk a group is read, and how many subfolders read ahead may wait
     // for the walk in all: each holds a descriptor and its listing. Fewer where the process
-    // may open few files, so that the walk's own opens don't fail for want of a descriptor.
+    // may open few files, so that the walk's own opens don't fail for want of a descriptor;
+    // more where many readers wait on a server, so that each has a folder to read.
     static constexpr std::size_t kGroupWindow = 16;
     static constexpr std::size_t kMaxReady = 64;
 
@@ -191,6 +194,8 @@ private:
 
     const FileTypesPattern& m_pattern;
     const FileSystem& m_fs;
+    const std::size_t m_readers;
+    const std::size_t m_groupWindow;
     std::shared_ptr<FileSystem> m_walkFs; // used on the walk's thread only
     std::mutex m_mutex;
     std::condition_variable m_wake;

@@ -1,6 +1,5 @@
 #include "scan/SearchDir.h"
 
-#include "scan/FileLine.h"
 #include "scan/FileSystem.h"
 #include "scan/FileTypesPattern.h"
 #include "scan/FolderHandle.h"
@@ -8,6 +7,7 @@
 #include "scan/LevelsRule.h"
 #include "scan/ReadAhead.h"
 #include "scan/ScanControls.h"
+#include "scan/ScanLineFormat.h"
 #include "support/SystemErrorText.h"
 #include "tree/NodeStore.h"
 
@@ -25,27 +25,11 @@ namespace {
 
 using Kind = FolderListing::Kind;
 
-// The properties a file node keeps as data, whatever details its text shows.
-NodeStore::Details DetailsOf(const FileInfo& info)
+// What a read gives on a mount whose server or daemon went away: ENOTCONN, or for a request
+// under way at that moment, ECONNABORTED (FUSE).
+bool isMountGone(int error)
 {
-    NodeStore::Details d;
-    std::uint32_t bits = 0;
-    bits |= info.ReadOnly ? FileInfo::kReadOnly : 0u;
-    bits |= info.Hidden ? FileInfo::kHidden : 0u;
-    bits |= info.System ? FileInfo::kSystem : 0u;
-    bits |= info.Archive ? FileInfo::kArchive : 0u;
-    bits |= info.Compressed ? FileInfo::kCompressed : 0u;
-    d.attributes = static_cast<std::uint8_t>(bits);
-    if (!info.Size.empty()) {
-        std::uint64_t size = 0;
-        const char* end = info.Size.data() + info.Size.size();
-        if (std::from_chars(info.Size.data(), end, size).ptr == end)
-            d.size = size;
-    }
-    d.created = info.DateCreated;
-    d.accessed = info.DateLastAccessed;
-    d.modified = info.DateLastModified;
-    return d;
+    return error == ENOTCONN || error == ECONNABORTED;
 }
 
 // The hourglass is back whatever way the scan ends.
@@ -75,12 +59,11 @@ public:
     Walk(ScanControls& controls, NodeStore& tree, FileSystem& fs, ScanReport& report)
         : m_controls(controls), m_tree(tree), m_fs(fs), m_report(report),
           m_levels(controls.levelsText()), m_pattern(controls.fileTypesText()),
-          m_openFolders(openFolders())
+          m_openFolders(openFolders()),
+          m_format(std::make_shared<ScanLineFormat>(DetailTicks::read(controls)))
     {
-        // Read ahead where the file system gives readers for other threads; one a test injects
-        // failures through is read in the walk's order on this thread alone.
-        if (fs.newReader())
-            m_ahead = std::make_unique<ReadAhead>(m_pattern, fs, m_openFolders + kSpareDescriptors);
+        // File lines are kept as their properties and made when they are read.
+        m_tree.setLineFormat(m_format);
     }
 
     void run(NodeStore::Id root, FolderHandle folder);
@@ -111,6 +94,7 @@ private:
         std::size_t next = 0;    // the folder pass's next entry
         FolderIdentity identity; // recorded when the folder is closed early
         int lostError = 0;       // it could not be opened again: the rest of it can't be read
+        bool gone = false;       // its mount went away: reported once, nothing more read
         // The files being read ahead: the folder they are read through, the batch being taken
         // and the one after it, with their entries in the listing; where the next batch's
         // files are looked for.
@@ -154,9 +138,19 @@ private:
     void reopen(std::size_t depth);
     Kind classify(FileSystem::Handle folder, FolderListing& listing, std::size_t i,
                   NodeStore::Id folderNode);
+    // True when `error` says the frame's mount has gone (a network or FUSE mount whose server
+    // or daemon went away): the folder is then reported once, like a folder that can't be
+    // read, and the rest of it is left out rather than each entry failing in turn.
+    bool mountGone(Frame& frame, int error);
     NodeStore::Id addNode(NodeStore::Id parent, const FolderListing& listing, std::size_t i,
                           bool folder, std::string_view text,
                           const NodeStore::Details* details = nullptr);
+    // Adds file entry i of the top folder from m_info: as its properties where they give its
+    // line back, else with its line as text.
+    NodeStore::Id addFile(NodeStore::Id parent, const FolderListing& listing, std::size_t i,
+                          bool read);
+    // Whether an entry of the same name and kind comes before entry i of the listing.
+    static bool clashes(const FolderListing& listing, std::size_t i, bool folder);
     void counted() { m_controls.showCounts(m_report.dirCount, m_report.fileCount); }
     bool stopping()
     {
@@ -172,7 +166,7 @@ private:
     const LevelsRule m_levels;
     const FileTypesPattern m_pattern;
     const std::size_t m_openFolders;
-    FileLine m_line;
+    const std::shared_ptr<const ScanLineFormat> m_format;
     FileInfo m_info;
     std::string m_text;
     std::vector<Frame> m_frames;
@@ -213,7 +207,8 @@ Kind Walk::classify(FileSystem::Handle folder, FolderListing& listing, std::size
         const int error =
             folder < 0 ? m_frames.back().lostError : m_fs.stat(folder, listing.cName(i), false, st);
         if (error) {
-            problem(folderNode, listing.name(i), error);
+            if (!mountGone(m_frames.back(), error))
+                problem(folderNode, listing.name(i), error);
             kind = Kind::Gone;
         } else if (S_ISLNK(st.mode)) {
             kind = Kind::Link;
@@ -248,12 +243,36 @@ NodeStore::Id Walk::addNode(NodeStore::Id parent, const FolderListing& listing, 
     const std::string_view name = listing.name(i);
     if (name.find('/') != std::string_view::npos)
         return m_tree.addChild(parent, name, folder, text, details);
+    if (clashes(listing, i, folder))
+        return NodeStore::npos;
+    return m_tree.appendChild(parent, name, folder, text, details);
+}
+
+bool Walk::clashes(const FolderListing& listing, std::size_t i, bool folder)
+{
+    const std::string_view name = listing.name(i);
     for (std::size_t j = i; j-- > 0 && listing.name(j) == name;) {
         const Kind kind = listing.kind(j);
         if (folder ? kind == Kind::Folder || kind == Kind::FolderLink : kind == Kind::File)
-            return NodeStore::npos;
+            return true;
     }
-    return m_tree.appendChild(parent, name, folder, text, details);
+    return false;
+}
+
+NodeStore::Id Walk::addFile(NodeStore::Id parent, const FolderListing& listing, std::size_t i,
+                            bool read)
+{
+    const std::string_view name = listing.name(i);
+    if (!read) {
+        m_format->makeLine(m_text, name, m_info);
+        return addNode(parent, listing, i, false, m_text);
+    }
+    const NodeStore::Details details = DetailsOf(m_info);
+    if (m_info.Normal == (details.attributes == 0) && name.find('/') == std::string_view::npos)
+        return clashes(listing, i, false) ? NodeStore::npos
+                                          : m_tree.appendLine(parent, name, details);
+    m_format->makeLine(m_text, name, m_info);
+    return addNode(parent, listing, i, false, m_text, &details);
 }
 
 std::shared_ptr<ReadAhead::Batch> Walk::startAhead(Frame& frame, const FolderListing& listing,
@@ -371,6 +390,7 @@ void Walk::enter(NodeStore::Id node, FolderHandle folder, ReadAhead::Subfolder* 
         closeOldest(depth);
     Frame& frame = m_frames.emplace_back();
     frame.node = node;
+    frame.gone = isMountGone(listError);
     if (ahead) {
         // Read ahead: its first files too.
         frame.folder = FolderHandle(m_fs, ahead->folder->handOver());
@@ -405,7 +425,7 @@ bool Walk::folderPass()
     const std::size_t depth = m_frames.size() - 1;
     FolderListing& listing = *m_listings[depth];
     // Every subfolder gets a node, and is listed at once when the depth allows.
-    while (frame.next < listing.size()) {
+    while (frame.next < listing.size() && !frame.gone) {
         if (stopping())
             return false;
         const std::size_t i = frame.next++;
@@ -436,7 +456,8 @@ bool Walk::folderPass()
         while ((error == EMFILE || error == ENFILE) && closeOldest(depth))
             error = FolderHandle::openSub(m_fs, folder, listing.cName(i), sub);
         if (error) {
-            problem(node, {}, error);
+            if (!mountGone(frame, error))
+                problem(node, {}, error);
             continue;
         }
         enter(node, std::move(sub));
@@ -451,7 +472,7 @@ void Walk::filePass()
     Frame& frame = m_frames.back();
     const FolderListing& listing = *m_listings[m_frames.size() - 1];
     const FileSystem::Handle folder = frame.folder.isOpen() ? frame.folder.get() : -1;
-    for (std::size_t i = 0; i < listing.size(); ++i) {
+    for (std::size_t i = 0; i < listing.size() && !frame.gone; ++i) {
         if (stopping())
             break;
         if (listing.kind(i) != Kind::File)
@@ -480,6 +501,8 @@ void Walk::filePass()
                 folder < 0 ? frame.lostError : GetFileInfo(m_fs, folder, listing.cName(i), m_info);
         }
         if (error) {
+            if (mountGone(frame, error))
+                break;
             problem(frame.node, name, error);
             if (error == ENOENT)
                 continue; // vanished since the listing: left out
@@ -488,16 +511,23 @@ void Walk::filePass()
         } else if (m_info.System) {
             continue; // became a special file since the listing: never listed
         }
-        m_line.build(m_text, name, m_info, DetailTicks::read(m_controls));
-        const NodeStore::Details details = DetailsOf(m_info);
-        if (addNode(frame.node, listing, i, false, m_text, read ? &details : nullptr) ==
-            NodeStore::npos)
+        if (addFile(frame.node, listing, i, read) == NodeStore::npos)
             continue;
         ++m_report.fileCount;
         counted();
     }
     // A stop can leave batches not taken to the end.
     finishBatches(frame);
+}
+
+bool Walk::mountGone(Frame& frame, int error)
+{
+    if (!isMountGone(error))
+        return false;
+    if (!frame.gone)
+        problem(frame.node, {}, error);
+    frame.gone = true;
+    return true;
 }
 
 void Walk::reopen(std::size_t depth)
@@ -534,7 +564,8 @@ void Walk::reopen(std::size_t depth)
     if (error == 0 && !sameFolder(at))
         error = ENOENT; // moved or replaced during the scan: this folder is gone
     if (error) {
-        problem(frame.node, {}, error);
+        if (!mountGone(frame, error))
+            problem(frame.node, {}, error);
         frame.lostError = error;
     } else {
         frame.folder = std::move(at);
@@ -555,6 +586,12 @@ void Walk::leave()
 
 void Walk::run(NodeStore::Id root, FolderHandle folder)
 {
+    // Read ahead where the file system gives readers for other threads (one a test injects
+    // failures through is read in the walk's order on this thread alone), with as many as the
+    // start folder's mount is worth.
+    if (m_fs.newReader())
+        m_ahead = std::make_unique<ReadAhead>(m_pattern, m_fs, m_openFolders + kSpareDescriptors,
+                                              m_fs.concurrentReads(folder.get()));
     enter(root, std::move(folder));
     // A stop leaves the folders still open to the frames, which close them as they go.
     while (!m_frames.empty() && !m_report.stopped) {

@@ -1,7 +1,10 @@
 #include "tree/NodeStore.h"
 
+#include "tree/LineFormat.h"
+
 #include <QStringDecoder>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -31,7 +34,8 @@ enum : unsigned char
     kDerived = 1,
     kFolderSlash = 2,
     kAbsolute = 4,
-    kDetails = 8
+    kDetails = 8,
+    kComposed = 16
 };
 
 // Which of the Details' optional values are present.
@@ -119,6 +123,32 @@ char* putDetails(char* p, const NodeStore::Details& d)
     return p;
 }
 
+std::optional<NodeStore::Details> decodeDetails(const char* p)
+{
+    if (!p)
+        return std::nullopt;
+    const auto mask = static_cast<unsigned char>(*p++);
+    NodeStore::Details d;
+    d.attributes = static_cast<std::uint8_t>(*p++);
+    std::size_t v = 0;
+    if (mask & kHasSize) {
+        p = getVarint(p, v);
+        d.size = v;
+    }
+    if (mask & kHasModified) {
+        p = getVarint(p, v);
+        d.modified = unzigzag(v);
+    }
+    const std::pair<std::optional<std::int64_t>*, unsigned char> times[] = {
+        {&d.created, kHasCreated}, {&d.accessed, kHasAccessed}};
+    for (const auto& [t, bit] : times)
+        if (mask & bit) {
+            p = getVarint(p, v);
+            *t = timeFromCode(v, d.modified);
+        }
+    return d;
+}
+
 } // namespace
 
 NodeStore::NodeStore() = default;
@@ -145,6 +175,7 @@ NodeStore& NodeStore::operator=(NodeStore&& other) noexcept
     m_firstTop = other.m_firstTop;
     m_lastTop = other.m_lastTop;
     m_topCount = other.m_topCount;
+    m_lineFormat = std::move(other.m_lineFormat);
     other.clear();
     return *this;
 }
@@ -182,6 +213,12 @@ void NodeStore::clear()
     m_selected = npos;
     m_firstTop = m_lastTop = npos;
     m_topCount = 0;
+    m_lineFormat.reset();
+}
+
+void NodeStore::setLineFormat(std::shared_ptr<const LineFormat> format)
+{
+    m_lineFormat = std::move(format);
 }
 
 char* NodeStore::arenaAlloc(std::size_t bytes, std::uint64_t& offset)
@@ -213,6 +250,7 @@ NodeStore::Entry NodeStore::entry(Id id) const
                                      : std::string_view(p + textLen, suffixLen);
     e.folderSlash = flags & kFolderSlash;
     e.absolute = flags & kAbsolute;
+    e.composed = flags & kComposed;
     e.keyLength = keyLen;
     e.details = (flags & kDetails) ? p + textLen + ((flags & kDerived) ? 0 : suffixLen) : nullptr;
     return e;
@@ -220,34 +258,38 @@ NodeStore::Entry NodeStore::entry(Id id) const
 
 std::string_view NodeStore::text(Id id) const
 {
-    return entry(id).text;
+    const Entry e = entry(id);
+    if (!e.composed)
+        return e.text;
+    // Buffers of this thread, used in turn, so that a caller may hold a few lines at once.
+    thread_local std::array<std::string, 4> lines;
+    thread_local std::size_t next = 0;
+    std::string& out = lines[next++ % lines.size()];
+    makeText(e, out);
+    return out;
+}
+
+void NodeStore::text(Id id, std::string& out) const
+{
+    const Entry e = entry(id);
+    if (e.composed)
+        makeText(e, out);
+    else
+        out.assign(e.text);
 }
 
 std::optional<NodeStore::Details> NodeStore::details(Id id) const
 {
-    const char* p = entry(id).details;
-    if (!p)
-        return std::nullopt;
-    const auto mask = static_cast<unsigned char>(*p++);
-    Details d;
-    d.attributes = static_cast<std::uint8_t>(*p++);
-    std::size_t v = 0;
-    if (mask & kHasSize) {
-        p = getVarint(p, v);
-        d.size = v;
-    }
-    if (mask & kHasModified) {
-        p = getVarint(p, v);
-        d.modified = unzigzag(v);
-    }
-    const std::pair<std::optional<std::int64_t>*, unsigned char> times[] = {
-        {&d.created, kHasCreated}, {&d.accessed, kHasAccessed}};
-    for (const auto& [t, bit] : times)
-        if (mask & bit) {
-            p = getVarint(p, v);
-            *t = timeFromCode(v, d.modified);
-        }
-    return d;
+    return decodeDetails(entry(id).details);
+}
+
+void NodeStore::makeText(const Entry& e, std::string& out) const
+{
+    const std::optional<Details> d = decodeDetails(e.details);
+    if (m_lineFormat && d)
+        m_lineFormat->makeLine(out, e.keySuffix, *d);
+    else
+        out.assign(e.keySuffix);
 }
 
 bool NodeStore::isFolder(Id id) const
@@ -393,18 +435,20 @@ void NodeStore::catchUpIndex() const
 
 NodeStore::Id NodeStore::insert(Id parent, std::string_view suffix, bool folderSlash, bool absolute,
                                 std::string_view text, std::size_t keyLength,
-                                const Details* details)
+                                const Details* details, bool composed)
 {
     if (m_size >= npos - 1)
         return npos;
-    const bool derived = text.substr(0, suffix.size()) == suffix;
+    // A composed node keeps its name alone (as the key's suffix) and its details.
+    const bool derived = !composed && text.substr(0, suffix.size()) == suffix;
     const std::size_t bytes = 1 + 3 * kMaxVarint + text.size() + (derived ? 0 : suffix.size()) +
                               (details ? kMaxDetails : 0);
     std::uint64_t offset = 0;
     char* start = arenaAlloc(bytes, offset);
     char* p = start;
     *p++ = static_cast<char>((derived ? kDerived : 0) | (folderSlash ? kFolderSlash : 0) |
-                             (absolute ? kAbsolute : 0) | (details ? kDetails : 0));
+                             (absolute ? kAbsolute : 0) | (details ? kDetails : 0) |
+                             (composed ? kComposed : 0));
     p = putVarint(p, text.size());
     p = putVarint(p, keyLength);
     p = putVarint(p, suffix.size());
@@ -504,6 +548,14 @@ NodeStore::Id NodeStore::appendChild(Id parent, std::string_view name, bool fold
         return npos;
     const std::size_t keyLength = entry(parent).keyLength + name.size() + (folder ? 1 : 0);
     return insert(parent, name, folder, false, text, keyLength, details);
+}
+
+NodeStore::Id NodeStore::appendLine(Id parent, std::string_view name, const Details& details)
+{
+    if (!m_lineFormat || !contains(parent) || name.empty())
+        return npos;
+    const std::size_t keyLength = entry(parent).keyLength + name.size();
+    return insert(parent, name, false, false, {}, keyLength, &details, true);
 }
 
 void NodeStore::reorderChildren(Id parent, const std::vector<Id>& order)

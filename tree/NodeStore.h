@@ -12,6 +12,8 @@
 
 namespace quillmap {
 
+class LineFormat;
+
 // The nodes of the tree view: a compact intrusive tree (parent, first child, last child, next
 // sibling) over one byte arena, because a scan can add millions of nodes.
 //
@@ -23,6 +25,8 @@ namespace quillmap {
 // - Keys are unique. A node's key is stored relative to its parent's key where it can be (a
 //   folder's key is parent key + name + "/", a file's parent key + name, where the name is the
 //   start of the text), so keys cost next to nothing.
+// - A node added with appendLine() keeps no text: its line is made from its name and details by
+//   the store's LineFormat whenever text() is asked for.
 // - Not thread-safe; one writer at a time, no readers while it writes. find() counts as a
 //   writer: it may bring the key index up to date.
 class NodeStore
@@ -63,6 +67,13 @@ public:
     // add() or find() needs it.
     Id appendChild(Id parent, std::string_view name, bool folder, std::string_view text,
                    const Details* details = nullptr);
+    // The same for a file whose text is lineFormat()'s line of `name` and `details`, made each
+    // time it is read; npos when no format is set.
+    Id appendLine(Id parent, std::string_view name, const Details& details);
+
+    // What makes the lines of appendLine()'s nodes; kept until clear().
+    void setLineFormat(std::shared_ptr<const LineFormat> format);
+    const std::shared_ptr<const LineFormat>& lineFormat() const { return m_lineFormat; }
 
     // Puts the children of `parent` in the order of `order`, which must hold each of them once
     // (nothing changes otherwise): a node added last can be moved to its place.
@@ -91,7 +102,11 @@ public:
     Id firstTopLevel() const { return m_firstTop; }
     std::uint32_t topLevelCount() const { return m_topCount; }
 
+    // A line made from a node's properties is in a buffer of the calling thread, one of four
+    // used in turn: it stays valid until the fourth text() call after it on that thread.
     std::string_view text(Id id) const;
+    // The same into `out` (replacing what it held): for writers that go through every node.
+    void text(Id id, std::string& out) const;
     // The node's properties, or nothing when it was added without them.
     std::optional<Details> details(Id id) const;
     // The last part of the key: a scanned entry's name (without a folder's "/"); the whole key
@@ -156,7 +171,8 @@ public:
 
     // Bytes held by the store itself (nodes, arena, index), for the memory figures.
     std::size_t memoryBytes() const;
-    // Total length of the node texts, the part of memoryBytes() that no layout can save.
+    // Total length of the node texts kept as text, the part of memoryBytes() that no layout
+    // can save (the lines made from properties are not counted).
     std::size_t textBytes() const { return m_textBytes; }
 
     // Bytes as display text: UTF-8, with every byte that is not part of valid UTF-8 as U+FFFD.
@@ -180,6 +196,7 @@ private:
         std::string_view keySuffix; // the key after the parent's key (all of it when absolute)
         bool folderSlash;           // a "/" follows keySuffix
         bool absolute;              // the key does not continue the parent's key
+        bool composed;              // the text is made by the line format (text is empty)
         std::size_t keyLength;
         const char* details; // the encoded Details, or null
     };
@@ -208,7 +225,9 @@ private:
     Entry entry(Id id) const;
     bool keyEquals(Id id, std::string_view key) const;
     Id insert(Id parent, std::string_view suffix, bool folderSlash, bool absolute,
-              std::string_view text, std::size_t keyLength, const Details* details);
+              std::string_view text, std::size_t keyLength, const Details* details,
+              bool composed = false);
+    void makeText(const Entry& e, std::string& out) const;
     Id findHashed(std::string_view key, std::uint64_t hash) const;
     char* arenaAlloc(std::size_t bytes, std::uint64_t& offset);
     void indexInsert(Id id, std::uint64_t hash) const;
@@ -231,6 +250,7 @@ private:
     Id m_firstTop = npos;
     Id m_lastTop = npos;
     std::uint32_t m_topCount = 0;
+    std::shared_ptr<const LineFormat> m_lineFormat;
 };
 
 } // namespace quillmap

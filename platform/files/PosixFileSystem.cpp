@@ -21,6 +21,7 @@ namespace {
 constexpr const char* kDosAttributeNames[] = {"system.ntfs_attrib", "user.cifs.dosattrib",
                                               "system.dos_attrib"};
 constexpr std::uint32_t kDosArchive = 0x20;
+constexpr unsigned long kFuseMagic = 0x65735546UL;
 
 // File systems that may carry DOS attributes: NTFS (kernel and FUSE drivers) and SMB/CIFS.
 bool mayKeepDosAttributes(long type)
@@ -28,7 +29,7 @@ bool mayKeepDosAttributes(long type)
     switch (static_cast<unsigned long>(type)) {
     case 0x5346544eUL: // NTFS
     case 0x7366746eUL: // ntfs3
-    case 0x65735546UL: // FUSE (ntfs-3g)
+    case kFuseMagic:   // FUSE (ntfs-3g)
     case 0xFF534D42UL: // CIFS
     case 0xFE534D42UL: // SMB2
     case 0x517BUL:     // SMB
@@ -38,8 +39,32 @@ bool mayKeepDosAttributes(long type)
     }
 }
 
-// Reads the DOS attribute word of `name` in folder `fd` (empty name: the folder itself).
-bool readDosWord(int fd, const char* name, std::uint32_t& word)
+// File systems whose every request waits for a server or a daemon: network file systems and
+// FUSE (sshfs, and the FUSE clients of SMB, NFS and cluster file systems).
+bool isRemote(long type)
+{
+    switch (static_cast<unsigned long>(type)) {
+    case 0x6969UL:     // NFS
+    case 0xFF534D42UL: // CIFS
+    case 0xFE534D42UL: // SMB2
+    case 0x517BUL:     // SMB
+    case kFuseMagic:   // FUSE
+    case 0x01021997UL: // 9P
+    case 0x00C36400UL: // Ceph
+    case 0x5346414FUL: // AFS
+    case 0x6B414653UL: // kAFS
+    case 0x73757245UL: // Coda
+    case 0x0BD00BD0UL: // Lustre
+    case 0x564CUL:     // NCP
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Reads the DOS attribute word of `name` in folder `fd` (empty name: the folder itself). On
+// failure `error` is the last errno: ENOTSUP where the mount keeps no extended attributes.
+bool readDosWord(int fd, const char* name, std::uint32_t& word, int* error = nullptr)
 {
     char path[64 + 256];
     if (name[0] != '\0' && std::strlen(name) > 255)
@@ -53,6 +78,8 @@ bool readDosWord(int fd, const char* name, std::uint32_t& word)
                    std::uint32_t(bytes[2]) << 16 | std::uint32_t(bytes[3]) << 24;
             return true;
         }
+        if (error)
+            *error = n < 0 ? errno : ENODATA;
     }
     return false;
 }
@@ -113,7 +140,21 @@ unsigned char PosixFileSystem::readDosState(int fd) const
     if (fstatfs(fd, &fs) != 0 || !mayKeepDosAttributes(fs.f_type))
         return kNoDosKind;
     std::uint32_t word = 0;
-    return readDosWord(fd, "", word) ? kDos : kNoDos;
+    int error = 0;
+    if (readDosWord(fd, "", word, &error))
+        return kDos;
+    // The mount as a whole keeps none where it keeps no extended attributes at all, and on
+    // FUSE, where only ntfs-3g keeps them (giving every entry its word, folders too): its
+    // subfolders then need not be asked (a round trip each on a network mount).
+    if (error == ENOTSUP || error == ENOSYS || static_cast<unsigned long>(fs.f_type) == kFuseMagic)
+        return kNoDosKind;
+    return kNoDos;
+}
+
+std::size_t PosixFileSystem::concurrentReads(Handle folder) const
+{
+    struct statfs fs;
+    return ::fstatfs(folder, &fs) == 0 && isRemote(fs.f_type) ? kRemoteReads : 0;
 }
 
 int PosixFileSystem::openFolder(const std::string& path, Handle& folder)

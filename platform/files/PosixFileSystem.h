@@ -23,10 +23,11 @@ public:
     int stat(Handle folder, const char* name, bool follow, FileStat& out) override;
     int identify(Handle folder, FolderIdentity& out) override;
 
-    // Reading ahead: a plain mount is one whose kind of file system keeps no DOS attributes,
-    // with openat2 at hand; files are read alike by every instance where the folder carries no
-    // DOS attributes (which each instance would have to look up). A subclass (a test's, which
-    // injects failures) is read on one thread, in the walk's order, unless it says otherwise.
+    // Reading ahead: a plain mount is one whose kind of file system keeps no DOS attributes
+    // (or whose first folder showed that the mount keeps none), with openat2 at hand; files are
+    // read alike by every instance where the folder carries no DOS attributes (which each instance
+    // would have to look up). A subclass (a test's, which injects failures) is read on one thread,
+    // in the walk's order, unless it says otherwise.
     std::unique_ptr<FileSystem> newReader() const override;
     bool readsAlike(Handle folder) const override { return dosState(folder) != kDos; }
     bool onPlainMount(Handle folder) const override
@@ -35,12 +36,16 @@ public:
     }
     int openPlainSubfolder(Handle parent, const char* name, Handle& folder) override;
     void adoptPlainSubfolder(Handle folder) override { record(folder, kNoDosKind); }
+    // Network and FUSE mounts: many reads under way (kRemoteReads), as each waits for a server.
+    std::size_t concurrentReads(Handle folder) const override;
+
+    static constexpr std::size_t kRemoteReads = 16;
 
 private:
     // What an open folder tells of DOS attributes.
     enum : unsigned char
     {
-        kNoDosKind = 0, // a kind of file system that keeps none
+        kNoDosKind = 0, // a kind of file system, or a mount, that keeps none
         kDos = 1,       // its files carry them
         kNoDos = 2,     // a kind that may keep them, but this folder has none
     };

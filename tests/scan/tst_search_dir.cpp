@@ -3,19 +3,31 @@
 
 #include "platform/files/PosixFileSystem.h"
 #include "scan/SearchDir.h"
+#include "support/SystemErrorText.h"
 
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <pthread.h>
 #include <set>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/statfs.h>
 #include <sys/un.h>
+#include <sys/wait.h>
+#include <thread>
+#include <utility>
 
 using namespace quillmap;
 using namespace quillmap::test;
@@ -60,6 +72,80 @@ public:
             return it->second;
         return PosixFileSystem::stat(folder, name, follow, out);
     }
+};
+
+// A FUSE mount of a folder through bindfs, its daemon a child of this process, so that a test
+// can take it away mid-scan. Ends the mount (and the daemon) when it goes.
+class FuseMount
+{
+public:
+    FuseMount(const std::string& source, const std::string& target) : m_target(target)
+    {
+        const QString bindfs = QStandardPaths::findExecutable(QStringLiteral("bindfs"));
+        if (bindfs.isEmpty()) {
+            m_why = QStringLiteral("bindfs is not installed (bash scripts/setup --tests)");
+            return;
+        }
+        ::mkdir(target.c_str(), 0755);
+        const std::string program = bindfs.toStdString();
+        m_daemon = ::fork();
+        if (m_daemon == 0) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            ::execl(program.c_str(), program.c_str(), "-f", source.c_str(), target.c_str(),
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // Mounted once the target is a FUSE file system; not at all if the daemon gave up.
+        for (int i = 0; i < 200; ++i) {
+            struct statfs fs;
+            if (::statfs(target.c_str(), &fs) == 0 && fs.f_type == kFuseMagic)
+                return;
+            int status = 0;
+            if (::waitpid(m_daemon, &status, WNOHANG) == m_daemon) {
+                m_daemon = -1;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        m_why = QStringLiteral("FUSE is not available here (bindfs could not mount)");
+        kill();
+    }
+    ~FuseMount()
+    {
+        unmount();
+        kill();
+    }
+    FuseMount(const FuseMount&) = delete;
+    FuseMount& operator=(const FuseMount&) = delete;
+
+    // Empty when mounted, else why not.
+    const QString& why() const { return m_why; }
+    // The daemon killed: the mount is left without its server.
+    void kill()
+    {
+        if (m_daemon > 0) {
+            ::kill(m_daemon, SIGKILL);
+            ::waitpid(m_daemon, nullptr, 0);
+            m_daemon = -1;
+        }
+    }
+    void unmount()
+    {
+        if (!m_why.isEmpty() || !std::exchange(m_mounted, false))
+            return;
+        if (QProcess::execute(QStringLiteral("fusermount3"),
+                              {QStringLiteral("-uz"), QString::fromStdString(m_target)}) != 0)
+            ::umount2(m_target.c_str(), MNT_DETACH);
+    }
+
+private:
+    static constexpr unsigned long kFuseMagic = 0x65735546UL;
+    std::string m_target;
+    pid_t m_daemon = -1;
+    bool m_mounted = true;
+    QString m_why;
 };
 
 } // namespace
@@ -554,6 +640,134 @@ private slots:
         QVERIFY2(r.problems.isEmpty(), qPrintable(r.problems.mid(0, 3).join(u'\n')));
         QCOMPARE(r.dirCount, double(kDepth));
         QCOMPARE(r.fileCount, double(kDepth));
+    }
+
+    // The same tree on a FUSE mount (where the read-ahead runs with many readers, and DOS
+    // attributes are looked for once for the whole mount) gives the same nodes, node for node,
+    // as on the local disk: awkward names, links, a folder of more files than a batch and of
+    // more subfolders than a group, and a chain deeper than the folders the walk keeps open.
+    void fuseMountAsLocalDisk()
+    {
+        QStringList entries = {"with space/", "with space/a b.txt", "-dash.txt",     "a.b.c.tar.gz",
+                               "empty/",      "Ünïcödé/",           "Ünïcödé/ß.TXT", "wide/",
+                               "many/"};
+        entries << QString(255, u'n');
+        for (int i = 0; i < 1500; ++i)
+            entries << QStringLiteral("many/f%1.dat").arg(i, 4, 10, QLatin1Char('0'));
+        for (int i = 0; i < 300; ++i)
+            entries << QStringLiteral("wide/d%1/").arg(i, 3, 10, QLatin1Char('0'))
+                    << QStringLiteral("wide/d%1/x.txt").arg(i, 3, 10, QLatin1Char('0'));
+        QString chain;
+        for (int i = 0; i < 40; ++i) {
+            chain += QStringLiteral("c/");
+            entries << chain << chain + QStringLiteral("f.txt");
+        }
+        const std::string root = fixture(entries);
+        ::symlink("with space", (root + "folderlink").c_str());
+        ::symlink("-dash.txt", (root + "filelink").c_str());
+        ::symlink("missing", (root + "broken").c_str());
+        const std::string odd = root + "odd\xff\n.txt";
+        ::close(::open(odd.c_str(), O_CREAT | O_WRONLY, 0600));
+        ::truncate((root + "-dash.txt").c_str(), 1234);
+
+        std::string mounted = root;
+        mounted.pop_back();
+        mounted += "-fuse";
+        FuseMount mount(root, mounted);
+        if (!mount.why().isEmpty()) {
+            ::unlink(odd.c_str());
+            QSKIP(qPrintable(mount.why()));
+        }
+        mounted += '/';
+        // Every detail but the creation date, which FUSE does not pass on.
+        TestControls c;
+        c.ticks = DetailTicks::all();
+        c.ticks.set(DetailTicks::DateCreated, false);
+        NodeStore local, remote;
+        const ScanReport l = scan(c, local, root);
+        const ScanReport r = scan(c, remote, mounted);
+        mount.unmount();
+        ::unlink(odd.c_str()); // QTemporaryDir can't remove a name that isn't UTF-8
+        QVERIFY2(l.problems.isEmpty() && r.problems.isEmpty(),
+                 qPrintable((l.problems + r.problems).mid(0, 3).join(u'\n')));
+        QCOMPARE(r.dirCount, l.dirCount);
+        QCOMPARE(r.fileCount, l.fileCount);
+        QStringList remoteLines = nodeLines(remote, mounted), localLines = nodeLines(local, root);
+        remoteLines.removeFirst(); // the root, named by its path
+        localLines.removeFirst();
+        QCOMPARE(remoteLines, localLines);
+    }
+
+    // The mount's daemon killed mid-scan: the scan ends (no wait without end), keeps what it
+    // had found, and reports the folders it could no longer read, each once, as folders that
+    // can't be read, rather than an error for every entry left in them.
+    void fuseMountGoneMidScan()
+    {
+        QStringList entries;
+        for (int d = 0; d < 40; ++d) {
+            const QString folder = QStringLiteral("d%1/").arg(d, 2, 10, QLatin1Char('0'));
+            entries << folder << folder + QStringLiteral("sub/");
+            for (int f = 0; f < 30; ++f)
+                entries << folder + QStringLiteral("f%1.txt").arg(f)
+                        << folder + QStringLiteral("sub/g%1.txt").arg(f);
+        }
+        const std::string root = fixture(entries);
+        std::string mounted = root;
+        mounted.pop_back();
+        mounted += "-fuse";
+        FuseMount mount(root, mounted);
+        if (!mount.why().isEmpty())
+            QSKIP(qPrintable(mount.why()));
+        mounted += '/';
+
+        class KillingControls : public TestControls
+        {
+        public:
+            FuseMount* mount = nullptr;
+            double killedAt = 0;
+            void showCounts(double dirs, double files) override
+            {
+                if (files >= 200 && killedAt == 0) {
+                    killedAt = dirs + files;
+                    mount->kill();
+                }
+            }
+        } c;
+        c.mount = &mount;
+        c.ticks.set(DetailTicks::Size, true);
+        NodeStore store;
+        ScanReport r;
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool done = false;
+        std::thread scanning([&] {
+            r = scan(c, store, mounted);
+            const std::lock_guard<std::mutex> lock(mutex);
+            done = true;
+            ended.notify_all();
+        });
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            if (!ended.wait_for(lock, std::chrono::seconds(60), [&] { return done; }))
+                qFatal("the scan did not end after its mount went away");
+        }
+        scanning.join();
+        mount.unmount();
+        QVERIFY(c.killedAt > 0);
+        QVERIFY(r.dirCount + r.fileCount >= c.killedAt);
+        QVERIFY(r.dirCount + r.fileCount < double(entries.size()));
+        QVERIFY(!r.problems.isEmpty());
+        qInfo("%lld folders reported", static_cast<long long>(r.problems.size()));
+        // Folders only, each once.
+        const std::set<std::string> paths(r.problemPaths.begin(), r.problemPaths.end());
+        QCOMPARE(paths.size(), r.problemPaths.size());
+        // As the mount says it is gone; ECONNABORTED for a request under way at that moment.
+        const QStringList gone = {SystemErrorText(ENOTCONN), SystemErrorText(ECONNABORTED)};
+        for (qsizetype i = 0; i < r.problems.size(); ++i) {
+            QVERIFY2(gone.contains(r.problemReason(i)), qPrintable(r.problems[i]));
+            const NodeStore::Id folder = store.find(r.problemPaths[std::size_t(i)] + '/');
+            QVERIFY2(folder != NodeStore::npos, qPrintable(r.problems[i]));
+        }
     }
 
     void initTestCase() { QVERIFY(m_temp.isValid()); }

@@ -1,4 +1,5 @@
 #include "tests/common/NodeStoreByKey.h"
+#include "tree/LineFormat.h"
 #include "tree/NodeStore.h"
 
 #include <QTest>
@@ -37,6 +38,20 @@ std::vector<std::string> walkTexts(const NodeStore& s)
     }
     return out;
 }
+
+// Lines that show every property, so a value lost on the way shows in the text.
+class AllFieldsFormat : public quillmap::LineFormat
+{
+public:
+    void makeLine(std::string& out, std::string_view name,
+                  const NodeStore::Details& d) const override
+    {
+        const auto field = [](const auto& v) { return v ? std::to_string(*v) : std::string("-"); };
+        out.assign(name);
+        out += " " + field(d.size) + " " + field(d.created) + " " + field(d.accessed) + " " +
+               field(d.modified) + " " + std::to_string(d.attributes);
+    }
+};
 
 } // namespace
 
@@ -265,6 +280,29 @@ void TestNodeStore::detailsKept()
     QVERIFY(s.details(id).has_value());
     QVERIFY(*s.details(id) == d);
     QCOMPARE(s.text(id), std::string_view("f"));
+
+    // The same kept as properties alone, the line made when it is read: from the store the
+    // nodes were moved to, and several lines held at once.
+    QCOMPARE(s.appendLine(root, "g", d), NodeStore::npos); // no format yet
+    const auto format = std::make_shared<AllFieldsFormat>();
+    s.setLineFormat(format);
+    const auto g = s.appendLine(root, "g", d);
+    const auto h = s.appendLine(root, "h.txt", d);
+    NodeStore moved(std::move(s));
+    std::string expected;
+    format->makeLine(expected, "g", d);
+    const std::string_view textG = moved.text(g);
+    const std::string_view textH = moved.text(h);
+    QCOMPARE(textG, std::string_view(expected));
+    QVERIFY(textH.starts_with("h.txt "));
+    std::string into = "old";
+    moved.text(g, into);
+    QCOMPARE(into, expected);
+    QVERIFY(*moved.details(g) == d);
+    QCOMPARE(moved.key(h), std::string("/h.txt"));
+    QCOMPARE(moved.name(h), std::string_view("h.txt"));
+    QVERIFY(!moved.isFolder(h));
+    QCOMPARE(moved.find("/g"), g);
 }
 
 void TestNodeStore::millionNodes()
