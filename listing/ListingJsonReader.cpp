@@ -1,5 +1,6 @@
 #include "listing/ListingJsonReader.h"
 
+#include "listing/FiltersJson.h"
 #include "listing/ListingJsonWriter.h"
 #include "scan/FileInfo.h"
 #include "support/JsonPullParser.h"
@@ -131,6 +132,10 @@ Result Parse::readOptions()
                     if (m_json.string() == ListingJsonWriter::detailName(i))
                         record.details.set(i, true);
             }
+        } else if (name == "filters") {
+            record.filters = ScanFilters();
+            if (!ReadFiltersJson(m_json, record.filters))
+                return invalid("bad filters");
         } else if (!m_json.skipValue()) {
             return syntax();
         }

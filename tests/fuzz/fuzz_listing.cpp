@@ -1,7 +1,10 @@
-// Fuzzes the listing reader: any bytes end in a listing or a reason, never in a crash, a hang
-// or a stack overflow; a listing that reads, written and read again, is the same listing.
+// Fuzzes the listing readers (this program's JSON and ncdu's export): any bytes end in a
+// listing or a reason, never in a crash, a hang or a stack overflow; a listing that reads,
+// written and read again, is the same listing.
 #include "listing/ListingJsonReader.h"
 #include "listing/ListingJsonWriter.h"
+#include "listing/NcduReader.h"
+#include "listing/NcduWriter.h"
 #include "scan/SearchRecord.h"
 #include "tree/NodeStore.h"
 
@@ -14,24 +17,28 @@ using namespace quillmap;
 
 namespace {
 
-std::string write(const NodeStore& store, const SearchRecord& record)
+std::string write(const NodeStore& store, const SearchRecord& record, bool ncdu = false)
 {
     char* data = nullptr;
     std::size_t size = 0;
     std::FILE* out = open_memstream(&data, &size);
-    ListingJsonWriter(store, record, out).write();
+    if (ncdu)
+        NcduWriter(store, record).write(out);
+    else
+        ListingJsonWriter(store, record, out).write();
     std::fclose(out);
     std::string s(data, size);
     std::free(data);
     return s;
 }
 
-ListingJsonReader::Result read(const std::string& bytes, NodeStore& store, SearchRecord& record)
+ListingJsonReader::Result read(const std::string& bytes, NodeStore& store, SearchRecord& record,
+                               bool ncdu = false)
 {
     std::FILE* in = bytes.empty() ? std::fopen("/dev/null", "rb")
                                   : fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb");
-    ListingJsonReader reader;
-    const auto result = reader.read(in, store, record);
+    const auto result =
+        ncdu ? NcduReader().read(in, store, record) : ListingJsonReader().read(in, store, record);
     std::fclose(in);
     return result;
 }
@@ -41,17 +48,19 @@ ListingJsonReader::Result read(const std::string& bytes, NodeStore& store, Searc
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string input(reinterpret_cast<const char*>(data), size);
-    NodeStore store;
-    SearchRecord record;
-    if (read(input, store, record) != ListingJsonReader::Result::Ok)
-        return 0;
-    const std::string once = write(store, record);
-    NodeStore again;
-    SearchRecord againRecord;
-    if (read(once, again, againRecord) != ListingJsonReader::Result::Ok ||
-        write(again, againRecord) != once) {
-        std::fprintf(stderr, "broken: a listing that reads does not read back the same\n");
-        std::abort();
+    for (const bool ncdu : {false, true}) {
+        NodeStore store;
+        SearchRecord record;
+        if (read(input, store, record, ncdu) != ListingJsonReader::Result::Ok)
+            continue;
+        const std::string once = write(store, record, ncdu);
+        NodeStore again;
+        SearchRecord againRecord;
+        if (read(once, again, againRecord, ncdu) != ListingJsonReader::Result::Ok ||
+            write(again, againRecord, ncdu) != once) {
+            std::fprintf(stderr, "broken: a listing that reads does not read back the same\n");
+            std::abort();
+        }
     }
     return 0;
 }
