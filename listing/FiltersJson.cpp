@@ -3,19 +3,7 @@
 #include "scan/ScanFilters.h"
 #include "support/JsonPullParser.h"
 
-#include <charconv>
-
 namespace quillmap {
-
-namespace {
-
-template <typename Int> void appendNumber(std::string& out, Int value)
-{
-    char digits[24];
-    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
-}
-
-} // namespace
 
 void AppendFiltersJson(std::string& out, const ScanFilters& f,
                        void (*string)(std::string& out, std::string_view text))
@@ -49,7 +37,7 @@ void AppendFiltersJson(std::string& out, const ScanFilters& f,
          {std::pair{"minSize", f.minSize}, std::pair{"maxSize", f.maxSize}})
         if (value) {
             key(name);
-            appendNumber(out, *value);
+            out += std::to_string(*value);
         }
     const auto moment = [&](const char* name, const char* timeName, const QString& text,
                             const std::optional<std::int64_t>& at) {
@@ -59,7 +47,7 @@ void AppendFiltersJson(std::string& out, const ScanFilters& f,
         }
         if (at) {
             key(timeName);
-            appendNumber(out, *at);
+            out += std::to_string(*at);
         }
     };
     moment("newer", "newerTime", f.newerText, f.newer);

@@ -2,6 +2,7 @@
 
 #include "listing/FiltersJson.h"
 #include "listing/ListingJsonWriter.h"
+#include "listing/NcduParse.h"
 #include "scan/FileInfo.h"
 #include "support/JsonPullParser.h"
 
@@ -64,6 +65,7 @@ public:
     std::string detail;
     NodeStore store;
     SearchRecord record;
+    bool ncdu = false; // an ncdu export
 
 private:
     Result syntax();
@@ -87,13 +89,7 @@ private:
 
 Result Parse::syntax()
 {
-    detail = m_json.error() + " (at byte " + std::to_string(m_json.offset()) + ")";
-    if (m_json.tooLong()) {
-        detail = "a string longer than " + std::to_string(m_json.maxString()) + " bytes" +
-                 " (at byte " + std::to_string(m_json.offset()) + ")";
-        return Result::TooLong;
-    }
-    return m_json.truncated() ? Result::Truncated : Result::NotJson;
+    return ListingJsonReader::syntaxError(m_json, detail);
 }
 
 bool Parse::stringValue(std::string& out, bool bytes)
@@ -330,6 +326,11 @@ Result Parse::run()
     const Token first = m_json.next();
     if (first == Token::Error)
         return syntax();
+    // An array: an export in ncdu's format.
+    if (first == Token::BeginArray) {
+        ncdu = true;
+        return ParseNcdu(m_json, m_keepUnread, store, record, detail);
+    }
     if (first != Token::BeginObject) {
         detail = "the file holds no object";
         return Result::NotListing;
@@ -410,6 +411,17 @@ Result Parse::run()
 
 } // namespace
 
+Result ListingJsonReader::syntaxError(const JsonPullParser& json, std::string& detail)
+{
+    detail = json.error() + " (at byte " + std::to_string(json.offset()) + ")";
+    if (json.tooLong()) {
+        detail = "a string longer than " + std::to_string(json.maxString()) + " bytes" +
+                 " (at byte " + std::to_string(json.offset()) + ")";
+        return Result::TooLong;
+    }
+    return json.truncated() ? Result::Truncated : Result::NotJson;
+}
+
 const char* ListingJsonReader::englishText(Result result)
 {
     switch (result) {
@@ -446,6 +458,7 @@ Result ListingJsonReader::read(std::FILE* in, NodeStore& store, SearchRecord& re
 {
     m_errno = 0;
     m_detail.clear();
+    m_ncdu = false;
     int readError = 0;
     JsonPullParser json([in, &readError](char* buffer, std::size_t size) {
         const std::size_t n = std::fread(buffer, 1, size, in);
@@ -455,6 +468,7 @@ Result ListingJsonReader::read(std::FILE* in, NodeStore& store, SearchRecord& re
     });
     Parse parse(json, m_keepUnread);
     const Result result = parse.run();
+    m_ncdu = parse.ncdu;
     if (readError != 0) {
         m_errno = readError;
         return fail(Result::CannotOpen, "read error");

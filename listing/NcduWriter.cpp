@@ -4,20 +4,9 @@
 #include "scan/SearchRecord.h"
 #include "tree/NodeStore.h"
 
-#include <charconv>
 #include <unordered_set>
 
 namespace quillmap {
-
-namespace {
-
-template <typename Int> void appendNumber(std::string& out, Int value)
-{
-    char digits[24];
-    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
-}
-
-} // namespace
 
 void NcduWriter::appendString(std::string& out, std::string_view bytes)
 {
@@ -44,7 +33,7 @@ bool NcduWriter::write(std::FILE* out)
     std::string b = "[1,2,{\"progname\":";
     appendString(b, kProgram);
     b += ",\"progver\":\"" QUILLMAP_VERSION "\",\"timestamp\":";
-    appendNumber(b, m_record.searchedAt);
+    b += std::to_string(m_record.searchedAt);
     b += ",\"quillmap\":{\"levels\":";
     appendString(b, m_record.levels.toStdString());
     b += ",\"types\":";
@@ -106,12 +95,12 @@ bool NcduWriter::write(std::FILE* out)
         } else if (const auto d = m_tree.details(id)) {
             const std::uint64_t size = d->size.value_or(0);
             b += ",\"asize\":";
-            appendNumber(b, size);
+            b += std::to_string(size);
             b += ",\"dsize\":";
-            appendNumber(b, size);
+            b += std::to_string(size);
             if (d->modified && *d->modified >= 0) { // ncdu reads no date before 1970
                 b += ",\"mtime\":";
-                appendNumber(b, *d->modified);
+                b += std::to_string(*d->modified);
             }
             b.push_back('}');
         } else {

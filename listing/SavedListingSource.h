@@ -2,15 +2,14 @@
 
 #include "listing/ListingJsonReader.h"
 #include "listing/ListingSource.h"
-#include "listing/NcduReader.h"
 
 #include <string>
 
 namespace quillmap {
 
 // A listing saved by this program (the JSON format), or an export in ncdu's JSON format (by
-// ncdu, gdu or this program), told apart by its content, read back from the file at `path`
-// (file-system bytes). When read() fails, result(), systemError() and detail() tell why.
+// ncdu, gdu or this program), read back from the file at `path` (file-system bytes). When
+// read() fails, result(), systemError() and detail() tell why.
 class SavedListingSource : public ListingSource
 {
 public:
@@ -18,22 +17,16 @@ public:
     bool read(NodeStore& tree, SearchRecord& record) override;
     // Whether the entries the listing could not read are kept (by default they are): a
     // listing only compared against needs none of them.
-    void setKeepUnread(bool keep)
-    {
-        m_reader.setKeepUnread(keep);
-        m_ncdu.setKeepUnread(keep);
-    }
+    void setKeepUnread(bool keep) { m_reader.setKeepUnread(keep); }
 
     const std::string& path() const { return m_path; }
     ListingJsonReader::Result result() const { return m_result; }
-    int systemError() const { return m_isNcdu ? m_ncdu.systemError() : m_reader.systemError(); }
-    const std::string& detail() const { return m_isNcdu ? m_ncdu.detail() : m_reader.detail(); }
+    int systemError() const { return m_reader.systemError(); }
+    const std::string& detail() const { return m_reader.detail(); }
 
 private:
     std::string m_path;
     ListingJsonReader m_reader;
-    NcduReader m_ncdu;
-    bool m_isNcdu = false;
     ListingJsonReader::Result m_result = ListingJsonReader::Result::Ok;
 };
 

@@ -1,5 +1,5 @@
 // quillmap_list as a script sees it: options, output formats, escaping, exit status.
-#include "listing/NcduReader.h"
+#include "listing/ListingJsonReader.h"
 #include "scan/SearchRecord.h"
 #include "tree/NodeStore.h"
 
@@ -94,8 +94,8 @@ QStringList ncduLines(const QByteArray& bytes)
     std::FILE* in = fmemopen(const_cast<char*>(bytes.constData()), std::size_t(bytes.size()), "rb");
     quillmap::NodeStore tree;
     quillmap::SearchRecord record;
-    const bool read =
-        in && quillmap::NcduReader().read(in, tree, record) == quillmap::NcduReader::Result::Ok;
+    const bool read = in && quillmap::ListingJsonReader().read(in, tree, record) ==
+                                quillmap::ListingJsonReader::Result::Ok;
     if (in)
         std::fclose(in);
     QStringList lines;

@@ -1,4 +1,4 @@
-#include "listing/NcduReader.h"
+#include "listing/NcduParse.h"
 
 #include "listing/FiltersJson.h"
 #include "scan/FileInfo.h"
@@ -6,7 +6,6 @@
 #include "support/JsonPullParser.h"
 #include "tree/NodeStore.h"
 
-#include <cerrno>
 #include <sys/stat.h>
 #include <vector>
 
@@ -14,7 +13,7 @@ namespace quillmap {
 
 using Id = NodeStore::Id;
 using Token = JsonPullParser::Token;
-using Result = NcduReader::Result;
+using Result = ListingJsonReader::Result;
 
 namespace {
 
@@ -67,13 +66,7 @@ private:
 
 Result Parse::syntax()
 {
-    detail = m_json.error() + " (at byte " + std::to_string(m_json.offset()) + ")";
-    if (m_json.tooLong()) {
-        detail = "a string longer than " + std::to_string(m_json.maxString()) + " bytes" +
-                 " (at byte " + std::to_string(m_json.offset()) + ")";
-        return Result::TooLong;
-    }
-    return m_json.truncated() ? Result::Truncated : Result::NotJson;
+    return ListingJsonReader::syntaxError(m_json, detail);
 }
 
 Result Parse::readInfo(Info& info)
@@ -233,21 +226,23 @@ Result Parse::add(Id parent, const Info& info, bool folder, const std::string& p
 
 Result Parse::run()
 {
-    const Token first = m_json.next();
-    if (first == Token::Error)
-        return syntax();
     std::int64_t major = 0;
-    if (first != Token::BeginArray || m_json.next() != Token::Number || !m_json.integer(major) ||
-        major != 1) {
+    if (m_json.next() != Token::Number || !m_json.integer(major) || major != 1) {
         if (!m_json.error().empty())
             return syntax();
         detail = "not an ncdu export";
         return Result::NotListing;
     }
+    // An array that does not go on as an export does is another file.
+    const auto other = [this](Result r) {
+        if (r == Result::Invalid)
+            detail = "not an ncdu export: " + detail;
+        return r == Result::Invalid ? Result::NotListing : r;
+    };
     if (m_json.next() != Token::Number)
-        return invalid("no minor version");
+        return other(invalid("no minor version"));
     if (const Result r = readMetadata(); r != Result::Ok)
-        return r;
+        return other(r);
     for (const std::string& text : unreadTexts)
         record.report.problems.append(QString::fromStdString(text));
     if (unreadPaths.size() == unreadTexts.size() && !unreadPaths.empty())
@@ -262,7 +257,7 @@ Result Parse::run()
     // The root folder, then each folder's children, with the open folders on a stack of our
     // own rather than the call stack.
     if (m_json.next() != Token::BeginArray || m_json.next() != Token::BeginObject)
-        return invalid("no folder");
+        return other(invalid("no folder"));
     Info info;
     if (const Result r = readInfo(info); r != Result::Ok)
         return r;
@@ -319,61 +314,18 @@ Result Parse::run()
 
 } // namespace
 
-bool NcduReader::recognises(const std::string& path)
+Result ParseNcdu(JsonPullParser& json, bool keepUnread, NodeStore& store, SearchRecord& record,
+                 std::string& detail)
 {
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in)
-        return false;
-    unsigned char head[64];
-    const std::size_t n = std::fread(head, 1, sizeof head, in);
-    std::fclose(in);
-    std::size_t i = n >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF ? 3 : 0;
-    while (i < n && (head[i] == ' ' || head[i] == '\t' || head[i] == '\n' || head[i] == '\r'))
-        ++i;
-    return i < n && head[i] == '[';
-}
-
-Result NcduReader::fail(Result result, std::string detail)
-{
-    m_detail = std::move(detail);
-    return result;
-}
-
-Result NcduReader::read(std::FILE* in, NodeStore& store, SearchRecord& record)
-{
-    m_errno = 0;
-    m_detail.clear();
-    int readError = 0;
-    JsonPullParser json([in, &readError](char* buffer, std::size_t size) {
-        const std::size_t n = std::fread(buffer, 1, size, in);
-        if (n == 0 && std::ferror(in))
-            readError = errno ? errno : EIO;
-        return n;
-    });
     json.setRawStrings(true); // ncdu writes names as their bytes
-    Parse parse(json, m_keepUnread);
+    Parse parse(json, keepUnread);
     const Result result = parse.run();
-    if (readError != 0) {
-        m_errno = readError;
-        return fail(Result::CannotOpen, "read error");
+    detail = std::move(parse.detail);
+    if (result == Result::Ok) {
+        store = std::move(parse.store);
+        record = std::move(parse.record);
     }
-    if (result != Result::Ok)
-        return fail(result, parse.detail);
-    store = std::move(parse.store);
-    record = std::move(parse.record);
-    return Result::Ok;
-}
-
-Result NcduReader::read(const std::string& path, NodeStore& store, SearchRecord& record)
-{
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in) {
-        m_errno = errno;
-        return fail(Result::CannotOpen, "cannot open");
-    }
-    const Result r = read(in, store, record);
-    std::fclose(in);
-    return r;
+    return result;
 }
 
 } // namespace quillmap
