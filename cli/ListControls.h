@@ -15,6 +15,7 @@ public:
     QString levelsText() const override { return m_options.levels; }
     QString fileTypesText() const override { return m_options.types; }
     bool isTicked(int index) const override { return m_options.details.ticked(index); }
+    ScanFilters filters() const override { return m_options.filters; }
     void showCounts(double dirCount, double fileCount) override
     {
         m_dirs = dirCount;

@@ -1,10 +1,15 @@
 #include "cli/ListOptions.h"
 
 #include "platform/files/PathFunctions.h"
+#include "scan/IgnoreRules.h"
+#include "support/SystemErrorText.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QStringList>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 
@@ -42,6 +47,69 @@ QString wrapped(const QString& text, int indent, int width)
     return out;
 }
 
+// --exclude-from: the patterns of the file `path`, one a line, each checked.
+QString readExcludeFile(const QString& path, QStringList& patterns)
+{
+    const QByteArray name = QFile::encodeName(path);
+    std::FILE* in = std::fopen(name.constData(), "rb");
+    if (!in)
+        return QStringLiteral("cannot read the exclude file '%1': %2")
+            .arg(path, SystemErrorText(errno));
+    QByteArray text;
+    char buffer[16384];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0)
+        text.append(buffer, qsizetype(n));
+    const int error = std::ferror(in) ? (errno ? errno : EIO) : 0;
+    std::fclose(in);
+    if (error)
+        return QStringLiteral("cannot read the exclude file '%1': %2")
+            .arg(path, SystemErrorText(error));
+    for (const QString& pattern : ScanFilters::patternsOfFile(text)) {
+        if (const QString why = ListOptions::patternError(pattern); !why.isEmpty())
+            return QStringLiteral("in the exclude file '%1': %2").arg(path, why);
+        patterns << pattern;
+    }
+    return {};
+}
+
+// --newer, --older: the text, and the moment it names, reckoned from now.
+QString parseMoment(const QString& option, const QString& v, QString& text,
+                    std::optional<std::int64_t>& at)
+{
+    std::int64_t seconds = 0;
+    if (!ScanFilters::parseTime(v, QDateTime::currentSecsSinceEpoch(), seconds))
+        return QStringLiteral("option '--%1': '%2' is not a date or an age (2024-01-31, "
+                              "\"2024-01-31 13:45\", 30d, 12h, 2w)")
+            .arg(option, v);
+    text = v.trimmed();
+    at = seconds;
+    return {};
+}
+
+QString parseBound(const QString& option, const QString& v, std::optional<std::uint64_t>& out)
+{
+    std::uint64_t bytes = 0;
+    if (!ScanFilters::parseSize(v, bytes))
+        return QStringLiteral("option '--%1': '%2' is not a size (bytes, or a number with K, M, "
+                              "G or T after it)")
+            .arg(option, v);
+    out = bytes;
+    return {};
+}
+
+struct SortName
+{
+    const char* name;
+    SortKey key;
+};
+constexpr SortName kSortNames[] = {
+    {"name", SortKey::Name},         {"size", SortKey::Size},
+    {"created", SortKey::Created},   {"accessed", SortKey::Accessed},
+    {"modified", SortKey::Modified}, {"attributes", SortKey::Attributes},
+    {"type", SortKey::Type},         {"files", SortKey::Files},
+    {"folders", SortKey::Folders}};
+
 struct OptionEntry
 {
     const char* name; // without the leading "--"
@@ -76,9 +144,70 @@ const std::vector<OptionEntry>& optionTable()
                  o.format = ListingFormat::Html;
              else if (v == QLatin1String("csv"))
                  o.format = ListingFormat::Csv;
+             else if (v == QLatin1String("ncdu"))
+                 o.format = ListingFormat::Ncdu;
              else
-                 return QStringLiteral("unknown format '%1' (valid: text, tsv, json, html, csv)")
+                 return QStringLiteral(
+                            "unknown format '%1' (valid: text, tsv, json, html, csv, ncdu)")
                      .arg(v);
+             return QString();
+         }},
+        {"exclude", true,
+         [](ListOptions& o, const QString& v) {
+             if (const QString why = ListOptions::patternError(v); !why.isEmpty())
+                 return QStringLiteral("option '--exclude': ") + why;
+             o.filters.exclude << v;
+             return QString();
+         }},
+        {"exclude-from", true,
+         [](ListOptions& o, const QString& v) { return readExcludeFile(v, o.filters.exclude); }},
+        {"hidden", false,
+         [](ListOptions& o, const QString&) {
+             o.filters.hidden = true;
+             return QString();
+         }},
+        {"gitignore", false,
+         [](ListOptions& o, const QString&) {
+             o.filters.gitignore = true;
+             return QString();
+         }},
+        {"folders-only", false,
+         [](ListOptions& o, const QString&) {
+             o.filters.foldersOnly = true;
+             return QString();
+         }},
+        {"min-size", true,
+         [](ListOptions& o, const QString& v) {
+             return parseBound(QStringLiteral("min-size"), v, o.filters.minSize);
+         }},
+        {"max-size", true,
+         [](ListOptions& o, const QString& v) {
+             return parseBound(QStringLiteral("max-size"), v, o.filters.maxSize);
+         }},
+        {"newer", true,
+         [](ListOptions& o, const QString& v) {
+             return parseMoment(QStringLiteral("newer"), v, o.filters.newerText, o.filters.newer);
+         }},
+        {"older", true,
+         [](ListOptions& o, const QString& v) {
+             return parseMoment(QStringLiteral("older"), v, o.filters.olderText, o.filters.older);
+         }},
+        {"sort", true,
+         [](ListOptions& o, const QString& v) {
+             for (const SortName& s : kSortNames)
+                 if (v == QLatin1String(s.name)) {
+                     o.order.key = s.key;
+                     return QString();
+                 }
+             QStringList names;
+             for (const SortName& s : kSortNames)
+                 names << QString::fromLatin1(s.name);
+             return QStringLiteral("unknown sort order '%1' (valid: %2)")
+                 .arg(v, names.join(QStringLiteral(", ")));
+         }},
+        {"reverse", false,
+         [](ListOptions& o, const QString&) {
+             o.order.reverse = true;
              return QString();
          }},
         {"totals", false,
@@ -130,6 +259,27 @@ const std::vector<OptionEntry>& optionTable()
 }
 
 } // namespace
+
+QString ListOptions::patternError(const QString& pattern)
+{
+    switch (IgnoreRules::check(pattern.toStdString())) {
+    case IgnoreRules::Problem::None:
+        return {};
+    case IgnoreRules::Problem::Empty:
+        return QStringLiteral("the pattern '%1' is empty or a comment (write \\# for a name "
+                              "that starts with #)")
+            .arg(pattern);
+    case IgnoreRules::Problem::UnclosedSet:
+        return QStringLiteral("the pattern '%1' has a \"[\" that is not closed, or an unknown "
+                              "class")
+            .arg(pattern);
+    case IgnoreRules::Problem::TrailingBackslash:
+        return QStringLiteral("the pattern '%1' ends with a lone \"\\\"").arg(pattern);
+    case IgnoreRules::Problem::LineBreak:
+        return QStringLiteral("the pattern '%1' holds a line break").arg(pattern);
+    }
+    return {};
+}
 
 QString ListOptions::parseDetails(const QString& list, DetailTicks& out)
 {
@@ -210,8 +360,16 @@ QString ListOptions::parse(int argc, char** argv)
         return QStringLiteral("option '--changed-only' needs '--compare'");
     if (!compareWith.empty() && (print || !pdfFile.isEmpty()))
         return QStringLiteral("option '--compare' lists, it does not print");
-    if (!compareWith.empty() && (format == ListingFormat::Html || format == ListingFormat::Csv))
+    if (!compareWith.empty() && (format == ListingFormat::Html || format == ListingFormat::Csv ||
+                                 format == ListingFormat::Ncdu))
         return QStringLiteral("option '--compare' writes text, tsv or json");
+    if (filters.minSize && filters.maxSize && *filters.minSize > *filters.maxSize)
+        return QStringLiteral("no file is at least %1 and at most %2 bytes")
+            .arg(*filters.minSize)
+            .arg(*filters.maxSize);
+    if (filters.newer && filters.older && *filters.newer >= *filters.older)
+        return QStringLiteral("no date is both at or after '%1' and before '%2'")
+            .arg(filters.newerText, filters.olderText);
     return {};
 }
 
@@ -253,7 +411,9 @@ QString ListOptions::helpText()
                "                    starts with = + - @, tab or CR gets a ' in front and\n"
                "                    is quoted, so no spreadsheet takes it for a formula;\n"
                "                    so does a name or type a spreadsheet would read as a\n"
-               "                    number, date, time or truth value (0012, 2024-01-01).\n"
+               "                    number, date, time or truth value (0012, 2024-01-01);\n"
+               "                    ncdu: the JSON export of ncdu, which ncdu -f and gdu -f\n"
+               "                    open (a file's size stands for its disk usage too).\n"
                "                    Folder totals count what the search listed\n"
                "  --totals          text: each line starts with the size in bytes (a folder's\n"
                "                    over all it holds) and a folder's line ends with its\n"
@@ -265,18 +425,43 @@ QString ListOptions::helpText()
                "  --print           print the tree on the default printer, as the window's\n"
                "                    Print command does, instead of listing it\n"
                "  --compare OLD     compare FOLDER (or a listing saved as JSON in place of it)\n"
-               "                    with the listing OLD saved as JSON, by path below the\n"
+               "                    with the listing OLD saved as JSON (or an export of\n"
+               "                    ncdu or gdu, told apart by content), by path below the\n"
                "                    root: every node is added, removed (listed at its old\n"
                "                    place), changed (a file's size or last-modified date, a\n"
                "                    folder's content) or same; text shows + - ~ = before each\n"
                "                    name, tsv the word in a fifth column, json in \"change\";\n"
                "                    a summary goes to standard error\n"
                "  --changed-only    with --compare, list only what differs, with its folders\n"
+               "  --exclude PATTERN leave out what PATTERN matches, as a line of a .gitignore\n"
+               "                    does: a name at any depth (node_modules, *.tmp), a path\n"
+               "                    below FOLDER (/build, docs/*.pdf, **/cache), folders only\n"
+               "                    with \"/\" at the end (logs/), \"!\" first to let in again\n"
+               "                    what an earlier pattern left out; may be repeated; a\n"
+               "                    folder left out is never opened\n"
+               "  --exclude-from FILE\n"
+               "                    the patterns of FILE, one a line (\"#\" starts a comment)\n"
+               "  --hidden          list the names that start with \".\" too\n"
+               "  --gitignore       leave out what .gitignore and .ignore files and the\n"
+               "                    repository's .git/info/exclude leave out, as git does\n"
+               "  --folders-only    list folders, no files\n"
+               "  --min-size SIZE, --max-size SIZE\n"
+               "                    list files of at least, at most SIZE bytes (or with K, M,\n"
+               "                    G, T after it, powers of 1024: 10K, 1.5M)\n"
+               "  --newer WHEN, --older WHEN\n"
+               "                    list files last modified at or after, before WHEN: a\n"
+               "                    date (2024-01-31, \"2024-01-31 13:45\") or an age before\n"
+               "                    now (30d, 12h, 2w; s, m, h, d, w, y)\n"
+               "  --sort KEY        each folder's children by name (the default), size,\n"
+               "                    created, accessed, modified, attributes, type, files or\n"
+               "                    folders, folders first, ties by name\n"
+               "  --reverse         the sort order turned round\n"
                "  --help            show this help and exit\n"
                "  --version         show the version and exit\n"
                "\n"
                "At the end \"Dirs = N Files = M\" goes to standard error, then one line for each\n"
-               "entry that could not be read.\n"
+               "entry that could not be read. The filters are recorded in the json, html, csv\n"
+               "and ncdu outputs and on the printout's second line.\n"
                "Exit status: 0 all read; 1 some entries could not be read (the rest is listed);\n"
                "2 bad usage, a FOLDER that can't be listed, or a print that failed.\n"
                "With --compare: 0 nothing differs, 1 something does, 2 trouble (bad usage, a\n"

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "listing/ListingExport.h"
+#include "listing/TreeSort.h"
 #include "scan/DetailTicks.h"
+#include "scan/ScanFilters.h"
 
 #include <QString>
 
@@ -24,6 +26,8 @@ struct ListOptions
     bool print = false;      // --print: print the tree on the default printer instead of listing it
     std::string compareWith; // --compare: a saved listing (file-system bytes) to compare with
     bool changedOnly = false; // --changed-only: with --compare, leave out what is the same
+    ScanFilters filters;      // --exclude, --hidden, --gitignore, ...: what the search lists
+    SortOrder order;          // --sort, --reverse
 
     bool help = false;
     bool version = false;
@@ -34,6 +38,8 @@ struct ListOptions
     static QString helpText();
     // Reads a --details value; returns an empty text or the usage error.
     static QString parseDetails(const QString& list, DetailTicks& out);
+    // Why an exclusion pattern can't be used, in English; empty when it can.
+    static QString patternError(const QString& pattern);
 };
 
 } // namespace quillmap

@@ -76,6 +76,23 @@ bool loadFolder(ListingDocument& document, const ListOptions& options, ListContr
     return false;
 }
 
+// Where two listings compared were made with different filters, what is added or removed may
+// be so only because of them: said before the summary.
+void tellFilters(const ListingDocument& document)
+{
+    const ScanFilters& now = document.record().filters;
+    const ScanFilters& before = document.comparedRecord().filters;
+    if (now.sameChoices(before))
+        return;
+    const auto text = [](const ScanFilters& f) {
+        return f.isEmpty() ? QStringLiteral("none") : f.describe();
+    };
+    printError(QStringLiteral("quillmap_list: the listings were made with different filters (%1: "
+                              "%2; %3: %4)")
+                   .arg(NodeStore::displayString(document.record().folder), text(now),
+                        document.comparedWith(), text(before)));
+}
+
 // What a search met, after its listing: the counts, and each entry that could not be read.
 void tellSearched(const ListingDocument& document, const ListControls& controls)
 {
@@ -105,6 +122,8 @@ int compareListings(const ListOptions& options)
     document.setComparisonView(options.changedOnly, false);
     document.compareWith(std::move(saved), std::move(savedRecord),
                          NodeStore::displayString(options.compareWith));
+    if (options.order != SortOrder())
+        document.sort(options.order);
 
     bool written = true;
     if (options.format == ListingFormat::Json) {
@@ -122,6 +141,7 @@ int compareListings(const ListOptions& options)
     std::fflush(stdout);
 
     tellSearched(document, controls);
+    tellFilters(document);
     const TreeComparison::Summary& sum = document.summary();
     const auto counts = [](const std::array<std::uint64_t, 4>& n, NodeChange c) {
         return QString::number(n[std::size_t(c)]);
@@ -192,9 +212,11 @@ int main(int argc, char** argv)
     if (!loadFolder(document, options, controls, false))
         return 2;
     const ScanReport& report = document.record().report;
+    if (options.order != SortOrder())
+        document.sort(options.order);
 
     if (printing) {
-        const auto print = NewDirectoryPrint(document.tree());
+        const auto print = NewDirectoryPrint(document.tree(), document.record().filters.heading());
         QString error;
         bool printed = true;
         if (!options.pdfFile.isEmpty())

@@ -169,6 +169,12 @@ bool CsvWriter::write(std::FILE* out)
     std::string buffer =
         "level,kind,path,name,size,created,last accessed,last modified,attributes,type,"
         "total size,files,folders,problem\r\n";
+    // What the search left out, where it left anything out: one row under the headings.
+    if (!m_record.filters.isEmpty()) {
+        buffer += ",filters,,";
+        appendCell(buffer, m_record.filters.describe().toStdString(), terminal);
+        buffer += ",,,,,,,,,,\r\n";
+    }
     bool ok = true;
     const auto flush = [&](bool force) {
         if (force || buffer.size() >= (1u << 16)) {

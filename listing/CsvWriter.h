@@ -12,8 +12,9 @@ class LocalClock;
 class NodeStore;
 struct SearchRecord;
 
-// The listing as a spreadsheet (RFC 4180, UTF-8, CRLF): a heading row, then one row per node in
-// tree order, then one row per entry that could not be read. Written to a terminal, the cells
+// The listing as a spreadsheet (RFC 4180, UTF-8, CRLF): a heading row, for a filtered search a
+// "filters" row naming them, then one row per node in tree order, then one row per entry that
+// could not be read. Written to a terminal, the cells
 // show no character that would act on it.
 class CsvWriter
 {

@@ -1,6 +1,7 @@
 #include "listing/HtmlWriter.h"
 
 #include "listing/CsvWriter.h"
+#include "listing/FiltersJson.h"
 #include "scan/FileInfo.h"
 #include "scan/SearchRecord.h"
 #include "support/LocalClock.h"
@@ -296,8 +297,14 @@ bool HtmlWriter::write(std::FILE* out)
     appendHtmlEscaped(b, NodeStore::displayString(folder));
     b += "</title>\n<style>";
     b += kStyle;
-    b += "</style></head>\n<body>\n<header><h1 id=\"folder\"></h1><dl id=\"facts\"></dl>"
-         "<div id=\"problems\"></div></header>\n"
+    b += "</style></head>\n<body>\n<header><h1 id=\"folder\"></h1><dl id=\"facts\"></dl>";
+    // What the search left out, where it left anything out: plain text in the page itself.
+    if (!m_record.filters.isEmpty()) {
+        b += "<p id=\"filters\">";
+        appendHtmlEscaped(b, m_record.filters.heading());
+        b += "</p>";
+    }
+    b += "<div id=\"problems\"></div></header>\n"
          "<div id=\"bar\"><input id=\"q\" type=\"search\" placeholder=\"Search names\" "
          "aria-label=\"Search names\"><button id=\"all\">Expand all</button>"
          "<button id=\"none\">Collapse all</button><span id=\"shown\"></span></div>\n"
@@ -321,7 +328,12 @@ bool HtmlWriter::write(std::FILE* out)
         b += '"';
         firstDetail = false;
     }
-    b += "],\"date\":\"";
+    b += ']';
+    if (!m_record.filters.isEmpty()) {
+        b += ",\"filters\":";
+        AppendFiltersJson(b, m_record.filters, &HtmlWriter::appendScriptString);
+    }
+    b += ",\"date\":\"";
     LocalClock clock;
     CsvWriter::appendIsoDate(b, m_record.searchedAt, clock);
     const ScanReport& report = m_record.report;

@@ -4,6 +4,7 @@
 #include "listing/FolderTotals.h"
 #include "listing/HtmlWriter.h"
 #include "listing/ListingJsonWriter.h"
+#include "listing/NcduWriter.h"
 #include "listing/TreeWriter.h"
 #include "scan/SearchRecord.h"
 #include "support/SafeFile.h"
@@ -39,6 +40,8 @@ bool ListingExport::write(ListingFormat format, const NodeStore& tree, const Sea
         return HtmlWriter(tree, record).write(out);
     case ListingFormat::Csv:
         return CsvWriter(tree, record).write(out);
+    case ListingFormat::Ncdu:
+        return NcduWriter(tree, record).write(out);
     case ListingFormat::Json: {
         const FolderTotals sums(tree);
         ListingJsonWriter writer(tree, record, out);

@@ -16,7 +16,8 @@ enum class ListingFormat
     Tsv,
     Json,
     Html,
-    Csv
+    Csv,
+    Ncdu // ncdu's JSON export, which ncdu and gdu read
 };
 
 struct ListingExport

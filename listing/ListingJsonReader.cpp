@@ -1,6 +1,8 @@
 #include "listing/ListingJsonReader.h"
 
+#include "listing/FiltersJson.h"
 #include "listing/ListingJsonWriter.h"
+#include "listing/NcduParse.h"
 #include "scan/FileInfo.h"
 #include "support/JsonPullParser.h"
 
@@ -63,6 +65,7 @@ public:
     std::string detail;
     NodeStore store;
     SearchRecord record;
+    bool ncdu = false; // an ncdu export
 
 private:
     Result syntax();
@@ -86,13 +89,7 @@ private:
 
 Result Parse::syntax()
 {
-    detail = m_json.error() + " (at byte " + std::to_string(m_json.offset()) + ")";
-    if (m_json.tooLong()) {
-        detail = "a string longer than " + std::to_string(m_json.maxString()) + " bytes" +
-                 " (at byte " + std::to_string(m_json.offset()) + ")";
-        return Result::TooLong;
-    }
-    return m_json.truncated() ? Result::Truncated : Result::NotJson;
+    return ListingJsonReader::syntaxError(m_json, detail);
 }
 
 bool Parse::stringValue(std::string& out, bool bytes)
@@ -131,6 +128,10 @@ Result Parse::readOptions()
                     if (m_json.string() == ListingJsonWriter::detailName(i))
                         record.details.set(i, true);
             }
+        } else if (name == "filters") {
+            record.filters = ScanFilters();
+            if (!ReadFiltersJson(m_json, record.filters))
+                return invalid("bad filters");
         } else if (!m_json.skipValue()) {
             return syntax();
         }
@@ -325,6 +326,11 @@ Result Parse::run()
     const Token first = m_json.next();
     if (first == Token::Error)
         return syntax();
+    // An array: an export in ncdu's format.
+    if (first == Token::BeginArray) {
+        ncdu = true;
+        return ParseNcdu(m_json, m_keepUnread, store, record, detail);
+    }
     if (first != Token::BeginObject) {
         detail = "the file holds no object";
         return Result::NotListing;
@@ -405,6 +411,17 @@ Result Parse::run()
 
 } // namespace
 
+Result ListingJsonReader::syntaxError(const JsonPullParser& json, std::string& detail)
+{
+    detail = json.error() + " (at byte " + std::to_string(json.offset()) + ")";
+    if (json.tooLong()) {
+        detail = "a string longer than " + std::to_string(json.maxString()) + " bytes" +
+                 " (at byte " + std::to_string(json.offset()) + ")";
+        return Result::TooLong;
+    }
+    return json.truncated() ? Result::Truncated : Result::NotJson;
+}
+
 const char* ListingJsonReader::englishText(Result result)
 {
     switch (result) {
@@ -441,6 +458,7 @@ Result ListingJsonReader::read(std::FILE* in, NodeStore& store, SearchRecord& re
 {
     m_errno = 0;
     m_detail.clear();
+    m_ncdu = false;
     int readError = 0;
     JsonPullParser json([in, &readError](char* buffer, std::size_t size) {
         const std::size_t n = std::fread(buffer, 1, size, in);
@@ -450,6 +468,7 @@ Result ListingJsonReader::read(std::FILE* in, NodeStore& store, SearchRecord& re
     });
     Parse parse(json, m_keepUnread);
     const Result result = parse.run();
+    m_ncdu = parse.ncdu;
     if (readError != 0) {
         m_errno = readError;
         return fail(Result::CannotOpen, "read error");

@@ -10,9 +10,12 @@
 
 namespace quillmap {
 
-// Reads a listing that ListingJsonWriter wrote back into a node store and a search record.
+// Reads a listing that ListingJsonWriter wrote back into a node store and a search record, or an
+// export in ncdu's JSON format (NcduParse.h), told apart by their content (an object, an array).
 // The file may come from anywhere: whatever it holds, reading ends with the listing or with a
 // reason, in bounded stack and in memory that grows with the file only.
+class JsonPullParser;
+
 class ListingJsonReader
 {
 public:
@@ -50,6 +53,11 @@ public:
     const std::string& detail() const { return m_detail; }
     // The errno of a CannotOpen.
     int systemError() const { return m_errno; }
+    // Whether the file read last was an ncdu export.
+    bool readNcdu() const { return m_ncdu; }
+
+    // The result and detail of a parse that `json` ended with an error.
+    static Result syntaxError(const JsonPullParser& json, std::string& detail);
 
 private:
     Result fail(Result result, std::string detail);
@@ -57,6 +65,7 @@ private:
     std::string m_detail;
     int m_errno = 0;
     bool m_keepUnread = true;
+    bool m_ncdu = false;
 };
 
 } // namespace quillmap

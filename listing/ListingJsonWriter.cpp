@@ -1,5 +1,6 @@
 #include "listing/ListingJsonWriter.h"
 
+#include "listing/FiltersJson.h"
 #include "listing/FolderTotals.h"
 #include "scan/FileInfo.h"
 #include "scan/SearchRecord.h"
@@ -218,7 +219,13 @@ bool ListingJsonWriter::write()
             appendString(m_buffer, detailName(i));
             first = false;
         }
-    m_buffer += "]},\"searched\":";
+    m_buffer.push_back(']');
+    // Only a search that filtered says so: any other listing reads as it always has.
+    if (!m_record.filters.isEmpty()) {
+        m_buffer += ",\"filters\":";
+        AppendFiltersJson(m_buffer, m_record.filters, &ListingJsonWriter::appendString);
+    }
+    m_buffer += "},\"searched\":";
     appendString(m_buffer, QDateTime::fromSecsSinceEpoch(m_record.searchedAt, Qt::UTC)
                                .toString(Qt::ISODate)
                                .toStdString());

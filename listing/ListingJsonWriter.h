@@ -18,7 +18,8 @@ struct SearchRecord;
 //
 // Format (version 1), one object:
 //   "format": "quillmap-listing", "version": 1,
-//   "folder": the root's key, "options": {"levels", "types", "details": [ticked item names]},
+//   "folder": the root's key, "options": {"levels", "types", "details": [ticked item names],
+//   and for a search that was filtered "filters" (FiltersJson.h)},
 //   "searched": ISO 8601 UTC date, "dirs", "files": the counts,
 //   "unread": ["path: reason", ...] the entries that could not be read,
 //   "tree": the root node.

@@ -7,8 +7,9 @@
 
 namespace quillmap {
 
-// A listing saved by this program (the JSON format), read back from the file at `path`
-// (file-system bytes). When read() fails, result(), systemError() and detail() tell why.
+// A listing saved by this program (the JSON format), or an export in ncdu's JSON format (by
+// ncdu, gdu or this program), read back from the file at `path` (file-system bytes). When
+// read() fails, result(), systemError() and detail() tell why.
 class SavedListingSource : public ListingSource
 {
 public:

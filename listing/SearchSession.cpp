@@ -25,6 +25,7 @@ public:
     QString levelsText() const override { return m_options.levelsText(); }
     QString fileTypesText() const override { return m_options.fileTypesText(); }
     bool isTicked(int index) const override { return m_options.isTicked(index); }
+    ScanFilters filters() const override { return m_options.filters(); }
     void showCounts(double dirCount, double fileCount) override
     {
         m_session.m_dirCount.store(dirCount, std::memory_order_relaxed);

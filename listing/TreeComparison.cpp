@@ -18,13 +18,14 @@ bool isFolderTail(std::string_view tail)
 }
 
 // A file differs when its size or last-modified date does, or when only one side could be read.
+// A listing that keeps no dates (an ncdu export made without them) is compared by size.
 bool fileChanged(const NodeStore& saved, Id s, const NodeStore& current, Id c)
 {
     const auto a = saved.details(s);
     const auto b = current.details(c);
     if (!a || !b)
         return a.has_value() != b.has_value();
-    return a->size != b->size || a->modified != b->modified;
+    return a->size != b->size || (a->modified && b->modified && *a->modified != *b->modified);
 }
 
 // The node's tail (its name, "name/" for a folder), or its whole key where the key does not

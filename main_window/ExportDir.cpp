@@ -29,6 +29,7 @@ constexpr FileType kTypes[] = {
     {"Spreadsheet (*.csv)", "csv", ListingFormat::Csv},
     {"JSON (*.json)", "json", ListingFormat::Json},
     {"Text (*.txt)", "txt", ListingFormat::Text},
+    {"ncdu export (*.json)", "json", ListingFormat::Ncdu},
 };
 
 } // namespace
@@ -81,9 +82,12 @@ void ExportDir(QWidget* window, const NodeStore& tree, const SearchRecord& recor
     if (picked >= 0 && QFileInfo(path).suffix().isEmpty())
         path += QLatin1Char('.') + QString::fromLatin1(kTypes[picked].suffix);
     const QString suffix = QFileInfo(path).suffix().toLower();
-    for (const FileType& t : kTypes)
-        if (suffix == QLatin1String(t.suffix))
-            format = t.format;
+    if (picked < 0 || suffix != QLatin1String(kTypes[picked].suffix))
+        for (const FileType& t : kTypes)
+            if (suffix == QLatin1String(t.suffix)) {
+                format = t.format;
+                break;
+            }
 
     WaitCursor wait;
     QString error;

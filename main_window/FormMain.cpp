@@ -3,6 +3,7 @@
 #include "about/frmAbout.h"
 #include "listing/SearchSession.h"
 #include "main_window/ExportDir.h"
+#include "main_window/FiltersDialog.h"
 #include "main_window/ListingDir.h"
 #include "main_window/NodeModel.h"
 #include "main_window/PrintDir.h"
@@ -86,6 +87,7 @@ FormMain::FormMain(QWidget* parent)
             });
     connect(&m_document, &ListingDocument::aboutToChange, m_model, &NodeModel::beginChange);
     connect(&m_document, &ListingDocument::changed, m_model, &NodeModel::endChange);
+    m_filters->showOn(*StatusBar1, m_document);
     // A comparison is shown with its marks, as it prints.
     m_document.setComparisonView(MNU_ChangedOnly->isChecked(), true);
     m_stopShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -128,6 +130,8 @@ void FormMain::buildMenus()
     });
     MNU_ChangedOnly->setCheckable(true);
     MNU_Exit = item("MNU_Exit", "Exit", &FormMain::exitCommand);
+    m_filters = new FiltersDialog(this);
+    MNU_Filters = m_filters->addMenuItem(*MNU_File, MNU_Exit);
     // A top-level item without a menu acts on its click.
     MNU_About = menuBar()->addAction(QStringLiteral("About"));
     MNU_About->setObjectName(QStringLiteral("MNU_About"));
@@ -358,7 +362,9 @@ void FormMain::searchCommand()
     if (m_session->isRunning())
         return; // one search at a time
     // The tree shown goes as the search starts; the new one is shown when it ends.
-    m_session->start(std::make_unique<WindowScanControls>(*Dir1, *Combo1, *Text1, *ListView1));
+    auto controls = std::make_unique<WindowScanControls>(*Dir1, *Combo1, *Text1, *ListView1);
+    controls->setFilters(m_filters->forSearch());
+    m_session->start(std::move(controls));
     showTitle();
     StatusBar1->setPanelText(1, ScanControls::statusText(0, 0));
     QApplication::setOverrideCursor(Qt::BusyCursor);
@@ -410,19 +416,22 @@ void FormMain::setPrintEnabled(bool enabled)
 void FormMain::printCommand()
 {
     if (!m_session->isRunning())
-        PrintDir(this, m_document.tree(), m_printObject, closingPage());
+        PrintDir(this, m_document.tree(), m_printObject, closingPage(),
+                 m_document.record().filters.heading());
 }
 
 void FormMain::printPreviewCommand()
 {
     if (!m_session->isRunning())
-        PrintPreview(this, m_document.tree(), m_printObject, closingPage());
+        PrintPreview(this, m_document.tree(), m_printObject, closingPage(),
+                     m_document.record().filters.heading());
 }
 
 void FormMain::saveAsPdfCommand()
 {
     if (!m_session->isRunning())
-        SaveAsPdf(this, m_document.tree(), m_printObject, closingPage());
+        SaveAsPdf(this, m_document.tree(), m_printObject, closingPage(),
+                  m_document.record().filters.heading());
 }
 
 QStringList FormMain::closingPage() const

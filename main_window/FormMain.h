@@ -25,6 +25,7 @@ namespace quillmap {
 
 class CPrintTvw;
 class DriveList;
+class FiltersDialog;
 class FileSystem;
 class FolderList;
 class NodeModel;
@@ -106,6 +107,7 @@ public:
     QList<QImage> ImageList1;
     QMenu* MNU_File = nullptr;
     QAction* MNU_Search = nullptr;
+    QAction* MNU_Filters = nullptr;
     QAction* MNU_Print = nullptr;
     QAction* MNU_PrintPreview = nullptr;
     QAction* MNU_SaveAsPdf = nullptr;
@@ -157,6 +159,7 @@ private:
     QShortcut* m_stopShortcut = nullptr;
     std::shared_ptr<CPrintTvw> m_printObject;
     frmAbout* m_about = nullptr;
+    FiltersDialog* m_filters = nullptr;
     std::function<void()> m_exit;
 };
 

@@ -50,8 +50,22 @@ bool CompareWithListing(QWidget* window, ListingDocument& document, const QStrin
         return false;
     SavedListingSource source(QFile::encodeName(path).toStdString());
     source.setKeepUnread(false); // only its tree is compared, and shown
-    if (document.compareWith(source, QFileInfo(path).fileName()))
+    if (document.compareWith(source, QFileInfo(path).fileName())) {
+        // What shows as added or removed may be so only because the filters differed.
+        const ScanFilters& now = document.record().filters;
+        const ScanFilters& before = document.comparedRecord().filters;
+        const auto text = [](const ScanFilters& f) {
+            return f.isEmpty() ? MessageText(260, "none") : f.describe(true);
+        };
+        if (!now.sameChoices(before))
+            QMessageBox::information(
+                window, MessageText(81, "Compare with Listing"),
+                MessageText(278, "The listings were made with different filters: some changes "
+                                 "may come from them alone.") +
+                    QStringLiteral("\n\n") + MessageText(279, "This tree: %1").arg(text(now)) +
+                    u'\n' + MessageText(280, "Compared with: %1").arg(text(before)));
         return true;
+    }
     QMessageBox::warning(
         window, MessageText(81, "Compare with Listing"),
         ListingErrorText(source.result(), QDir::toNativeSeparators(path), source.systemError()));

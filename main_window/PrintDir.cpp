@@ -77,13 +77,13 @@ bool treeToPrint(QWidget* window, const NodeStore& tree, bool saving = false)
 }
 
 void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject,
-              const QStringList& closingPage)
+              const QStringList& closingPage, const QString& secondTitle)
 {
     if (!treeToPrint(window, treeView1))
         return;
 
     // A new printing object per print; the previous one is released here.
-    printObject = NewDirectoryPrint(treeView1);
+    printObject = NewDirectoryPrint(treeView1, secondTitle);
     printObject->setClosingPage(closingPage);
     CPrintTvw& print = *printObject;
     WaitCursor wait;
@@ -125,11 +125,11 @@ void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>&
 }
 
 void PrintPreview(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject,
-                  const QStringList& closingPage)
+                  const QStringList& closingPage, const QString& secondTitle)
 {
     if (!treeToPrint(window, treeView1))
         return;
-    printObject = NewDirectoryPrint(treeView1);
+    printObject = NewDirectoryPrint(treeView1, secondTitle);
     printObject->setClosingPage(closingPage);
     const std::shared_ptr<CPrintTvw> print = printObject;
 
@@ -164,11 +164,11 @@ void PrintPreview(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintT
 }
 
 void SaveAsPdf(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject,
-               const QStringList& closingPage)
+               const QStringList& closingPage, const QString& secondTitle)
 {
     if (!treeToPrint(window, treeView1, true))
         return;
-    printObject = NewDirectoryPrint(treeView1);
+    printObject = NewDirectoryPrint(treeView1, secondTitle);
     printObject->setClosingPage(closingPage);
     CPrintTvw& print = *printObject;
 

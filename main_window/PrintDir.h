@@ -13,19 +13,19 @@ class NodeStore;
 
 // The print command: prints `treeView1` (the last search) with the fixed settings, replacing
 // `printObject` with the new CPrintTvw it creates. `window` parents any message it shows.
-// `closingPage`, when not empty, is printed after the tree on a page of its own (all three
-// commands).
+// `closingPage`, when not empty, is printed after the tree on a page of its own, and
+// `secondTitle` under the title (all three commands).
 void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject,
-              const QStringList& closingPage = {});
+              const QStringList& closingPage = {}, const QString& secondTitle = {});
 
 // File > Print Preview: the document Print would send, page by page, in Qt's print preview
 // (from where it can be printed), through the same engine and settings. Modal.
 void PrintPreview(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject,
-                  const QStringList& closingPage = {});
+                  const QStringList& closingPage = {}, const QString& secondTitle = {});
 
 // File > Save as PDF...: asks for a file name (the searched folder's name by default, in the
 // documents folder) and writes the same document there. Modal; says so when it fails.
 void SaveAsPdf(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject,
-               const QStringList& closingPage = {});
+               const QStringList& closingPage = {}, const QString& secondTitle = {});
 
 } // namespace quillmap

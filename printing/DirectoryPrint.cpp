@@ -5,14 +5,14 @@
 
 namespace quillmap {
 
-std::shared_ptr<CPrintTvw> NewDirectoryPrint(NodeStore& tree)
+std::shared_ptr<CPrintTvw> NewDirectoryPrint(NodeStore& tree, const QString& secondTitle)
 {
     auto print = std::make_shared<CPrintTvw>();
     print->setFontBold(true);
     print->setFontSize(8);
     print->setPrintFooter(true);
     print->setPrintStyle(1);
-    print->setSecondTitle(QString());
+    print->setSecondTitle(secondTitle);
     print->setSecondTitleFontBold(false);
     print->setSecondTitleFontSize(8);
     const NodeStore::Id root = tree.item1();

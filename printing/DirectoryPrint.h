@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <memory>
 
 namespace quillmap {
@@ -11,9 +13,10 @@ class NodeStore;
 // the same pages.
 //
 // NewDirectoryPrint: a new CPrintTvw with the command's fixed settings, set in their order
-// (tree lines bold 8 pt, footer on, whole tree, no second title, title "View of " + the full
-// path of item 1 in bold 14 pt, connector lines), with `tree` as tvwToPrint. `tree` must not be
-// empty (the title comes from item 1); the caller keeps it alive while printing.
-std::shared_ptr<CPrintTvw> NewDirectoryPrint(NodeStore& tree);
+// (tree lines bold 8 pt, footer on, whole tree, `secondTitle` as the second title in 8 pt (none
+// by default; the search's filters where it had any), title "View of " + the full path of item
+// 1 in bold 14 pt, connector lines), with `tree` as tvwToPrint. `tree` must not be empty (the
+// title comes from item 1); the caller keeps it alive while printing.
+std::shared_ptr<CPrintTvw> NewDirectoryPrint(NodeStore& tree, const QString& secondTitle = {});
 
 } // namespace quillmap

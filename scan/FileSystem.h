@@ -49,13 +49,17 @@ public:
     // Opens the subfolder `name` of `parent` without following a link.
     virtual int openSubfolder(Handle parent, const char* name, Handle& folder) = 0;
     virtual void closeFolder(Handle folder) = 0;
-    // Appends the folder's entries to `out` in the file system's order, leaving out ".", "..",
-    // hidden entries (names starting with ".") and special files the enumeration can already
-    // tell apart. On an error part-way, what was read stays in `out`.
+    // Appends the folder's entries to `out` in the file system's order, leaving out special
+    // files the enumeration can already tell apart (`out` itself leaves out ".", ".." and, unless
+    // it keeps them, hidden entries). On an error part-way, what was read stays in `out`.
     virtual int readFolder(Handle folder, FolderListing& out) = 0;
     // The properties of `name` in `folder`; `follow` reads a link's target instead of the link.
     virtual int stat(Handle folder, const char* name, bool follow, FileStat& out) = 0;
     virtual int identify(Handle folder, FolderIdentity& out) = 0;
+    // The content of the regular file `name` in `folder` (a .gitignore), read without following
+    // a link; EFBIG when it holds more than `limit` bytes. A file system that reads no files
+    // (the default) has none: ENOENT.
+    virtual int readFile(Handle, const char*, std::string&, std::size_t) { return ENOENT; }
 
     // Reading ahead of the walk on other threads (ReadAhead). newReader() gives another
     // instance for another thread, or null where the scan must read on one thread only (the

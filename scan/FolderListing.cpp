@@ -17,7 +17,9 @@ void FolderListing::clear()
 void FolderListing::append(std::string_view name, Kind kind)
 {
     const std::size_t bytes = kHeader + name.size() + 1;
-    if (name.size() > kMaxName)
+    if (name.size() > kMaxName || name.empty())
+        return;
+    if (name[0] == '.' && (!m_keepHidden || name == "." || name == ".."))
         return;
     if (m_blocks.empty()) {
         m_blocks.push_back(std::make_unique_for_overwrite<char[]>(kFirstBlockSize));

@@ -32,10 +32,14 @@ public:
         Special,    // FIFO, socket, device: never listed
         FolderLink, // a link whose target is a folder: listed, never opened
         Gone,       // vanished or unreadable while classifying: left out
+        Excluded,   // left out by the search's filters: never read or opened
     };
 
     void clear();
+    // Appends an entry; "." and ".." are left out, and so are the other names starting with "."
+    // (hidden entries) unless the listing keeps them.
     void append(std::string_view name, Kind kind);
+    void setKeepHidden(bool keep) { m_keepHidden = keep; }
     // Orders the entries by name (NameLess()).
     void sortByName();
 
@@ -71,6 +75,7 @@ private:
     std::vector<std::size_t> m_blockUsed; // bytes used in each earlier block
     std::size_t m_count = 0;              // entries appended
     std::vector<std::uint32_t> m_index;   // block << kBlockBits | position, built by sortByName()
+    bool m_keepHidden = false;
 };
 
 } // namespace quillmap

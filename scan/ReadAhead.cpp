@@ -1,5 +1,6 @@
 #include "scan/ReadAhead.h"
 
+#include "scan/EntryFilter.h"
 #include "scan/FileTypesPattern.h"
 #include "scan/GetFileInfo.h"
 
@@ -65,9 +66,9 @@ ReadAhead::Folder::~Folder()
         m_closer->closeFolder(m_descriptor);
 }
 
-ReadAhead::ReadAhead(const FileTypesPattern& pattern, const FileSystem& fs,
-                     std::size_t walkDescriptors, std::size_t readers)
-    : m_pattern(pattern), m_fs(fs), m_readers(WorkerCount(readers)),
+ReadAhead::ReadAhead(const FileTypesPattern& pattern, const EntryFilter& filter,
+                     const FileSystem& fs, std::size_t walkDescriptors, std::size_t readers)
+    : m_pattern(pattern), m_filter(filter), m_fs(fs), m_readers(WorkerCount(readers)),
       m_groupWindow(std::max(kGroupWindow, 2 * m_readers)), m_walkFs(fs.newReader()),
       m_maxReady(MaxReadyFolders(std::max(kMaxReady, 4 * m_readers), walkDescriptors))
 {
@@ -208,9 +209,12 @@ std::size_t ReadAhead::nextFiles(const FolderListing& listing, std::size_t from,
                                  std::vector<std::size_t>& entries,
                                  std::vector<const char*>& names) const
 {
+    // Files the filters leave out by name alone are not read; the others the walk has marked.
+    const bool byName = m_filter.active() && m_filter.filesByName();
     std::size_t i = from;
     for (; i < listing.size() && names.size() < kMaxBatchFiles; ++i)
-        if (listing.kind(i) == FolderListing::Kind::File && m_pattern.matches(listing.name(i))) {
+        if (listing.kind(i) == FolderListing::Kind::File && m_pattern.matches(listing.name(i)) &&
+            (!byName || m_filter.keepsFileName(listing.name(i)))) {
             entries.push_back(i);
             names.push_back(listing.cName(i));
         }
@@ -231,11 +235,13 @@ void ReadAhead::readFolder(Group& group, std::size_t k, const std::shared_ptr<Fi
     }
     r.folder = std::make_shared<Folder>(descriptor, reader);
     r.listing = std::make_unique<FolderListing>();
+    r.listing->setKeepHidden(m_filter.keepsDotNames());
     r.listError = fs.list(descriptor, *r.listing);
     // Its first files, as the walk picks them when it enters a folder.
     const FolderListing& listing = *r.listing;
     std::vector<const char*> names;
-    r.scanned = nextFiles(listing, 0, r.entries, names);
+    if (!m_filter.active() || m_filter.filesByName())
+        r.scanned = nextFiles(listing, 0, r.entries, names);
     if (!names.empty()) {
         auto batch = std::make_shared<Batch>();
         batch->m_folder = r.folder;

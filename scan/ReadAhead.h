@@ -14,6 +14,7 @@
 
 namespace quillmap {
 
+class EntryFilter;
 class FileTypesPattern;
 
 // Reads ahead of the walk on other threads, so that the system calls of a scan are made on
@@ -85,7 +86,8 @@ public:
     };
 
     // A subfolder read ahead: open (on the same mount as its parent, without DOS attributes),
-    // listed, and the properties of its first files read, as the walk would start them.
+    // listed, and the properties of its first files read, as the walk would start them (unless
+    // the filters need the subfolder's own rules to choose them: none are read then).
     struct Subfolder
     {
         std::shared_ptr<Folder> folder;
@@ -130,12 +132,12 @@ public:
     // open (the most a size_t holds when there is no limit).
     static std::size_t descriptorsLeft();
 
-    // `pattern` chooses the files whose properties are read; it must outlive this. Readers
-    // come from `fs` (the walk's), whose newReader() must not be null. The walk keeps up to
-    // `walkDescriptors` descriptors open besides those it takes from here. `readers` threads
-    // read (0: one for each core but the walk's).
-    ReadAhead(const FileTypesPattern& pattern, const FileSystem& fs, std::size_t walkDescriptors,
-              std::size_t readers = 0);
+    // `pattern` and `filter` choose the files whose properties are read; both must outlive
+    // this. Readers come from `fs` (the walk's), whose newReader() must not be null. The walk
+    // keeps up to `walkDescriptors` descriptors open besides those it takes from here.
+    // `readers` threads read (0: one for each core but the walk's).
+    ReadAhead(const FileTypesPattern& pattern, const EntryFilter& filter, const FileSystem& fs,
+              std::size_t walkDescriptors, std::size_t readers = 0);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -193,6 +195,7 @@ private:
     void wakeIdle();
 
     const FileTypesPattern& m_pattern;
+    const EntryFilter& m_filter;
     const FileSystem& m_fs;
     const std::size_t m_readers;
     const std::size_t m_groupWindow;

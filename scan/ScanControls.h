@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scan/ScanFilters.h"
+
 #include <QString>
 
 #include <string>
@@ -26,6 +28,9 @@ public:
     virtual QString fileTypesText() const = 0;
     // Whether item `index` (1 to 12) of the options list ListView1 is ticked.
     virtual bool isTicked(int index) const = 0;
+    // What the search leaves out or lets in besides those (the Filters dialog), with its ages
+    // reckoned already; nothing by default.
+    virtual ScanFilters filters() const { return {}; }
 
     // Panel 1 of the status bar now reads statusText(dirCount, fileCount).
     virtual void showCounts(double dirCount, double fileCount) = 0;

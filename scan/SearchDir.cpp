@@ -1,5 +1,7 @@
 #include "scan/SearchDir.h"
 
+#include "scan/EntryFilter.h"
+#include "scan/FileLine.h"
 #include "scan/FileSystem.h"
 #include "scan/FileTypesPattern.h"
 #include "scan/FolderHandle.h"
@@ -7,6 +9,7 @@
 #include "scan/LevelsRule.h"
 #include "scan/ReadAhead.h"
 #include "scan/ScanControls.h"
+#include "scan/ScanFilters.h"
 #include "scan/ScanLineFormat.h"
 #include "support/SystemErrorText.h"
 #include "tree/NodeStore.h"
@@ -59,15 +62,22 @@ public:
     Walk(ScanControls& controls, NodeStore& tree, FileSystem& fs, ScanReport& report)
         : m_controls(controls), m_tree(tree), m_fs(fs), m_report(report),
           m_levels(controls.levelsText()), m_pattern(controls.fileTypesText()),
-          m_openFolders(openFolders()),
+          m_filter(controls.filters()), m_openFolders(openFolders()),
           m_format(std::make_shared<ScanLineFormat>(DetailTicks::read(controls)))
     {
         // File lines are kept as their properties and made when they are read.
         m_tree.setLineFormat(m_format);
     }
 
+    // The rule files above the start folder, where the filters ask for them.
+    void startFilter(const std::string& start)
+    {
+        if (m_filter.active())
+            m_filter.start(m_fs, start, m_ruleProblem);
+    }
     void run(NodeStore::Id root, FolderHandle folder);
     void problem(NodeStore::Id folderNode, std::string_view name, int error);
+    void problemAt(std::string path, int error);
 
 private:
     static constexpr std::size_t kOpenFolders = 32;
@@ -165,6 +175,10 @@ private:
     ScanReport& m_report;
     const LevelsRule m_levels;
     const FileTypesPattern m_pattern;
+    EntryFilter m_filter;
+    const EntryFilter::Problem m_ruleProblem = [this](const std::string& path, int error) {
+        problemAt(path, error);
+    };
     const std::size_t m_openFolders;
     const std::shared_ptr<const ScanLineFormat> m_format;
     FileInfo m_info;
@@ -179,8 +193,10 @@ private:
 
 FolderListing& Walk::listingAt(std::size_t depth)
 {
-    while (m_listings.size() <= depth)
+    while (m_listings.size() <= depth) {
         m_listings.push_back(std::make_unique<FolderListing>());
+        m_listings.back()->setKeepHidden(m_filter.keepsDotNames());
+    }
     return *m_listings[depth];
 }
 
@@ -188,6 +204,11 @@ void Walk::problem(NodeStore::Id folderNode, std::string_view name, int error)
 {
     std::string path = m_tree.key(folderNode);
     path.append(name);
+    problemAt(std::move(path), error);
+}
+
+void Walk::problemAt(std::string path, int error)
+{
     if (path.size() > 1 && path.back() == '/')
         path.pop_back();
     m_report.problems.append(NodeStore::displayString(path) + QStringLiteral(": ") +
@@ -402,10 +423,21 @@ void Walk::enter(NodeStore::Id node, FolderHandle folder, ReadAhead::Subfolder* 
     } else {
         frame.folder = std::move(folder);
     }
+    if (m_filter.active()) {
+        // What the filters leave out is known before anything in the folder is read.
+        m_filter.enter(
+            depth == 0 ? std::string_view() : m_tree.name(node), m_fs,
+            frame.folder.isOpen() ? frame.folder.get() : -1, listing,
+            [this, node] { return m_tree.key(node); }, m_ruleProblem);
+        m_filter.mark(listing);
+    }
     if (m_ahead && frame.folder.isOpen()) {
         if (!frame.aheadFolder && m_fs.readsAlike(frame.folder.get())) {
             // The files the file pass will read, known already (links and unknown kinds aside).
             frame.aheadFolder = std::make_shared<ReadAhead::Folder>(frame.folder.get());
+            frame.ahead = startAhead(frame, listing, frame.aheadEntries);
+        } else if (frame.aheadFolder && !frame.ahead && frame.aheadScan < listing.size()) {
+            // Read ahead without its files, which only its own rules could choose: now.
             frame.ahead = startAhead(frame, listing, frame.aheadEntries);
         }
         // The subfolders the folder pass will enter (those the listing calls folders).
@@ -430,7 +462,18 @@ bool Walk::folderPass()
             return false;
         const std::size_t i = frame.next++;
         const FileSystem::Handle folder = frame.folder.isOpen() ? frame.folder.get() : -1;
+        const Kind listed = listing.kind(i);
         const Kind kind = classify(folder, listing, i, frame.node);
+        // An entry whose kind the listing did not tell is filtered once it is known.
+        if (m_filter.active() && (listed == Kind::Unknown || listed == Kind::Link) &&
+            (kind == Kind::File || kind == Kind::Folder || kind == Kind::FolderLink) &&
+            m_filter.excludes(listing.name(i), kind == Kind::File ? EntryFilter::Kind::File
+                                               : kind == Kind::Folder
+                                                   ? EntryFilter::Kind::Folder
+                                                   : EntryFilter::Kind::FolderLink)) {
+            listing.setKind(i, Kind::Excluded);
+            continue;
+        }
         if (kind != Kind::Folder && kind != Kind::FolderLink)
             continue;
         const std::string_view name = listing.name(i);
@@ -472,7 +515,7 @@ void Walk::filePass()
     Frame& frame = m_frames.back();
     const FolderListing& listing = *m_listings[m_frames.size() - 1];
     const FileSystem::Handle folder = frame.folder.isOpen() ? frame.folder.get() : -1;
-    for (std::size_t i = 0; i < listing.size() && !frame.gone; ++i) {
+    for (std::size_t i = 0; i < listing.size() && !frame.gone && !m_filter.foldersOnly(); ++i) {
         if (stopping())
             break;
         if (listing.kind(i) != Kind::File)
@@ -510,6 +553,11 @@ void Walk::filePass()
             read = false;
         } else if (m_info.System) {
             continue; // became a special file since the listing: never listed
+        }
+        if (read) {
+            const NodeStore::Details details = DetailsOf(m_info);
+            if (!m_filter.keepsFile(details.size, details.modified))
+                continue;
         }
         if (addFile(frame.node, listing, i, read) == NodeStore::npos)
             continue;
@@ -576,6 +624,8 @@ void Walk::reopen(std::size_t depth)
 void Walk::leave()
 {
     finishGroups(m_frames.back());
+    if (m_filter.active())
+        m_filter.leave();
     const std::size_t depth = m_frames.size() - 1;
     if (depth > 0 && depth - 1 > 0 && depth - 1 < m_firstOpen)
         reopen(depth - 1);
@@ -590,7 +640,8 @@ void Walk::run(NodeStore::Id root, FolderHandle folder)
     // failures through is read in the walk's order on this thread alone), with as many as the
     // start folder's mount is worth.
     if (m_fs.newReader())
-        m_ahead = std::make_unique<ReadAhead>(m_pattern, m_fs, m_openFolders + kSpareDescriptors,
+        m_ahead = std::make_unique<ReadAhead>(m_pattern, m_filter, m_fs,
+                                              m_openFolders + kSpareDescriptors,
                                               m_fs.concurrentReads(folder.get()));
     enter(root, std::move(folder));
     // A stop leaves the folders still open to the frames, which close them as they go.
@@ -632,6 +683,7 @@ ScanReport SearchDir(ScanControls& controls, NodeStore& treeView1, FileSystem& f
         report.startFolderRead = false;
         return report;
     }
+    walk.startFilter(start);
     walk.run(root, std::move(folder));
     return report;
 }

@@ -15,6 +15,7 @@ SearchRecord SearchRecord::startedWith(const ScanControls& controls)
     r.levels = controls.levelsText();
     r.types = controls.fileTypesText();
     r.details = DetailTicks::read(controls);
+    r.filters = controls.filters();
     r.searchedAt = QDateTime::currentSecsSinceEpoch();
     return r;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "scan/DetailTicks.h"
+#include "scan/ScanFilters.h"
 #include "scan/SearchDir.h"
 
 #include <QString>
@@ -20,6 +21,7 @@ struct SearchRecord
     QString levels;
     QString types;
     DetailTicks details;
+    ScanFilters filters;
     std::int64_t searchedAt = 0; // when the search started, seconds since the epoch (UTC)
     ScanReport report;           // counts and the entries that could not be read
 

@@ -213,7 +213,7 @@ bool JsonPullParser::readString()
             return false;
         }
     }
-    if (!Utf8Functions::IsValid(m_string)) {
+    if (!m_raw && !Utf8Functions::IsValid(m_string)) {
         fail("a string that is not UTF-8");
         return false;
     }

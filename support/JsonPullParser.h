@@ -43,6 +43,8 @@ public:
                             std::size_t maxString = 1u << 24);
 
     Token next();
+    // Lets strings hold bytes that are not UTF-8, kept as they are (ncdu writes names so).
+    void setRawStrings(bool raw) { m_raw = raw; }
     // Skips the value that follows (after a Key, or as an element); false on error.
     bool skipValue();
 
@@ -102,6 +104,7 @@ private:
     bool m_truncated = false;
     bool m_tooLong = false;
     bool m_started = false; // past a byte-order mark
+    bool m_raw = false;
 };
 
 } // namespace quillmap

@@ -54,11 +54,15 @@ protected:
 
     bool event(QEvent* event) override
     {
-        // The whole text as a tool tip, read when asked rather than set on every change.
+        // The whole text as a tool tip, read when asked rather than set on every change, with
+        // the bar's own tool tip (the search's filters) beside it.
         if (event->type() == QEvent::ToolTip) {
             const auto* help = static_cast<QHelpEvent*>(event);
-            if (!m_text.isEmpty())
-                QToolTip::showText(help->globalPos(), m_text, this);
+            const QString barTip = parentWidget() ? parentWidget()->toolTip() : QString();
+            const QString tip =
+                m_text.isEmpty() || barTip.isEmpty() ? m_text + barTip : m_text + u'\n' + barTip;
+            if (!tip.isEmpty())
+                QToolTip::showText(help->globalPos(), tip, this);
             else
                 QToolTip::hideText();
             return true;

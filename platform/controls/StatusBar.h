@@ -13,7 +13,7 @@ class StatusPanel;
 // The main window's status bar: three sunken panels side by side at fixed widths (2400, 1440
 // and 1440 twips). Panel 1 holds whatever text it is given; panels 2 and 3 show the current
 // date and time and keep them current by themselves, with a timer that wakes whenever the shown
-// time changes.
+// time changes. A panel's tool tip is its whole text, with the bar's tool tip under it.
 //
 // Contract: panels are numbered 1 to 3. setPanelText() is cheap enough to call after every node
 // of a scan (it stores the text and marks the panel dirty, nothing more); a caller that runs

@@ -31,14 +31,19 @@ public:
     {
         return index >= 1 && index <= DetailTicks::kCount && m_ticks.ticked(index);
     }
+    ScanFilters filters() const override { return m_filters; }
     void showCounts(double, double) override {}
     void setBusy(bool) override {}
+
+    // The Filters dialog's choices, with their ages reckoned as the search starts.
+    void setFilters(const ScanFilters& filters) { m_filters = filters; }
 
 private:
     std::string m_startFolder;
     QString m_levelsText;
     QString m_fileTypesText;
     DetailTicks m_ticks;
+    ScanFilters m_filters;
 };
 
 } // namespace quillmap

@@ -215,8 +215,8 @@ int PosixFileSystem::readFolder(Handle folder, FolderListing& out)
             const auto* d = reinterpret_cast<const struct dirent64*>(m_buffer.data() + at);
             at += d->d_reclen;
             const char* name = d->d_name;
-            if (name[0] == '.') // ".", ".." and hidden entries
-                continue;
+            // "..", "." and hidden entries are left to the listing, which keeps the last
+            // where the search asks for them.
             const FolderListing::Kind kind = kindOf(d->d_type);
             if (kind == FolderListing::Kind::Special)
                 continue;
@@ -233,6 +233,42 @@ int PosixFileSystem::identify(Handle folder, FolderIdentity& out)
     out.device = st.st_dev;
     out.inode = st.st_ino;
     return 0;
+}
+
+int PosixFileSystem::readFile(Handle folder, const char* name, std::string& out, std::size_t limit)
+{
+    // Not blocking on a FIFO that bears the name, nor following a link (as git reads them).
+    const int fd = ::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    struct stat st;
+    int error = 0;
+    if (::fstat(fd, &st) != 0)
+        error = errno;
+    else if (S_ISDIR(st.st_mode))
+        error = EISDIR;
+    else if (!S_ISREG(st.st_mode))
+        error = EINVAL;
+    else if (std::uint64_t(st.st_size) > limit)
+        error = EFBIG;
+    out.clear();
+    char buffer[16384];
+    while (error == 0) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno != EINTR)
+                error = errno;
+            continue;
+        }
+        if (out.size() + std::size_t(n) > limit)
+            error = EFBIG; // grew since
+        else
+            out.append(buffer, std::size_t(n));
+    }
+    ::close(fd);
+    return error;
 }
 
 int PosixFileSystem::stat(Handle folder, const char* name, bool follow, FileStat& out)

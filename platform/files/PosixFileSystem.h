@@ -22,6 +22,7 @@ public:
     int readFolder(Handle folder, FolderListing& out) override;
     int stat(Handle folder, const char* name, bool follow, FileStat& out) override;
     int identify(Handle folder, FolderIdentity& out) override;
+    int readFile(Handle folder, const char* name, std::string& out, std::size_t limit) override;
 
     // Reading ahead: a plain mount is one whose kind of file system keeps no DOS attributes
     // (or whose first folder showed that the mount keeps none), with openat2 at hand; files are

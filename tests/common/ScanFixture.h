@@ -23,6 +23,7 @@ public:
     QString levels = QStringLiteral("ALL");
     QString types = QStringLiteral("*.*");
     DetailTicks ticks;
+    ScanFilters scanFilters;
     const NodeStore* store = nullptr;
     // After every showCounts(): the number of nodes then and the status text.
     std::vector<std::pair<std::size_t, QString>> shown;
@@ -39,6 +40,7 @@ public:
     }
     QString fileTypesText() const override { return types; }
     bool isTicked(int index) const override { return ticks.ticked(index); }
+    ScanFilters filters() const override { return scanFilters; }
     void showCounts(double dirs, double files) override
     {
         shown.emplace_back(store ? store->size() : 0, statusText(dirs, files));

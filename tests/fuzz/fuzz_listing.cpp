@@ -1,7 +1,9 @@
-// Fuzzes the listing reader: any bytes end in a listing or a reason, never in a crash, a hang
-// or a stack overflow; a listing that reads, written and read again, is the same listing.
+// Fuzzes the listing readers (this program's JSON and ncdu's export): any bytes end in a
+// listing or a reason, never in a crash, a hang or a stack overflow; a listing that reads,
+// written and read again, is the same listing.
 #include "listing/ListingJsonReader.h"
 #include "listing/ListingJsonWriter.h"
+#include "listing/NcduWriter.h"
 #include "scan/SearchRecord.h"
 #include "tree/NodeStore.h"
 
@@ -14,24 +16,30 @@ using namespace quillmap;
 
 namespace {
 
-std::string write(const NodeStore& store, const SearchRecord& record)
+std::string write(const NodeStore& store, const SearchRecord& record, bool ncdu = false)
 {
     char* data = nullptr;
     std::size_t size = 0;
     std::FILE* out = open_memstream(&data, &size);
-    ListingJsonWriter(store, record, out).write();
+    if (ncdu)
+        NcduWriter(store, record).write(out);
+    else
+        ListingJsonWriter(store, record, out).write();
     std::fclose(out);
     std::string s(data, size);
     std::free(data);
     return s;
 }
 
-ListingJsonReader::Result read(const std::string& bytes, NodeStore& store, SearchRecord& record)
+// Reads `bytes` as a listing; `ncdu` tells which format it was.
+ListingJsonReader::Result read(const std::string& bytes, NodeStore& store, SearchRecord& record,
+                               bool& ncdu)
 {
     std::FILE* in = bytes.empty() ? std::fopen("/dev/null", "rb")
                                   : fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb");
     ListingJsonReader reader;
     const auto result = reader.read(in, store, record);
+    ncdu = reader.readNcdu();
     std::fclose(in);
     return result;
 }
@@ -43,13 +51,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string input(reinterpret_cast<const char*>(data), size);
     NodeStore store;
     SearchRecord record;
-    if (read(input, store, record) != ListingJsonReader::Result::Ok)
+    bool ncdu = false;
+    if (read(input, store, record, ncdu) != ListingJsonReader::Result::Ok)
         return 0;
-    const std::string once = write(store, record);
+    // Written again in the format it was read in.
+    const std::string once = write(store, record, ncdu);
     NodeStore again;
     SearchRecord againRecord;
-    if (read(once, again, againRecord) != ListingJsonReader::Result::Ok ||
-        write(again, againRecord) != once) {
+    bool stillNcdu = false;
+    if (read(once, again, againRecord, stillNcdu) != ListingJsonReader::Result::Ok ||
+        stillNcdu != ncdu || write(again, againRecord, ncdu) != once) {
         std::fprintf(stderr, "broken: a listing that reads does not read back the same\n");
         std::abort();
     }

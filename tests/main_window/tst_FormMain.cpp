@@ -1,5 +1,6 @@
 #include "about/frmAbout.h"
 #include "listing/ListingJsonWriter.h"
+#include "main_window/FiltersDialog.h"
 #include "main_window/FormMain.h"
 #include "main_window/NodeModel.h"
 #include "main_window/SearchMessages.h"
@@ -127,6 +128,7 @@ private slots:
     void compareMarksEveryChange();
     void badListingChangesNothing_data();
     void badListingChangesNothing();
+    void filtersReachTheSearch();
 
 private:
     // Saves the tree shown as a listing at `path`.
@@ -1017,6 +1019,55 @@ void TestFormMain::badListingChangesNothing()
         QCOMPARE(w->windowTitle(), QStringLiteral("Quillmap Printer "));
         QVERIFY(w->changes().empty());
     }
+}
+
+// File > Filters...: what it takes reaches the next search and the status bar's tool tip, a
+// field it can't take is told, and a comparison with a listing made without them says so.
+void TestFormMain::filtersReachTheSearch()
+{
+    QTemporaryDir tmp;
+    QVERIFY(QDir(tmp.path()).mkpath("node_modules"));
+    for (const char* f : {"/node_modules/m.js", "/.env", "/a.txt"})
+        QFile(tmp.path() + f).open(QIODevice::WriteOnly);
+    QVERIFY(w->Dir1->setPath(QFile::encodeName(tmp.path()).toStdString()));
+    search();
+    QCOMPARE(w->statusText(), QStringLiteral("Dirs = 1 Files = 2"));
+    const QString plain = tmp.path() + "/plain.json";
+    saveListing(plain);
+
+    auto* dialog = w->findChild<FiltersDialog*>();
+    QVERIFY(dialog);
+    QCOMPARE(w->MNU_Filters->text(), QStringLiteral("Filters..."));
+    QVERIFY(w->MNU_File->actions().contains(w->MNU_Filters));
+    dialog->minSizeBox()->setText(QStringLiteral("3Q"));
+    ScanFilters read;
+    QVERIFY(dialog->read(read, 0).contains(QStringLiteral("3Q is not a size")));
+    ScanFilters chosen;
+    chosen.exclude = QStringList{QStringLiteral("node_modules")};
+    chosen.hidden = true;
+    dialog->setChoices(chosen);
+    QVERIFY2(w->StatusBar1->toolTip().contains(
+                 QStringLiteral("next search: exclude: node_modules; hidden entries")),
+             qPrintable(w->StatusBar1->toolTip()));
+
+    search();
+    QCOMPARE(w->statusText(), QStringLiteral("Dirs = 0 Files = 3"));
+    const std::string root = QFile::encodeName(tmp.path()).toStdString() + "/";
+    QVERIFY(w->store().find(root + ".env") != NodeStore::npos);
+    QVERIFY(w->store().find(root + "node_modules/") == NodeStore::npos);
+    QVERIFY(w->lastSearch().filters.sameChoices(chosen));
+
+    QString shown;
+    QTimer::singleShot(0, this, [&shown] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    QVERIFY(w->compareWithListing(plain));
+    QVERIFY2(shown.contains(QStringLiteral("different filters")) &&
+                 shown.contains(QStringLiteral("Compared with: none")),
+             qPrintable(shown));
 }
 
 QTEST_MAIN(TestFormMain)

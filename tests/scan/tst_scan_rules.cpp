@@ -1,8 +1,11 @@
 // The depth rule, the File Types pattern and the order of a folder listing.
 #include "scan/FileTypesPattern.h"
 #include "scan/FolderListing.h"
+#include "scan/IgnoreRules.h"
 #include "scan/LevelsRule.h"
+#include "scan/ScanFilters.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -130,6 +133,80 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, matches);
         QCOMPARE(FileTypesPattern(pattern).matches(name.toStdString()), matches);
+    }
+
+    // The sizes and moments the filters take, at their edges; -1: not taken.
+    void filterValues_data()
+    {
+        constexpr qint64 now = 1'700'000'000;
+        const auto local = [](int y, int m, int d, int h = 0, int min = 0, int sec = 0) {
+            return QDateTime(QDate(y, m, d), QTime(h, min, sec)).toSecsSinceEpoch();
+        };
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("size");
+        QTest::addColumn<qint64>("value");
+        QTest::newRow("bytes") << "0" << true << qint64(0);
+        QTest::newRow("K") << "10K" << true << qint64(10240);
+        QTest::newRow("KiB, blanks") << " 10 KiB " << true << qint64(10240);
+        QTest::newRow("fraction rounds up") << "1.5k" << true << qint64(1536);
+        QTest::newRow("fraction of a byte") << "0.1" << true << qint64(1);
+        QTest::newRow("G") << "2G" << true << (qint64(2) << 30);
+        QTest::newRow("too large") << "16777216T" << true << qint64(-1);
+        QTest::newRow("negative") << "-1" << true << qint64(-1);
+        QTest::newRow("unknown unit") << "3Q" << true << qint64(-1);
+        QTest::newRow("empty size") << "" << true << qint64(-1);
+        QTest::newRow("age in days") << "30d" << false << now - 30 * 86400;
+        QTest::newRow("age in minutes") << "90m" << false << now - 90 * 60;
+        QTest::newRow("age in years") << "1y" << false << now - 365 * 86400;
+        QTest::newRow("date") << "2024-01-31" << false << local(2024, 1, 31);
+        QTest::newRow("date and time") << "2024-01-31 13:45" << false << local(2024, 1, 31, 13, 45);
+        QTest::newRow("with T and seconds")
+            << "2024-01-31T13:45:10" << false << local(2024, 1, 31, 13, 45, 10);
+        QTest::newRow("no such day") << "2024-02-30" << false << qint64(-1);
+        QTest::newRow("negative age") << "-5d" << false << qint64(-1);
+        QTest::newRow("a word") << "yesterday" << false << qint64(-1);
+    }
+    void filterValues()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, size);
+        QFETCH(qint64, value);
+        std::uint64_t bytes = 0;
+        std::int64_t at = 0;
+        const bool taken = size ? ScanFilters::parseSize(text, bytes)
+                                : ScanFilters::parseTime(text, 1'700'000'000, at);
+        QCOMPARE(taken, value >= 0);
+        if (taken)
+            QCOMPARE(size ? qint64(bytes) : qint64(at), value);
+        if (taken && size) // written as it is read back
+            QVERIFY(ScanFilters::parseSize(ScanFilters::sizeText(bytes), bytes) &&
+                    qint64(bytes) == value);
+    }
+
+    // Patterns a user types that git would take and never match: the user is told instead.
+    void patternProblems_data()
+    {
+        using P = IgnoreRules::Problem;
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<int>("problem");
+        QTest::newRow("plain") << "node_modules" << int(P::None);
+        QTest::newRow("set with ] first") << "[]a]x" << int(P::None);
+        QTest::newRow("class") << "[[:alpha:]]*" << int(P::None);
+        QTest::newRow("quoted #") << "\\#x" << int(P::None);
+        QTest::newRow("unclosed set") << "a[bc" << int(P::UnclosedSet);
+        QTest::newRow("only ]") << "[]" << int(P::UnclosedSet);
+        QTest::newRow("unknown class") << "[[:colour:]]" << int(P::UnclosedSet);
+        QTest::newRow("lone backslash") << "foo\\" << int(P::TrailingBackslash);
+        QTest::newRow("comment") << "#x" << int(P::Empty);
+        QTest::newRow("only !") << "!" << int(P::Empty);
+        QTest::newRow("blanks") << "   " << int(P::Empty);
+        QTest::newRow("line break") << "a\nb" << int(P::LineBreak);
+    }
+    void patternProblems()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(int, problem);
+        QCOMPARE(int(IgnoreRules::check(pattern.toStdString())), problem);
     }
 
     void listingOrder()

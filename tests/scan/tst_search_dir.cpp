@@ -2,6 +2,7 @@
 #include "tests/common/ScanFixture.h"
 
 #include "platform/files/PosixFileSystem.h"
+#include "scan/ScanFilters.h"
 #include "scan/SearchDir.h"
 #include "support/SystemErrorText.h"
 
@@ -32,7 +33,31 @@
 using namespace quillmap;
 using namespace quillmap::test;
 
+Q_DECLARE_METATYPE(quillmap::ScanFilters)
+
 namespace {
+
+// The keys of the nodes below the root, relative to `top` (as git names them: a folder's without
+// its "/").
+QStringList pathsBelow(const NodeStore& store, const std::string& top, bool asGit = false)
+{
+    QStringList paths;
+    for (NodeStore::Id id = 1; id < store.size(); ++id) {
+        std::string key = store.key(id);
+        if (asGit && key.back() == '/')
+            key.pop_back();
+        paths << QString::fromStdString(key.substr(top.size()));
+    }
+    return paths;
+}
+
+ScanFilters filtersOf(const QStringList& exclude, bool hidden = false)
+{
+    ScanFilters f;
+    f.exclude = exclude;
+    f.hidden = hidden;
+    return f;
+}
 
 // The real file system with failures and changes injected by entry name.
 class InjectingFileSystem : public PosixFileSystem
@@ -155,6 +180,7 @@ class TestSearchDir : public QObject
     Q_OBJECT
 
 private:
+    static constexpr std::int64_t kWhen = 1'700'000'000;
     QTemporaryDir m_temp;
     int m_serial = 0;
 
@@ -768,6 +794,233 @@ private slots:
             const NodeStore::Id folder = store.find(r.problemPaths[std::size_t(i)] + '/');
             QVERIFY2(folder != NodeStore::npos, qPrintable(r.problems[i]));
         }
+    }
+
+    // Each filter at its edges: what is left out by name, by path below the start folder, by
+    // kind, by size and by date, with the files read ahead of the walk as they are for real.
+    void filters_data()
+    {
+        QTest::addColumn<ScanFilters>("filters");
+        QTest::addColumn<QStringList>("nodes");
+        const QStringList all = {
+            "keep/", "keep/out",  "keep/x.txt", "node_modules/", "node_modules/m.js",
+            "out/",  "out/o.txt", "a.txt",      "b.log",         "d+1",
+            "d-1",   "d0",        "s0",         "s1023",         "s1024",
+            "s1025"};
+        const auto without = [&](const QStringList& gone) {
+            QStringList kept = all;
+            for (const QString& g : gone)
+                kept.removeAll(g);
+            return kept;
+        };
+        QTest::newRow("none") << ScanFilters() << all;
+        QTest::newRow("hidden") << filtersOf({}, true)
+                                << QStringList{".cfg/", ".cfg/c.txt"} + all.mid(0, 7) +
+                                       QStringList{".hidden"} + all.mid(7);
+        QTest::newRow("a name at any depth")
+            << filtersOf({"out"}) << without({"keep/out", "out/", "out/o.txt"});
+        QTest::newRow("folders only by pattern")
+            << filtersOf({"out/"}) << without({"out/", "out/o.txt"});
+        QTest::newRow("a path from the start folder")
+            << filtersOf({"/keep/x.txt", "node_modules"})
+            << without({"keep/x.txt", "node_modules/", "node_modules/m.js"});
+        QTest::newRow("negation") << filtersOf({"*.txt", "!a.txt"})
+                                  << without({"keep/x.txt", "out/o.txt"});
+        ScanFilters f;
+        f.foldersOnly = true;
+        QTest::newRow("folders only") << f << QStringList{"keep/", "node_modules/", "out/"};
+        f = ScanFilters();
+        f.minSize = 1024;
+        QTest::newRow("at least 1K")
+            << f << QStringList{"keep/", "node_modules/", "out/", "s1024", "s1025"};
+        f = ScanFilters();
+        f.maxSize = 1024;
+        QTest::newRow("at most 1K") << f << without({"s1025"});
+        f = ScanFilters();
+        f.newer = kWhen;
+        QTest::newRow("modified since") << f << without({"d-1"});
+        f = ScanFilters();
+        f.older = kWhen;
+        QTest::newRow("modified before")
+            << f << QStringList{"keep/", "node_modules/", "out/", "d-1"};
+    }
+    void filters()
+    {
+        QFETCH(ScanFilters, filters);
+        QFETCH(QStringList, nodes);
+        const std::string root =
+            fixture({".cfg/", ".cfg/c.txt", ".hidden", "keep/", "keep/out", "keep/x.txt",
+                     "node_modules/", "node_modules/m.js", "out/", "out/o.txt", "a.txt", "b.log",
+                     "d-1", "d0", "d+1", "s0", "s1023", "s1024", "s1025"});
+        for (const int size : {1023, 1024, 1025})
+            QCOMPARE(::truncate((root + "s" + std::to_string(size)).c_str(), size), 0);
+        for (const auto& [name, at] :
+             {std::pair{"d-1", kWhen - 1}, std::pair{"d0", kWhen}, std::pair{"d+1", kWhen + 1}}) {
+            const struct timespec times[2] = {{0, UTIME_OMIT}, {at, 0}};
+            QCOMPARE(::utimensat(AT_FDCWD, (root + name).c_str(), times, 0), 0);
+        }
+        TestControls c;
+        c.scanFilters = filters;
+        NodeStore store;
+        const ScanReport r = scan(c, store, root);
+        QCOMPARE(pathsBelow(store, root), nodes);
+        QVERIFY(r.problems.isEmpty());
+        QCOMPARE(r.dirCount + r.fileCount, double(nodes.size()));
+    }
+
+    // A folder left out is never opened: one that can't be opened is not even met.
+    void excludedFolderIsNeverOpened()
+    {
+        const std::string root = fixture({"node_modules/", "node_modules/m.js", "src/", "src/a.c"});
+        InjectingFileSystem fs;
+        fs.openErrors["node_modules"] = EACCES;
+        TestControls c;
+        NodeStore store;
+        QCOMPARE(scan(c, store, root, &fs).problems.size(), 1);
+        c.scanFilters = filtersOf({"node_modules"});
+        const ScanReport r = scan(c, store, root, &fs);
+        QVERIFY(r.problems.isEmpty());
+        QCOMPARE(pathsBelow(store, root), QStringList({"src/", "src/a.c"}));
+    }
+
+    // .gitignore files in a generated repository, against what git check-ignore says of every
+    // entry: nested files, negations, anchored, folder-only and "**" patterns, escapes and sets,
+    // info/exclude below them all, and a search that starts below the repository's top.
+    void gitignoreAsGit_data()
+    {
+        QTest::addColumn<QStringList>("rules"); // path of a rule file, then its text
+        QTest::addColumn<QString>("start");
+        QTest::newRow("names and negation")
+            << QStringList{".gitignore", "*.log\n!keep.log\n*.o\n"} << "";
+        QTest::newRow("anchored") << QStringList{".gitignore",
+                                                 "/a.txt\n/src/main.c\ndocs/readme.md\nlib/z.o\n"}
+                                  << "";
+        QTest::newRow("folders only")
+            << QStringList{".gitignore", "build/\nfoo/\nlinkdir/\n"} << "";
+        QTest::newRow("double star")
+            << QStringList{".gitignore",
+                           "**/z\ndocs/**/*.md\n**/deep/**\nsrc/**/z.o\na/**/foo\nfoo**/bar\n"}
+            << "";
+        QTest::newRow("nested files")
+            << QStringList{".gitignore",     "*.tmp\nbuild\n",    "src/.gitignore",
+                           "!build\n/lib\n", "deep/x/.gitignore", "!file.tmp\n"}
+            << "";
+        QTest::newRow("nothing back below an excluded folder")
+            << QStringList{".gitignore", "build/\n!build/keep/\n!build/keep/x\n"} << "";
+        QTest::newRow("escapes, blanks and line ends")
+            << QStringList{".gitignore", "\\#hash\n\\!bang\n\\[set\\]\n[ab].txt\n[!k]*.log\n"
+                                         "sp\\ ace.txt\ntrailing\\ \nx.md   \n#c\nkeep.log\r\n"
+                                         "q\\?x\nfoo\\\n[\n"}
+            << "";
+        QTest::newRow("sets and classes")
+            << QStringList{".gitignore", "[a-c].*\n*[[:digit:]]*\n[[:upper:]].O\n[]a]\n[^a-z]*\n"
+                                         "[[:foo:]]\n"}
+            << "";
+        QTest::newRow("info/exclude under .gitignore")
+            << QStringList{".git/info/exclude", "*.md\nkeep.log\n", ".gitignore",
+                           "!docs/readme.md\n"}
+            << "";
+        QTest::newRow("only some back")
+            << QStringList{".gitignore", "*\n!*/\n!*.c\n!.gitignore\n/*/\n!/src/\n"} << "";
+        QTest::newRow("search below the top")
+            << QStringList{".gitignore", "/src/lib\n*.c\n", "src/.gitignore", "b.log\n"} << "src";
+    }
+    void gitignoreAsGit()
+    {
+        QFETCH(QStringList, rules);
+        QFETCH(QString, start);
+        const QString git = QStandardPaths::findExecutable(QStringLiteral("git"));
+        if (git.isEmpty())
+            QSKIP("git is not installed (scripts/setup --tests installs it)");
+        QTemporaryDir home;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        // No rules of this machine's or this user's git.
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+        env.insert(QStringLiteral("GIT_CONFIG_NOSYSTEM"), QStringLiteral("1"));
+        const std::string repo = fixture({}) + "repo/";
+        QProcess init;
+        init.setProcessEnvironment(env);
+        init.start(git, {"init", "-q", QString::fromStdString(repo)});
+        QVERIFY(init.waitForFinished() && init.exitCode() == 0);
+        makeTree(repo, {"a.txt",
+                        "b.log",
+                        "keep.log",
+                        "c.o",
+                        "C.O",
+                        "sp ace.txt",
+                        "trailing ",
+                        "#hash",
+                        "!bang",
+                        "[set]",
+                        "x.md",
+                        "foo",
+                        "1.txt",
+                        "q?x",
+                        "build/",
+                        "build/out.bin",
+                        "build/keep/",
+                        "build/keep/x",
+                        "src/",
+                        "src/main.c",
+                        "src/b.log",
+                        "src/build/",
+                        "src/build/y",
+                        "src/lib/",
+                        "src/lib/z.o",
+                        "docs/",
+                        "docs/readme.md",
+                        "docs/a/",
+                        "docs/a/b/",
+                        "docs/a/b/c.md",
+                        "docs/a/foo",
+                        "deep/",
+                        "deep/x/",
+                        "deep/x/file.tmp",
+                        "deep/x/y/",
+                        "deep/x/y/z/",
+                        "deep/x/y/z/file.tmp",
+                        "sub/",
+                        "sub/foo/",
+                        "sub/foo/f",
+                        "a/",
+                        "a/b/",
+                        "a/b/foo",
+                        "fooz/",
+                        "fooz/q/",
+                        "fooz/q/bar"});
+        QCOMPARE(::symlink("src", (repo + "linkdir").c_str()), 0);
+        for (qsizetype i = 0; i + 1 < rules.size(); i += 2) {
+            QFile file(QString::fromStdString(repo) + rules[i]);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(rules[i + 1].toUtf8()) >= 0);
+        }
+        const std::string from = start.isEmpty() ? repo : repo + start.toStdString() + "/";
+        const auto listed = [&](bool gitignore) {
+            TestControls c;
+            c.scanFilters.hidden = true;
+            c.scanFilters.gitignore = gitignore;
+            NodeStore store;
+            const ScanReport r = scan(c, store, from);
+            if (!r.problems.isEmpty())
+                return QStringList{r.problems};
+            return pathsBelow(store, repo, true);
+        };
+        // Every entry, but the repository's own files, which git never looks at.
+        QStringList all;
+        for (const QString& p : listed(false))
+            if (p != QLatin1String(".git") && !p.startsWith(QLatin1String(".git/")))
+                all << p;
+        QProcess check;
+        check.setProcessEnvironment(env);
+        check.setWorkingDirectory(QString::fromStdString(repo));
+        check.start(git, {"check-ignore", "--no-index", "--stdin", "-z"});
+        check.write(all.join(QChar(0)).toUtf8() + '\0');
+        check.closeWriteChannel();
+        QVERIFY(check.waitForFinished());
+        QStringList expected = all;
+        for (const QByteArray& ignored : check.readAllStandardOutput().split('\0'))
+            expected.removeAll(QString::fromUtf8(ignored));
+        QCOMPARE(listed(true), expected);
     }
 
     void initTestCase() { QVERIFY(m_temp.isValid()); }

@@ -1,4 +1,8 @@
 // quillmap_list as a script sees it: options, output formats, escaping, exit status.
+#include "listing/ListingJsonReader.h"
+#include "scan/SearchRecord.h"
+#include "tree/NodeStore.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -6,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -76,6 +81,40 @@ QByteArray readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// An ncdu export as "path size" lines, a folder's path ending in "/" (its size: the bytes of
+// the files below it); empty when it can't be read.
+QStringList ncduLines(const QByteArray& bytes)
+{
+    std::FILE* in = fmemopen(const_cast<char*>(bytes.constData()), std::size_t(bytes.size()), "rb");
+    quillmap::NodeStore tree;
+    quillmap::SearchRecord record;
+    const bool read = in && quillmap::ListingJsonReader().read(in, tree, record) ==
+                                quillmap::ListingJsonReader::Result::Ok;
+    if (in)
+        std::fclose(in);
+    QStringList lines;
+    if (!read)
+        return lines;
+    std::vector<std::uint64_t> sizes(tree.size(), 0);
+    for (quillmap::NodeStore::Id id = tree.size(); id-- > 1;) {
+        if (const auto d = tree.details(id))
+            sizes[id] += d->size.value_or(0);
+        sizes[tree.parent(id)] += sizes[id];
+    }
+    const std::string root = tree.key(0);
+    for (quillmap::NodeStore::Id id = 1; id < tree.size(); ++id)
+        lines << quillmap::NodeStore::displayString(tree.key(id).substr(root.size())) + u' ' +
+                     QString::number(sizes[id]);
+    lines.sort();
+    return lines;
+}
+
 } // namespace
 
 class TestQuillmapList : public QObject
@@ -129,6 +168,32 @@ private slots:
         QTest::newRow("missing folder")
             << QStringList{"/nonexistent/folder"} << 2 << ""
             << "cannot list the folder /nonexistent/folder: No such file";
+        QTest::newRow("bad pattern") << QStringList{"--exclude", "a[b", "x"} << 2 << ""
+                                     << "the pattern 'a[b' has a \"[\" that is not closed";
+        QTest::newRow("unreadable exclude file")
+            << QStringList{"--exclude-from", "/nonexistent/ignore", "x"} << 2 << ""
+            << "cannot read the exclude file '/nonexistent/ignore': No such file";
+        QTest::newRow("bad size") << QStringList{"--max-size", "10 apples", "x"} << 2 << ""
+                                  << "'10 apples' is not a size";
+        QTest::newRow("bad date") << QStringList{"--older", "2024-13-01", "x"} << 2 << ""
+                                  << "'2024-13-01' is not a date or an age";
+        QTest::newRow("sizes that exclude all")
+            << QStringList{"--min-size", "2K", "--max-size", "2047", "x"} << 2 << ""
+            << "no file is at least 2048 and at most 2047 bytes";
+        QTest::newRow("dates that exclude all")
+            << QStringList{"--newer", "2024-01-02", "--older", "2024-01-02", "x"} << 2 << ""
+            << "no date is both at or after '2024-01-02' and before '2024-01-02'";
+        QTest::newRow("bad sort order") << QStringList{"--sort", "colour", "x"} << 2 << ""
+                                        << "unknown sort order 'colour' (valid: name, size,";
+        QTest::newRow("sorted by size")
+            << QStringList{"--sort", "size", "--levels", "0", QFile::decodeName(m_data)} << 0
+            << "\u2500\u2500 b.doc\n\u2514\u2500\u2500 a.txt\n"
+            << "";
+        QTest::newRow("reversed") << QStringList{"--sort",   "name", "--reverse",
+                                                 "--levels", "0",    QFile::decodeName(m_data)}
+                                  << 0
+                                  << "Old\n\u251c\u2500\u2500 Letters\n\u251c\u2500\u2500 b.doc"
+                                  << "";
     }
     void usage()
     {
@@ -667,6 +732,131 @@ private slots:
         QCOMPARE(broken.exitCode, 2);
         QVERIFY2(broken.err.contains("is cut short"), broken.err.constData());
         QVERIFY(broken.out.isEmpty());
+    }
+
+    // A filtered search says so in every output that records its options, and a comparison
+    // with a listing made without them says they differ.
+    void filtersRecorded()
+    {
+        const QString folder = QFile::decodeName(m_data);
+        const QStringList filters = {"--exclude", "Old", "--hidden", "--min-size", "1"};
+        const QString text = QStringLiteral("exclude: Old; hidden entries; size from 1");
+        const Run json = run(filters + QStringList{"--format", "json", folder});
+        QCOMPARE(json.exitCode, 0);
+        const QJsonObject options =
+            QJsonDocument::fromJson(json.out).object()["options"].toObject();
+        QCOMPARE(options["filters"].toObject(),
+                 QJsonObject({{"exclude", QJsonArray{"Old"}}, {"hidden", true}, {"minSize", 1}}));
+        QVERIFY(!json.out.contains("\"key\":\"" + m_data + "/Old/\""));
+        QVERIFY(!json.out.contains("b.doc")); // empty
+
+        const Run csv = run(filters + QStringList{"--format", "csv", folder});
+        QCOMPARE(csv.out.split('\n').value(1), ",filters,," + text.toUtf8() + ",,,,,,,,,,\r");
+        const Run html = run(filters + QStringList{"--format", "html", folder});
+        QVERIFY(html.out.contains("<p id=\"filters\">Filters: " + text.toUtf8() + "</p>"));
+
+        const QString saved = m_temp.path() + "/filtered.json";
+        QVERIFY(writeFile(saved, json.out));
+        const Run compared = run({"--compare", saved, folder});
+        QCOMPARE(compared.exitCode, 1);
+        QVERIFY2(compared.err.contains("the listings were made with different filters (" + m_data +
+                                       "/: none; " + QFile::encodeName(saved) + ": " +
+                                       text.toUtf8() + ")"),
+                 compared.err.constData());
+        const Run same = run(filters + QStringList{"--compare", saved, folder});
+        QCOMPARE(same.exitCode, 0);
+        QVERIFY(!same.err.contains("different filters"));
+
+        // The printout's second line.
+        if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+            QSKIP("pdftotext is not installed (scripts/setup --tests installs it)");
+        const QString pdf = m_temp.path() + "/filtered.pdf";
+        QCOMPARE(run(filters + QStringList{"--pdf", pdf, folder}).exitCode, 0);
+        const Run pdfText = run({"-layout", pdf, "-"}, QStringLiteral("pdftotext"));
+        QVERIFY2(pdfText.out.simplified().contains("Filters: " + text.toUtf8()),
+                 pdfText.out.constData());
+    }
+
+    // What ncdu -f and gdu -f open from an ncdu export written here, and what ncdu -o and
+    // gdu -o write read back here as the same tree.
+    void ncduExports_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::newRow("ncdu") << "ncdu";
+        QTest::newRow("gdu") << "gdu";
+    }
+    void ncduExports()
+    {
+        QFETCH(QString, tool);
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            QSKIP(qPrintable(tool + " is not installed (scripts/setup --tests installs it)"));
+        QTemporaryDir dir;
+        const QByteArray root = QFile::encodeName(dir.path()) + "/tree";
+        for (const char* d : {"", "/sub", "/sub/deeper", "/empty"})
+            ::mkdir(root + d, 0755);
+        touch(root + "/a b.txt", "abc");
+        touch(root + "/q\"uote\\d.txt", "quo");
+        touch(root + "/.hidden", "hi");
+        touch(root + "/sub/x.bin", QByteArray(5000, 'x'));
+        touch(root + "/sub/deeper/y", "y");
+        // gdu reads names as UTF-8 only. (Qt can't remove a name that isn't: done here.)
+        const QByteArray badName = root + "/bad\xfe.bin";
+        const auto removeBadName = qScopeGuard([&] { ::unlink(badName.constData()); });
+        if (tool == "ncdu")
+            touch(badName, "bad!");
+        const QString folder = QFile::decodeName(root);
+        const Run ours = run({"--format", "ncdu", "--hidden", folder});
+        QCOMPARE(ours.exitCode, 0);
+        const QString file = dir.path() + "/ours.json";
+        QVERIFY(writeFile(file, ours.out));
+        const QStringList lines = ncduLines(ours.out);
+        QCOMPARE(lines.size(), tool == "ncdu" ? 9 : 8);
+
+        if (tool == "ncdu") {
+            // ncdu reads it and writes it out again: the same entries with the same sizes.
+            const Run again = run({"-f", file, "-o", "-"}, tool);
+            QCOMPARE(again.exitCode, 0);
+            QCOMPARE(ncduLines(again.out), lines);
+        } else {
+            // gdu shows each entry of the top with its size, counting every folder as 4096
+            // bytes of its own.
+            const Run shown = run({"-f", file, "-n", "-p", "--no-prefix", "-a"}, tool);
+            QCOMPARE(shown.exitCode, 0);
+            QStringList got;
+            for (const QByteArray& line : shown.out.split('\n'))
+                if (!line.trimmed().isEmpty())
+                    got << QString::fromUtf8(line.simplified()).remove(u'/');
+            got.sort();
+            QStringList expected;
+            for (const QString& line : lines) {
+                const QString path = line.section(u' ', 0, -2);
+                const qint64 bytes = line.section(u' ', -1).toLongLong();
+                if (path.count(u'/') > (path.endsWith(u'/') ? 1 : 0))
+                    continue; // below the top
+                const qsizetype folders =
+                    path.endsWith(u'/')
+                        ? lines
+                              .filter(QRegularExpression("^" + QRegularExpression::escape(path) +
+                                                         "(.*/)? "))
+                              .size()
+                        : 0;
+                expected << QString::number(bytes + 4096 * folders) + u' ' +
+                                path.chopped(path.endsWith(u'/') ? 1 : 0);
+            }
+            expected.sort();
+            QCOMPARE(got, expected);
+        }
+
+        // The tool's own export, compared with the folder here: nothing differs.
+        const QString theirs = dir.path() + "/theirs.json";
+        const Run exported = run(tool == "ncdu" ? QStringList{"-o", theirs, folder}
+                                                : QStringList{"-p", "-o", theirs, folder},
+                                 tool);
+        QCOMPARE(exported.exitCode, 0);
+        const Run compared = run({"--compare", theirs, "--hidden", "--format", "tsv", folder});
+        QVERIFY2(compared.exitCode == 0, compared.out.constData());
+        QVERIFY2(!compared.err.contains("different filters"), compared.err.constData());
+        QCOMPARE(compared.out.count("\tsame\n"), lines.size() + 1);
     }
 
     // As root, for real: an unprivileged user can't list a folder with mode 000.
