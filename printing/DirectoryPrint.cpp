@@ -26,4 +26,14 @@ std::shared_ptr<CPrintTvw> NewDirectoryPrint(NodeStore& tree)
     return print;
 }
 
+std::shared_ptr<CPrintTvw> NewBranchPrint(NodeStore& tree, std::uint32_t branch)
+{
+    auto print = NewDirectoryPrint(tree);
+    tree.setSelected(branch);
+    print->setPrintStyle(2);
+    if (tree.contains(branch))
+        print->setTitle(QStringLiteral("View of ") + NodeStore::displayString(tree.key(branch)));
+    return print;
+}
+
 } // namespace quillmap
