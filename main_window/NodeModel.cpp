@@ -214,8 +214,6 @@ QVariant NodeModel::nameData(NodeStore::Id id, int role) const
             return m_prefix(id) + NodeStore::displayString(m_store.name(id));
         return NodeStore::displayString(m_store.name(id));
     case Qt::DecorationRole:
-        if (m_asPrinted)
-            return {};
         if (!m_store.isFolder(id))
             return m_fileIcon;
         return m_unreadable.count(id) ? m_unreadableIcon : m_folderIcon;

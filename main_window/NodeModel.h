@@ -16,9 +16,9 @@ namespace quillmap {
 
 class FolderTotals;
 
-// A thin read-only item model over a NodeStore for the tree view TreeView1: a Name column (with
-// folder and file icons) and the detail columns, or, "as printed", one column of the node
-// texts; and, while a find is on, only the matches and the folders that lead to them.
+// A thin read-only item model over a NodeStore for the tree view TreeView1: a Name column and
+// the detail columns, or, "as printed", one column of the node texts, each with a folder or
+// file icon; and, while a find is on, only the matches and the folders that lead to them.
 //
 // Contract: the store is borrowed and must outlive the model. Whoever changes the store wraps
 // the change in beginChange()/endChange() (a scan does once at its start and once at its end).

@@ -2,6 +2,7 @@
 #include "listing/ListingJsonWriter.h"
 #include "main_window/FindBar.h"
 #include "main_window/FormMain.h"
+#include "main_window/GoToFolderDialog.h"
 #include "main_window/NodeMenu.h"
 #include "main_window/NodeModel.h"
 #include "main_window/NodeTreeView.h"
@@ -166,6 +167,8 @@ private slots:
     void sortByColumnHeader();
     void findKeepsMatchesAndRestoresTheTree();
     void nodeMenuCopiesAndSearchesFromHere();
+    void goToFolderTakesTypedPaths_data();
+    void goToFolderTakesTypedPaths();
     void droppedFolderBecomesTheStartFolder_data();
     void droppedFolderBecomesTheStartFolder();
     void unreadableFolderIsMarked();
@@ -1492,6 +1495,32 @@ void TestFormMain::nodeMenuCopiesAndSearchesFromHere()
             texts << op.text;
     QCOMPARE(texts.first(), "View of " + tmp.path() + "/sub/");
     QVERIFY(texts.contains("b.txt") && texts.contains("deeper") && !texts.contains("a.txt"));
+}
+
+// Each row: what is typed in Go to Folder (the folder list being on /srv/data), and the folder
+// that becomes the start folder.
+void TestFormMain::goToFolderTakesTypedPaths_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("absolute") << "/usr/share"
+                              << "/usr/share";
+    QTest::newRow("relative to the folder shown") << "sub/deeper"
+                                                  << "/srv/data/sub/deeper";
+    QTest::newRow("up and doubled slashes") << " /srv//data/../other/ "
+                                            << "/srv/other";
+    QTest::newRow("home") << "~/Photos" << QDir::homePath() + "/Photos";
+    QTest::newRow("nothing") << ""
+                             << "";
+}
+
+void TestFormMain::goToFolderTakesTypedPaths()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, folder);
+    GoToFolderDialog dialog("/srv/data");
+    dialog.pathBox()->setText(typed);
+    QCOMPARE(QString::fromStdString(dialog.folder()), folder);
 }
 
 void TestFormMain::droppedFolderBecomesTheStartFolder_data()
