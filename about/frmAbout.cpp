@@ -48,11 +48,16 @@ QFrame* separator(QWidget* parent)
     return line;
 }
 
+QString linkText(const QString& url, const QString& caption)
+{
+    return QStringLiteral("<a href=\"%1\">%2</a>").arg(url, caption.toHtmlEscaped());
+}
+
 QLabel* linkLabel(const QString& url, const QString& caption, QWidget* parent)
 {
     auto* label = new QLabel(parent);
     label->setTextFormat(Qt::RichText);
-    label->setText(QStringLiteral("<a href=\"%1\">%2</a>").arg(url, caption.toHtmlEscaped()));
+    label->setText(linkText(url, caption));
     label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     label->setOpenExternalLinks(false);
     label->setCursor(Qt::PointingHandCursor);
@@ -96,8 +101,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
     const QUrl home(QString::fromLatin1(HomePage));
     m_label1 = linkLabel(QString::fromLatin1(HomePage), home.host(), this);
     m_label1->setObjectName(QStringLiteral("Label1"));
-    m_label3 = linkLabel(QString::fromLatin1(ShopPage),
-                         QStringLiteral("Other products from Tallowmere"), this);
+    m_label3 = linkLabel(QString::fromLatin1(ShopPage), QString(), this); // caption on showing
     m_label3->setObjectName(QStringLiteral("Label3"));
     connect(m_label1, &QLabel::linkActivated, this, &frmAbout::OpenPage);
     connect(m_label3, &QLabel::linkActivated, this, &frmAbout::OpenPage);
@@ -169,6 +173,9 @@ void frmAbout::LoadCaptions()
     m_lblDisclaimer->setText(GetMessageText(15));
     m_cmdOK->setText(GetMessageText(3));
     m_cmdSysInfo->setText(GetMessageText(23));
+    m_label3->setText(linkText(QString::fromLatin1(ShopPage),
+                               LangFunctions::MessageText(159, "Other products from %1")
+                                   .arg(QStringLiteral("Tallowmere"))));
 }
 
 bool frmAbout::GetKeyValue(const QString& KeyName, const QString& SubKeyRef, QString& KeyVal)

@@ -255,4 +255,9 @@ bool CsvWriter::write(std::FILE* out)
     return ok && std::fflush(out) == 0 && !std::ferror(out);
 }
 
+void CsvWriter::appendAttributeLetters(std::string& out, std::uint32_t attributes)
+{
+    quillmap::appendAttributeLetters(out, attributes);
+}
+
 } // namespace quillmap

@@ -33,6 +33,9 @@ public:
     // A time as ISO 8601 in local time with the zone offset, "2026-12-08T21:04:12+01:00";
     // nothing where the C library cannot place it.
     static void appendIsoDate(std::string& out, std::int64_t seconds, LocalClock& clock);
+    // The attribute letters of an attribute value in the options list's order (A, C, H, R, S);
+    // "N" for none.
+    static void appendAttributeLetters(std::string& out, std::uint32_t attributes);
 
 private:
     const NodeStore& m_tree;

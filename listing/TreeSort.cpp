@@ -15,12 +15,6 @@ namespace {
 
 using Id = NodeStore::Id;
 
-std::string_view typeOf(std::string_view name)
-{
-    const std::size_t dot = name.find('.');
-    return dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
-}
-
 // The key's value of a node, where it has one; a lower value comes first.
 std::optional<std::int64_t> valueOf(const NodeStore& tree, const FolderTotals* totals, Id id,
                                     bool folder, SortKey key)
@@ -60,6 +54,12 @@ std::optional<std::int64_t> valueOf(const NodeStore& tree, const FolderTotals* t
 
 } // namespace
 
+std::string_view FileTypeOf(std::string_view name)
+{
+    const std::size_t dot = name.find('.');
+    return dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+}
+
 void SortTree(NodeStore& tree, SortOrder order)
 {
     const bool needTotals =
@@ -80,7 +80,7 @@ void SortTree(NodeStore& tree, SortOrder order)
         if (a.folder != b.folder)
             return a.folder;
         if (order.key == SortKey::Type && !a.folder) {
-            const std::string_view ta = typeOf(a.name), tb = typeOf(b.name);
+            const std::string_view ta = FileTypeOf(a.name), tb = FileTypeOf(b.name);
             if (ta.empty() != tb.empty())
                 return tb.empty();
             if (NameLess(ta, tb) || NameLess(tb, ta))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 namespace quillmap {
 
 class NodeStore;
@@ -29,5 +31,9 @@ struct SortOrder
 // by the key, what has no value for it last, ties by name (NameLess()). Sorting by Name gives
 // the order a search lists. Ids, keys and texts stay as they are.
 void SortTree(NodeStore& tree, SortOrder order);
+
+// A file's type as the Type order and column take it: the name after its first dot ("tar.gz"
+// for "a.tar.gz"); empty without a dot.
+std::string_view FileTypeOf(std::string_view name);
 
 } // namespace quillmap

@@ -34,14 +34,14 @@ constexpr FileType kTypes[] = {
 
 } // namespace
 
-void ExportDir(QWidget* window, const NodeStore& tree, const SearchRecord& record)
+QString ExportDir(QWidget* window, const NodeStore& tree, const SearchRecord& record)
 {
     const QString caption = MessageText(76, "Export");
     if (tree.isEmpty()) {
         QMessageBox::information(window, caption,
                                  MessageText(75, "There is nothing to export yet. Search a folder "
                                                  "first, then export its tree."));
-        return;
+        return {};
     }
 
     // The searched folder's name, "root" for the root folder itself.
@@ -70,7 +70,7 @@ void ExportDir(QWidget* window, const NodeStore& tree, const SearchRecord& recor
                              dialog.setDefaultSuffix(QString::fromLatin1(kTypes[i].suffix));
                      });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
+        return {};
     QString path = dialog.selectedFiles().constFirst();
 
     // A name ending in a known type's suffix says the format; else the type picked does, and
@@ -99,6 +99,7 @@ void ExportDir(QWidget* window, const NodeStore& tree, const SearchRecord& recor
                              MessageText(62, "The file %1 could not be written: %2")
                                  .arg(QDir::toNativeSeparators(path),
                                       systemError != 0 ? SystemErrorText(systemError) : error));
+    return written ? path : QString();
 }
 
 } // namespace quillmap

@@ -2,12 +2,22 @@
 
 #include "about/frmAbout.h"
 #include "listing/SearchSession.h"
+#include "main_window/ColumnSplitter.h"
 #include "main_window/ExportDir.h"
 #include "main_window/FiltersDialog.h"
+#include "main_window/FindBar.h"
+#include "main_window/FolderDrop.h"
+#include "main_window/GoToFolderDialog.h"
 #include "main_window/ListingDir.h"
+#include "main_window/MenuBuilder.h"
+#include "main_window/NodeMenu.h"
 #include "main_window/NodeModel.h"
+#include "main_window/NodeTreeView.h"
 #include "main_window/PrintDir.h"
 #include "main_window/SearchMessages.h"
+#include "main_window/StatusMessages.h"
+#include "main_window/WindowLayout.h"
+#include "main_window/WindowSettings.h"
 #include "platform/controls/DriveFolderPair.h"
 #include "platform/controls/DriveList.h"
 #include "platform/controls/FolderList.h"
@@ -26,18 +36,15 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileInfo>
+#include <QDir>
 #include <QFont>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QScrollBar>
 #include <QShortcut>
 #include <QToolBar>
-#include <QTreeView>
 
 namespace quillmap {
 
@@ -48,18 +55,6 @@ namespace {
 const QString kCaption = QStringLiteral("Quillmap Printer ");
 constexpr double kControlsPointSize = 8;
 
-// What the status bar says, before the counts, after a search was stopped with Esc.
-QString searchStoppedText()
-{
-    return MessageText(55, "The search was stopped. The tree shows what was found up to then.");
-}
-
-void placeTwips(QWidget* widget, int left, int top, int width, int height)
-{
-    widget->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
-                        twipsToPixels(height));
-}
-
 } // namespace
 
 FormMain::FormMain(QWidget* parent)
@@ -68,25 +63,22 @@ FormMain::FormMain(QWidget* parent)
       m_exit([] { QCoreApplication::exit(0); })
 {
     setObjectName(QStringLiteral("FormMain"));
-    setWindowTitle(kCaption);
-    // A sizable border with a minimise button and no maximise button.
+    // A sizable border with minimise and maximise buttons.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
 
-    buildMenus();
     buildControls();
+    buildMenus();
     buildToolbar();
     resize(twipsToPixels(5400), twipsToPixels(5130) + menuBar()->sizeHint().height());
 
     // The window only shows what the session and the document tell.
-    connect(m_session.get(), &SearchSession::progress, this, &FormMain::showSearchCounts);
+    connect(m_session.get(), &SearchSession::progress, m_status, &StatusMessages::counts);
     connect(m_session.get(), &SearchSession::finished, this,
             [this](const ScanReport& report, const QString& failure) {
                 searchEnded(report, failure, true);
             });
-    connect(&m_document, &ListingDocument::aboutToChange, m_model, &NodeModel::beginChange);
-    connect(&m_document, &ListingDocument::changed, m_model, &NodeModel::endChange);
     m_filters->showOn(*StatusBar1, m_document);
     // A comparison is shown with its marks, as it prints.
     m_document.setComparisonView(MNU_ChangedOnly->isChecked(), true);
@@ -94,48 +86,91 @@ FormMain::FormMain(QWidget* parent)
     m_stopShortcut->setEnabled(false); // Esc keeps its usual meaning between searches
     connect(m_stopShortcut, &QShortcut::activated, this, &FormMain::stopSearch);
     startUp();
+
+    // What the last run left; a folder that is gone no longer counts.
+    const WindowSettings settings = WindowSettings::load();
+    const std::string cwd = PathFunctions::CurrentFolder();
+    m_pair->start(settings.folder ? *settings.folder : cwd.empty() ? std::string("/") : cwd);
+    settings.applyTo(*this);
+    showTitle();
 }
 
 FormMain::~FormMain()
 {
-    // A search still running stops before the document it fills goes; the view and the model
+    // A search still running stops before the document it fills goes; the view and its model
     // borrow the document's tree, and the document is a member that goes before the children.
     m_session.reset();
     delete TreeView1;
-    delete m_model;
 }
 
 void FormMain::buildMenus()
 {
-    // Captions carry no '&', so Qt makes no access keys of them; no item gets a shortcut.
-    MNU_File = menuBar()->addMenu(QStringLiteral("File"));
-    MNU_File->setObjectName(QStringLiteral("MNU_File"));
-    const auto item = [this](const char* name, const char* caption, auto command) {
-        QAction* action = MNU_File->addAction(QString::fromLatin1(caption));
-        action->setObjectName(QString::fromLatin1(name));
-        connect(action, &QAction::triggered, this, command);
-        return action;
+    // Each menu is a table, one row per item: caption with its access key, shortcut, command.
+    using Item = MenuBuilder::Item;
+    const auto item = [this](QAction** slot, const char* name, int message, const char* english,
+                             QKeySequence key, void (FormMain::*command)(),
+                             bool checkable = false) {
+        return Item{slot,     name, message, english, key, [this, command] { (this->*command)(); },
+                    checkable};
     };
-    MNU_Search = item("MNU_Search", "Search", &FormMain::searchCommand);
-    MNU_Print = item("MNU_Print", "Print", &FormMain::printCommand);
-    MNU_PrintPreview = item("MNU_PrintPreview", "Print Preview", &FormMain::printPreviewCommand);
-    MNU_SaveAsPdf = item("MNU_SaveAsPdf", "Save as PDF...", &FormMain::saveAsPdfCommand);
-    MNU_Export = item("MNU_Export", "Export...", &FormMain::exportCommand);
-    MNU_OpenListing = item("MNU_OpenListing", "Open Listing...", &FormMain::openListingCommand);
-    MNU_CompareListing =
-        item("MNU_CompareListing", "Compare with Listing...", &FormMain::compareListingCommand);
-    MNU_ChangedOnly = item("MNU_ChangedOnly", "Show Only Changes", [this] {
-        m_document.setComparisonView(MNU_ChangedOnly->isChecked(), true);
-        showTreeTop();
-    });
-    MNU_ChangedOnly->setCheckable(true);
-    MNU_Exit = item("MNU_Exit", "Exit", &FormMain::exitCommand);
     m_filters = new FiltersDialog(this);
-    MNU_Filters = m_filters->addMenuItem(*MNU_File, MNU_Exit);
+    QMenuBar& bar = *menuBar();
+    const QKeySequence none;
+    MNU_File = MenuBuilder::addMenu(
+        bar, this, "MNU_File", 100, "&File",
+        {item(&MNU_Search, "MNU_Search", 101, "&Search", Qt::Key_F5, &FormMain::searchCommand),
+         item(&MNU_Print, "MNU_Print", 102, "&Print", Qt::CTRL | Qt::Key_P,
+              &FormMain::printCommand),
+         item(&MNU_PrintPreview, "MNU_PrintPreview", 103, "Print Pre&view",
+              Qt::CTRL | Qt::SHIFT | Qt::Key_P, &FormMain::printPreviewCommand),
+         item(&MNU_SaveAsPdf, "MNU_SaveAsPdf", 104, "Save as P&DF...", Qt::CTRL | Qt::Key_S,
+              &FormMain::saveAsPdfCommand),
+         item(&MNU_Export, "MNU_Export", 105, "&Export...", Qt::CTRL | Qt::Key_E,
+              &FormMain::exportCommand),
+         Item(),
+         item(&MNU_OpenListing, "MNU_OpenListing", 106, "&Open Listing...", Qt::CTRL | Qt::Key_O,
+              &FormMain::openListingCommand),
+         item(&MNU_CompareListing, "MNU_CompareListing", 107, "Co&mpare with Listing...", none,
+              &FormMain::compareListingCommand),
+         item(&MNU_ChangedOnly, "MNU_ChangedOnly", 108, "Show Only C&hanges", none,
+              &FormMain::changedOnlyCommand, true),
+         Item(),
+         item(&MNU_GoToFolder, "MNU_GoToFolder", 109, "&Go to Folder...", Qt::CTRL | Qt::Key_L,
+              &FormMain::goToFolderCommand),
+         Item{&MNU_Filters, "MNU_Filters", 250, "&Filters...", none, [this] { m_filters->edit(); },
+              false},
+         Item(),
+         item(&MNU_Exit, "MNU_Exit", 110, "E&xit", Qt::CTRL | Qt::Key_Q, &FormMain::exitCommand)});
+    MNU_Edit = MenuBuilder::addMenu(bar, this, "MNU_Edit", 111, "&Edit",
+                                    {MenuBuilder::use(m_nodeMenu->copyPath),
+                                     MenuBuilder::use(m_nodeMenu->copyLine), Item(),
+                                     item(&MNU_Find, "MNU_Find", 114, "&Find...",
+                                          Qt::CTRL | Qt::Key_F, &FormMain::findCommand)});
+    MNU_View = MenuBuilder::addMenu(bar, this, "MNU_View", 115, "&View",
+                                    {item(&MNU_AsPrinted, "MNU_AsPrinted", 116, "As P&rinted", none,
+                                          &FormMain::asPrintedCommand, true)});
     // A top-level item without a menu acts on its click.
-    MNU_About = menuBar()->addAction(QStringLiteral("About"));
-    MNU_About->setObjectName(QStringLiteral("MNU_About"));
-    connect(MNU_About, &QAction::triggered, this, &FormMain::aboutCommand);
+    MNU_About = MenuBuilder::addTopItem(
+        bar, this, item(nullptr, "MNU_About", 117, "&About", Qt::Key_F1, &FormMain::aboutCommand));
+    // F10 opens the menu bar, as on other desktops.
+    connect(new QShortcut(Qt::Key_F10, this), &QShortcut::activated, this,
+            [this] { menuBar()->setActiveAction(MNU_File->menuAction()); });
+}
+
+void FormMain::changedOnlyCommand()
+{
+    m_document.setComparisonView(MNU_ChangedOnly->isChecked(), true);
+    TreeView1->showTop();
+}
+
+void FormMain::asPrintedCommand()
+{
+    TreeView1->setAsPrinted(MNU_AsPrinted->isChecked());
+}
+
+void FormMain::findCommand()
+{
+    m_findBar->open();
 }
 
 void FormMain::buildControls()
@@ -143,79 +178,52 @@ void FormMain::buildControls()
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
-    // The fixed layout is drawn for 8-point texts: at a desktop's usual 9 or 10 points "Date
-    // Last Accessed" no longer fits its 2000-twip column, nor "File Types" its label.
+    // The layout is drawn for 8-point texts: at a desktop's usual 9 or 10 points "Date Last
+    // Accessed" no longer fits its 2000-twip column, nor "File Types" its label.
     QFont controlsFont = client->font();
     if (controlsFont.pointSizeF() > kControlsPointSize)
         controlsFont.setPointSizeF(kControlsPointSize);
     client->setFont(controlsFont);
+    m_layout = new WindowLayout(*client, QSize(5400, 5130));
+    const auto place = [this](QWidget* widget, const char* name, QRect twips,
+                              WindowLayout::Grow grow) {
+        widget->setObjectName(QString::fromLatin1(name));
+        m_layout->add(widget, twips, grow);
+    };
 
     Toolbar1 = new QToolBar(client);
-    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    placeTwips(Toolbar1, 0, 0, 5400, 870);
-
-    m_model = new NodeModel(m_document.tree(), this);
-    TreeView1 = new QTreeView(client);
-    TreeView1->setObjectName(QStringLiteral("TreeView1"));
-    TreeView1->setHeaderHidden(true);
-    TreeView1->setUniformRowHeights(true);
-    TreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
-    TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // A comparison's marks: the symbol begins each text; colour (and italics for what is
-    // gone) make them stand out.
-    m_model->setExtraData([this](NodeStore::Id id, int role) {
-        return ChangeMark(m_document.changes(), id, role, TreeView1->font());
-    });
-    TreeView1->setModel(m_model);
-    // A file line with its details is far wider than the view: the column takes the width of
-    // the lines shown and the view scrolls sideways, rather than cutting the details off.
-    TreeView1->header()->setStretchLastSection(false);
-    TreeView1->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    placeTwips(TreeView1, 120, 960, 2895, 3735);
-    connect(TreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) {
-                m_document.tree().setSelected(m_model->idOf(current));
-            });
-
+    place(Toolbar1, "Toolbar1", {0, 0, 5400, 870}, WindowLayout::TopBar);
+    TreeView1 = new NodeTreeView(m_document, client);
+    m_model = &TreeView1->nodeModel();
+    place(TreeView1, "TreeView1", {120, 960, 2895, 3735}, WindowLayout::Tree);
     Drive1 = new DriveList(client);
-    Drive1->setObjectName(QStringLiteral("Drive1"));
-    placeTwips(Drive1, 3120, 960, 2175, 315);
-
+    place(Drive1, "Drive1", {3120, 960, 2175, 315}, WindowLayout::Column);
     Dir1 = new FolderList(client);
-    Dir1->setObjectName(QStringLiteral("Dir1"));
-    placeTwips(Dir1, 3120, 1320, 2175, 1215);
-
-    Label1 = new QLabel(QStringLiteral("Levels"), client);
-    Label1->setObjectName(QStringLiteral("Label1"));
+    place(Dir1, "Dir1", {3120, 1320, 2175, 1215}, WindowLayout::Column);
+    Label1 = new QLabel(MessageText(124, "Levels"), client);
     Label1->setTextFormat(Qt::PlainText);
-    placeTwips(Label1, 3120, 2640, 855, 255);
-
+    place(Label1, "Label1", {3120, 2640, 855, 255}, WindowLayout::ColumnLabel);
     Combo1 = new QComboBox(client);
-    Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setEditable(true);
     // The depth is read as typed: no completion may change what the user writes (typing "all"
     // must stay "all"), and Enter must not add the text to the list.
     Combo1->setCompleter(nullptr);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
-    placeTwips(Combo1, 4080, 2640, 1215, 315);
-
-    Label2 = new QLabel(QStringLiteral("File Types"), client);
-    Label2->setObjectName(QStringLiteral("Label2"));
+    place(Combo1, "Combo1", {4080, 2640, 1215, 315}, WindowLayout::Column);
+    Label2 = new QLabel(MessageText(125, "File Types"), client);
     Label2->setTextFormat(Qt::PlainText);
-    placeTwips(Label2, 3120, 3000, 855, 255);
-
+    place(Label2, "Label2", {3120, 3000, 855, 255}, WindowLayout::ColumnLabel);
     Text1 = new QLineEdit(QStringLiteral("*.*"), client);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    placeTwips(Text1, 4080, 3000, 1095, 285);
-
+    place(Text1, "Text1", {4080, 3000, 1095, 285}, WindowLayout::Column);
     ListView1 = new OptionsList(client);
-    ListView1->setObjectName(QStringLiteral("ListView1"));
-    placeTwips(ListView1, 3120, 3360, 2175, 1335);
+    place(ListView1, "ListView1", {3120, 3360, 2175, 1335}, WindowLayout::ColumnList);
     connect(ListView1, &OptionsList::itemCheck, this, &FormMain::ListView1_ItemCheck);
-
     StatusBar1 = new StatusBar(client);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    placeTwips(StatusBar1, 0, 4755, 5400, 375);
+    place(StatusBar1, "StatusBar1", {0, 4755, 5400, 375}, WindowLayout::BottomBar);
+    auto* splitter = new ColumnSplitter(client);
+    splitter->setObjectName(QStringLiteral("ColumnSplitter"));
+    m_layout->addSplitter(splitter);
+    m_status = new StatusMessages(*StatusBar1);
 
     // The tab order of the window; labels and bars take no focus and are passed over.
     const QList<QWidget*> tabOrder = {TreeView1, Dir1,  Drive1,    Label1,   Combo1,
@@ -224,23 +232,24 @@ void FormMain::buildControls()
         setTabOrder(tabOrder[i], tabOrder[i + 1]);
     TreeView1->setFocus();
 
-    // The bars keep to the edges of the client area when the window is resized.
-    client->installEventFilter(this);
+    m_nodeMenu = new NodeMenu(*TreeView1, this, kCaption.trimmed());
+    m_nodeMenu->searchFrom = [this](const std::string& folder) { openStartFolder(folder); };
+    m_nodeMenu->printBranch = [this](NodeStore::Id branch) { printBranch(branch); };
+    m_findBar = new FindBar(*TreeView1, client);
+    new FolderDrop(*this, [this](const std::string& folder) { openStartFolder(folder); });
 
-    // The drive and folder that are current for the process.
+    connect(Dir1, &FolderList::pathChanged, this, &FormMain::showTitle);
     connect(Dir1, &FolderList::openFailed, this, [this](const QString& path, const QString& why) {
         QMessageBox::warning(this, kCaption.trimmed(),
                              MessageText(60, "The folder %1 can't be opened: %2.").arg(path, why));
     });
-    auto* pair = new DriveFolderPair(*Drive1, *Dir1, this);
-    connect(pair, &DriveFolderPair::driveUnreadable, this,
+    m_pair = new DriveFolderPair(*Drive1, *Dir1, this);
+    connect(m_pair, &DriveFolderPair::driveUnreadable, this,
             [this](const QString& mountPoint, const QString& why) {
                 QMessageBox::warning(
                     this, kCaption.trimmed(),
                     MessageText(61, "The drive %1 can't be read: %2.").arg(mountPoint, why));
             });
-    const std::string cwd = PathFunctions::CurrentFolder();
-    pair->start(cwd.empty() ? std::string("/") : cwd);
 }
 
 void FormMain::buildToolbar()
@@ -273,16 +282,19 @@ void FormMain::SetUp()
     Combo1->setCurrentIndex(0);
 
     ListView1->clearItems();
-    ListView1->setColumn(QStringLiteral("ch1"), QStringLiteral("Show"), 2000);
+    ListView1->setColumn(QStringLiteral("ch1"), MessageText(126, "Show"), 2000);
+    // The items' texts in the user's language: messages 127 to 138, in the items' order.
+    int message = 127;
     for (const DetailItem& item : kDetailItems)
-        ListView1->addItem(QString::fromLatin1(item.key), QString::fromLatin1(item.text));
+        ListView1->addItem(QString::fromLatin1(item.key), MessageText(message++, item.text));
 }
 
 void FormMain::ListView1_ItemCheck(int index)
 {
-    // Only a change of "ALL" itself moves the others; the changes made here come back to this
-    // handler for items 2 to 12 and end at the first step.
-    if (ListView1->itemText(index) != QLatin1String("ALL"))
+    // Only a change of "ALL" itself (told by its key: its text is the user's language's) moves
+    // the others; the changes made here come back to this handler for items 2 to 12 and end at
+    // the first step.
+    if (ListView1->itemKey(index) != QLatin1String(kDetailItems[0].key))
         return;
     const bool all = ListView1->isChecked(1);
     for (int i = 2; i <= ListView1->itemCount(); ++i)
@@ -311,23 +323,9 @@ QString FormMain::statusText() const
     return StatusBar1->panelText(1);
 }
 
-bool FormMain::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == centralWidget() && event->type() == QEvent::Resize)
-        placeDockedBars();
-    return QMainWindow::eventFilter(watched, event);
-}
-
-void FormMain::placeDockedBars()
-{
-    const QWidget* client = centralWidget();
-    const int statusHeight = twipsToPixels(375);
-    Toolbar1->setGeometry(0, 0, client->width(), twipsToPixels(870));
-    StatusBar1->setGeometry(0, client->height() - statusHeight, client->width(), statusHeight);
-}
-
 void FormMain::closeEvent(QCloseEvent* event)
 {
+    WindowSettings::of(*this).save();
     // Closing ends the program at once: a running search stops where it is.
     if (m_session->isRunning()) {
         m_session->abandon();
@@ -366,42 +364,23 @@ void FormMain::searchCommand()
     controls->setFilters(m_filters->forSearch());
     m_session->start(std::move(controls));
     showTitle();
-    StatusBar1->setPanelText(1, ScanControls::statusText(0, 0));
+    m_status->counts(0, 0);
     QApplication::setOverrideCursor(Qt::BusyCursor);
     setPrintEnabled(false);
     m_stopShortcut->setEnabled(true);
 }
 
-void FormMain::showSearchCounts(double dirCount, double fileCount)
-{
-    StatusBar1->setPanelText(1, ScanControls::statusText(dirCount, fileCount));
-}
-
 void FormMain::searchEnded(const ScanReport& report, const QString& failure, bool interactive)
 {
     m_stopShortcut->setEnabled(false);
-    QString status = ScanControls::statusText(m_session->dirCount(), m_session->fileCount());
-    if (report.stopped)
-        status = searchStoppedText() + QLatin1Char(' ') + status;
-    StatusBar1->setPanelText(1, status);
-    showTreeTop();
+    m_status->searchEnded(report, m_session->dirCount(), m_session->fileCount());
+    TreeView1->showNewTree();
     QApplication::restoreOverrideCursor();
     setPrintEnabled(true);
     if (!interactive)
         return;
     ReportSearch(this, kCaption.trimmed(), report, failure);
     emit searchFinished();
-}
-
-void FormMain::showTreeTop()
-{
-    // The tree from its top: the root at the top left, expanded, whatever the previous tree's
-    // view was scrolled to.
-    const NodeStore& tree = m_document.tree();
-    if (tree.item1() != NodeStore::npos)
-        TreeView1->expand(m_model->indexOf(tree.item1()));
-    TreeView1->scrollToTop();
-    TreeView1->horizontalScrollBar()->setValue(0);
 }
 
 void FormMain::setPrintEnabled(bool enabled)
@@ -415,9 +394,17 @@ void FormMain::setPrintEnabled(bool enabled)
 
 void FormMain::printCommand()
 {
+    printBranch(NodeStore::npos);
+}
+
+void FormMain::printBranch(NodeStore::Id branch)
+{
+    // The whole tree, with a comparison's summary after it, or one folder's branch.
+    const QStringList closing = branch == NodeStore::npos ? closingPage() : QStringList();
     if (!m_session->isRunning())
-        PrintDir(this, m_document.tree(), m_printObject, closingPage(),
-                 m_document.record().filters.heading());
+        m_status->written(PrintDir(this, m_document.tree(), m_printObject, closing,
+                                   m_document.record().filters.heading(), branch),
+                          156, "Printed as a PDF file to %1. Click here to open it.");
 }
 
 void FormMain::printPreviewCommand()
@@ -430,8 +417,16 @@ void FormMain::printPreviewCommand()
 void FormMain::saveAsPdfCommand()
 {
     if (!m_session->isRunning())
-        SaveAsPdf(this, m_document.tree(), m_printObject, closingPage(),
-                  m_document.record().filters.heading());
+        m_status->written(SaveAsPdf(this, m_document.tree(), m_printObject, closingPage(),
+                                    m_document.record().filters.heading()),
+                          155, "Saved as PDF to %1. Click here to open it.");
+}
+
+void FormMain::exportCommand()
+{
+    if (!m_session->isRunning())
+        m_status->written(ExportDir(this, m_document.tree(), m_document.record()), 154,
+                          "Exported to %1. Click here to open it.");
 }
 
 QStringList FormMain::closingPage() const
@@ -464,8 +459,8 @@ bool FormMain::openListing(const QString& path)
     if (m_session->isRunning() || !OpenListing(this, m_document, path))
         return false;
     const ScanReport& report = m_document.record().report;
-    StatusBar1->setPanelText(1, ScanControls::statusText(report.dirCount, report.fileCount));
-    showTreeTop();
+    m_status->counts(report.dirCount, report.fileCount);
+    TreeView1->showNewTree();
     showTitle();
     return true;
 }
@@ -474,32 +469,42 @@ bool FormMain::compareWithListing(const QString& path)
 {
     if (m_session->isRunning() || !CompareWithListing(this, m_document, path))
         return false;
-    showTreeTop();
+    TreeView1->showTop();
     showTitle();
+    m_status->compared(m_document);
     return true;
 }
 
 void FormMain::showTitle()
 {
-    if (m_document.isCompared())
-        setWindowTitle(kCaption + QStringLiteral("- ") +
-                       MessageText(89, "Compared with %1").arg(m_document.comparedWith()));
-    else if (m_document.origin() == ListingDocument::Origin::SavedListing)
-        setWindowTitle(kCaption + QStringLiteral("- ") +
-                       QFileInfo(QFile::decodeName(m_document.listingPath().c_str())).fileName());
-    else
-        setWindowTitle(kCaption);
+    setWindowTitle(kCaption + QStringLiteral("- ") +
+                   QFile::decodeName(QByteArray::fromStdString(Dir1->path())) +
+                   ListingTitle(m_document));
 }
 
-void FormMain::exportCommand()
+void FormMain::goToFolderCommand()
 {
-    if (!m_session->isRunning())
-        ExportDir(this, m_document.tree(), m_document.record());
+    GoToFolderDialog dialog(Dir1->path(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        openStartFolder(dialog.folder());
+}
+
+bool FormMain::openStartFolder(const std::string& folder)
+{
+    if (folder.empty())
+        return false;
+    if (Dir1->setPath(folder))
+        return true;
+    QMessageBox::warning(this, kCaption.trimmed(),
+                         MessageText(60, "The folder %1 can't be opened: %2.")
+                             .arg(NodeStore::displayString(folder), Dir1->lastError()));
+    return false;
 }
 
 void FormMain::exitCommand()
 {
     // The program ends at once; a running search stops before the window goes.
+    WindowSettings::of(*this).save();
     stopSearch();
     if (m_exit)
         m_exit();

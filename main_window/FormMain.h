@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 class QAction;
@@ -19,33 +20,40 @@ class QLineEdit;
 class QMenu;
 class QShortcut;
 class QToolBar;
-class QTreeView;
 
 namespace quillmap {
 
 class CPrintTvw;
+class DriveFolderPair;
 class DriveList;
 class FiltersDialog;
 class FileSystem;
+class FindBar;
 class FolderList;
+class NodeMenu;
 class NodeModel;
+class NodeTreeView;
 class OptionsList;
 class SearchSession;
 class StatusBar;
+class StatusMessages;
+class WindowLayout;
 class frmAbout;
 
 // The program's main window: the pickers for the start folder, the scan options, the tree of
-// the last search, the menus, the toolbar and the status bar. The toolbar and the status bar
-// keep to the top and bottom edges at the window's width; the other controls keep their fixed
-// positions when the window is resized.
+// the last search, the menus, the toolbar and the status bar. At its described size every
+// control is at its described place; larger (it can be maximised, never made smaller), the tree
+// view takes the room, the right-hand column keeps to the right edge and the bars to the top
+// and bottom. Its title names the folder the next search will search.
 //
-// Contract: the constructor runs the start-up (hourglass, SetUp, pointer back), so a new window
-// is ready for a search. A search runs in the search session, on a thread of its own: the
-// window goes on answering, the status bar counts, Esc stops it (the tree keeps what was
-// found), a second Search is ignored, and closing the window or Exit ends it at once.
-// searchFinished() is emitted once the tree is shown. The print commands run to their end
-// inside their click, with a progress dialog. The window owns the listing document behind
-// TreeView1, its search session and the last printing object; it only shows what they hold.
+// Contract: the constructor runs the start-up (hourglass, SetUp, pointer back) and then takes
+// back what the last run left (WindowSettings), so a new window is ready for a search. A search
+// runs in the search session, on a thread of its own: the window goes on answering, the status
+// bar counts, Esc stops it (the tree keeps what was found), a second Search is ignored, and
+// closing the window or Exit ends it at once. searchFinished() is emitted once the tree is
+// shown. The print commands run to their end inside their click, with a progress dialog. The
+// window owns the listing document behind TreeView1, its search session and the last printing
+// object; it only shows what they hold. Closing and Exit save the settings.
 class FormMain : public QMainWindow
 {
     Q_OBJECT
@@ -77,7 +85,13 @@ public:
     ListingDocument& document() { return m_document; }
     NodeStore& store() { return m_document.tree(); }
     NodeModel& model() { return *m_model; }
+    NodeMenu& nodeMenu() { return *m_nodeMenu; }
+    FindBar& findBar() { return *m_findBar; }
+    WindowLayout& windowLayout() { return *m_layout; }
     QString statusText() const;
+    // Makes `folder` (file-system bytes) the start folder, as Go to Folder..., a folder dropped
+    // on the window and Search From Here do; says why when it can't be opened.
+    bool openStartFolder(const std::string& folder);
     // What the exit command does; tests replace it so that it doesn't end the test run.
     void setExitHandler(std::function<void()> handler) { m_exit = std::move(handler); }
     frmAbout* aboutWindow() const { return m_about; }
@@ -95,7 +109,7 @@ public:
 
     // The controls, by their window names.
     QToolBar* Toolbar1 = nullptr;
-    QTreeView* TreeView1 = nullptr;
+    NodeTreeView* TreeView1 = nullptr;
     DriveList* Drive1 = nullptr;
     FolderList* Dir1 = nullptr;
     QLabel* Label1 = nullptr;
@@ -115,7 +129,12 @@ public:
     QAction* MNU_OpenListing = nullptr;
     QAction* MNU_CompareListing = nullptr;
     QAction* MNU_ChangedOnly = nullptr;
+    QAction* MNU_GoToFolder = nullptr;
     QAction* MNU_Exit = nullptr;
+    QMenu* MNU_Edit = nullptr;
+    QAction* MNU_Find = nullptr;
+    QMenu* MNU_View = nullptr;
+    QAction* MNU_AsPrinted = nullptr;
     QAction* MNU_About = nullptr;
 
 signals:
@@ -124,7 +143,6 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
@@ -132,12 +150,10 @@ private:
     void buildToolbar();
     void startUp();
 
-    void placeDockedBars();
     void searchCommand();
     // The search has ended: the status, the new tree from its top, and (when `interactive`)
     // what it could not read.
     void searchEnded(const ScanReport& report, const QString& failure, bool interactive);
-    void showSearchCounts(double dirCount, double fileCount);
     void setPrintEnabled(bool enabled);
     void printCommand();
     void printPreviewCommand();
@@ -145,9 +161,13 @@ private:
     void exportCommand();
     void openListingCommand();
     void compareListingCommand();
-    // The root of the tree shown, expanded, at the top left.
-    void showTreeTop();
-    // The caption: an opened listing's file, or what the tree was compared with.
+    void goToFolderCommand();
+    void printBranch(NodeStore::Id branch);
+    void changedOnlyCommand();
+    void asPrintedCommand();
+    void findCommand();
+    // The caption: the start folder, then an opened listing's file or what the tree was
+    // compared with.
     void showTitle();
     void exitCommand();
     void aboutCommand();
@@ -156,6 +176,11 @@ private:
     // Goes before the document it fills.
     std::unique_ptr<SearchSession> m_session;
     NodeModel* m_model = nullptr;
+    NodeMenu* m_nodeMenu = nullptr;
+    FindBar* m_findBar = nullptr;
+    WindowLayout* m_layout = nullptr;
+    DriveFolderPair* m_pair = nullptr;
+    StatusMessages* m_status = nullptr;
     QShortcut* m_stopShortcut = nullptr;
     std::shared_ptr<CPrintTvw> m_printObject;
     frmAbout* m_about = nullptr;

@@ -134,6 +134,17 @@ QVariant ChangeMark(const std::vector<NodeChange>& changes, NodeStore::Id id, in
     return {};
 }
 
+QString ListingTitle(const ListingDocument& document)
+{
+    if (document.isCompared())
+        return QStringLiteral(" - ") +
+               MessageText(89, "Compared with %1").arg(document.comparedWith());
+    if (document.origin() == ListingDocument::Origin::SavedListing)
+        return QStringLiteral(" - ") +
+               QFileInfo(QFile::decodeName(document.listingPath().c_str())).fileName();
+    return {};
+}
+
 QStringList ComparisonSummary(const TreeComparison::Summary& summary, const QString& file)
 {
     const QLocale locale;

@@ -40,6 +40,10 @@ QString ListingErrorText(ListingJsonReader::Result result, const QString& file, 
 QVariant ChangeMark(const std::vector<NodeChange>& changes, NodeStore::Id id, int role,
                     const QFont& font);
 
+// What the window's title adds after the start folder: " - " and the opened listing's file, or
+// what the tree was compared with; nothing for a searched tree.
+QString ListingTitle(const ListingDocument& document);
+
 // The closing page of a comparison's printout: what was compared with, the counts, the bytes
 // and what the marks mean.
 QStringList ComparisonSummary(const TreeComparison::Summary& summary, const QString& file);

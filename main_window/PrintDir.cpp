@@ -76,14 +76,15 @@ bool treeToPrint(QWidget* window, const NodeStore& tree, bool saving = false)
     return false;
 }
 
-void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject,
-              const QStringList& closingPage, const QString& secondTitle)
+QString PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject,
+                 const QStringList& closingPage, const QString& secondTitle, std::uint32_t branch)
 {
     if (!treeToPrint(window, treeView1))
-        return;
+        return {};
 
     // A new printing object per print; the previous one is released here.
-    printObject = NewDirectoryPrint(treeView1, secondTitle);
+    printObject = treeView1.contains(branch) ? NewBranchPrint(treeView1, branch, secondTitle)
+                                             : NewDirectoryPrint(treeView1, secondTitle);
     printObject->setClosingPage(closingPage);
     CPrintTvw& print = *printObject;
     WaitCursor wait;
@@ -98,19 +99,20 @@ void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>&
         const bool saved = PrintToPdfFile(print, backend, path, &error, &systemError);
         wait.restore();
         if (print.Cancelled())
-            return;
-        if (saved)
+            return {};
+        if (saved) {
             QMessageBox::information(
                 window, caption(),
                 MessageText(47, "There is no default printer, so the tree was saved as a PDF file: "
                                 "%1")
                     .arg(QDir::toNativeSeparators(path)));
-        else
-            QMessageBox::warning(window, caption(),
-                                 MessageText(48, "There is no default printer, and the PDF file "
-                                                 "could not be written. %1")
-                                     .arg(failureText(print, path, systemError, error)));
-        return;
+            return path;
+        }
+        QMessageBox::warning(window, caption(),
+                             MessageText(48, "There is no default printer, and the PDF file "
+                                             "could not be written. %1")
+                                 .arg(failureText(print, path, systemError, error)));
+        return {};
     }
 
     QString error;
@@ -122,6 +124,7 @@ void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>&
         QMessageBox::warning(window, caption(),
                              MessageText(52, "The tree could not be printed. %1")
                                  .arg(failureText(print, QString(), 0, error)));
+    return {};
 }
 
 void PrintPreview(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject,
@@ -163,11 +166,11 @@ void PrintPreview(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintT
     dialog.exec();
 }
 
-void SaveAsPdf(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject,
-               const QStringList& closingPage, const QString& secondTitle)
+QString SaveAsPdf(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>& printObject,
+                  const QStringList& closingPage, const QString& secondTitle)
 {
     if (!treeToPrint(window, treeView1, true))
-        return;
+        return {};
     printObject = NewDirectoryPrint(treeView1, secondTitle);
     printObject->setClosingPage(closingPage);
     CPrintTvw& print = *printObject;
@@ -188,7 +191,7 @@ void SaveAsPdf(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("pdf"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
+        return {};
     const QString path = dialog.selectedFiles().constFirst();
 
     WaitCursor wait;
@@ -206,6 +209,7 @@ void SaveAsPdf(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>
         QMessageBox::warning(window, MessageText(50, "Save as PDF"),
                              MessageText(65, "The PDF file could not be saved. %1")
                                  .arg(failureText(print, path, systemError, error)));
+    return saved ? path : QString();
 }
 
 } // namespace quillmap

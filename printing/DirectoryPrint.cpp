@@ -26,4 +26,15 @@ std::shared_ptr<CPrintTvw> NewDirectoryPrint(NodeStore& tree, const QString& sec
     return print;
 }
 
+std::shared_ptr<CPrintTvw> NewBranchPrint(NodeStore& tree, std::uint32_t branch,
+                                          const QString& secondTitle)
+{
+    auto print = NewDirectoryPrint(tree, secondTitle);
+    tree.setSelected(branch);
+    print->setPrintStyle(2);
+    if (tree.contains(branch))
+        print->setTitle(QStringLiteral("View of ") + NodeStore::displayString(tree.key(branch)));
+    return print;
+}
+
 } // namespace quillmap

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 
 namespace quillmap {
@@ -18,5 +19,9 @@ class NodeStore;
 // 1 in bold 14 pt, connector lines), with `tree` as tvwToPrint. `tree` must not be empty (the
 // title comes from item 1); the caller keeps it alive while printing.
 std::shared_ptr<CPrintTvw> NewDirectoryPrint(NodeStore& tree, const QString& secondTitle = {});
+// NewBranchPrint: the same for the subtree of node `branch` alone: PrintStyle 2 with `branch`
+// made the selected node, titled "View of " + its path.
+std::shared_ptr<CPrintTvw> NewBranchPrint(NodeStore& tree, std::uint32_t branch,
+                                          const QString& secondTitle = {});
 
 } // namespace quillmap

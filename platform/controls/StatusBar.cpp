@@ -6,10 +6,12 @@
 #include <QFrame>
 #include <QHelpEvent>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
 
 #include <algorithm>
+#include <functional>
 
 namespace quillmap {
 
@@ -25,14 +27,24 @@ public:
         setFrameStyle(QFrame::Panel | QFrame::Sunken);
     }
 
-    void setText(const QString& text)
+    void setText(const QString& text, bool link = false)
     {
+        if (link != m_link) {
+            m_link = link;
+            if (link)
+                setCursor(Qt::PointingHandCursor);
+            else
+                unsetCursor();
+            update();
+        }
         if (text == m_text)
             return;
         m_text = text;
         update();
     }
     const QString& text() const { return m_text; }
+    bool isLink() const { return m_link; }
+    std::function<void()> clicked;
 
 protected:
     void paintEvent(QPaintEvent* event) override
@@ -42,6 +54,11 @@ protected:
         const QRect area = contentsRect().adjusted(3, 0, -3, 0);
         // Large counts are wider than the panel: a smaller font first, "..." only past that.
         QFont font = this->font();
+        if (m_link) {
+            font.setUnderline(true);
+            painter.setFont(font);
+            painter.setPen(palette().color(QPalette::Link));
+        }
         int pixels = QFontInfo(font).pixelSize();
         while (pixels > kSmallestPixelSize &&
                QFontMetrics(font).horizontalAdvance(m_text) > area.width()) {
@@ -67,11 +84,18 @@ protected:
                 QToolTip::hideText();
             return true;
         }
+        if (event->type() == QEvent::MouseButtonRelease && m_link && clicked &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
+            rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+            clicked();
+            return true;
+        }
         return QFrame::event(event);
     }
 
 private:
     QString m_text;
+    bool m_link = false;
 };
 
 StatusBar::StatusBar(QWidget* parent) : QWidget(parent)
@@ -79,6 +103,7 @@ StatusBar::StatusBar(QWidget* parent) : QWidget(parent)
     int left = 0;
     for (int i = 0; i < kPanelCount; ++i) {
         m_panels[i] = new StatusPanel(this);
+        m_panels[i]->clicked = [this, i] { emit linkActivated(i + 1); };
         const int width = twipsToPixels(kPanelWidthsTwips[i]);
         m_panels[i]->setGeometry(left, 2, width, 0); // height follows the bar, see resizeEvent
         left += width;
@@ -93,6 +118,17 @@ void StatusBar::setPanelText(int panel, const QString& text)
 {
     if (panel >= 1 && panel <= kPanelCount)
         m_panels[panel - 1]->setText(text);
+}
+
+void StatusBar::setPanelLink(int panel, const QString& text)
+{
+    if (panel >= 1 && panel <= kPanelCount)
+        m_panels[panel - 1]->setText(text, true);
+}
+
+bool StatusBar::isPanelLink(int panel) const
+{
+    return panel >= 1 && panel <= kPanelCount && m_panels[panel - 1]->isLink();
 }
 
 QString StatusBar::panelText(int panel) const
@@ -123,8 +159,14 @@ void StatusBar::refreshClock()
 void StatusBar::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    for (StatusPanel* panel : m_panels)
-        panel->setGeometry(panel->x(), 2, panel->width(), std::max(0, height() - 2));
+    // Panel 1 takes what the bar has beyond its described width, for longer messages.
+    const int extra = std::max(0, width() - twipsToPixels(kWidthTwips));
+    int left = 0;
+    for (int i = 0; i < kPanelCount; ++i) {
+        const int panelWidth = twipsToPixels(kPanelWidthsTwips[i]) + (i == 0 ? extra : 0);
+        m_panels[i]->setGeometry(left, 2, panelWidth, std::max(0, height() - 2));
+        left += panelWidth;
+    }
 }
 
 } // namespace quillmap

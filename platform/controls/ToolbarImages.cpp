@@ -1,5 +1,7 @@
 #include "platform/controls/ToolbarImages.h"
 
+#include "support/LangFunctions.h"
+
 #include <QAction>
 #include <QPainter>
 #include <QPainterPath>
@@ -10,20 +12,23 @@ namespace quillmap {
 
 namespace {
 
-// The toolbar's positions, separators included; a click is told by its place.
+// The toolbar's positions, separators included; a click is told by its place. Names and tool
+// tips in the user's language, by message number.
 struct ToolbarButton
 {
     bool separator;
+    int nameMessage;
     const char* name;
+    int toolTipMessage;
     const char* toolTip;
     int image; // 1-based index into the image list
 };
 constexpr ToolbarButton kToolbarButtons[] = {
-    {true, nullptr, nullptr, 0},
-    {false, "Exit", "Exit the system", 1},
-    {true, nullptr, nullptr, 0},
-    {false, "Search", "Search for files", 2},
-    {false, "Print", "Print the directory tree", 3},
+    {true, 0, nullptr, 0, nullptr, 0},
+    {false, 139, "Exit", 140, "Exit the system", 1},
+    {true, 0, nullptr, 0, nullptr, 0},
+    {false, 53, "Search", 141, "Search for files", 2},
+    {false, 49, "Print", 142, "Print the directory tree", 3},
 };
 
 } // namespace
@@ -43,8 +48,8 @@ void ToolbarImages::fill(QToolBar& bar, const QList<QImage>& images,
             action = bar.addSeparator();
         } else {
             action = bar.addAction(QIcon(QPixmap::fromImage(images.value(button.image - 1))),
-                                   QString::fromLatin1(button.name));
-            action->setToolTip(QString::fromLatin1(button.toolTip));
+                                   LangFunctions::MessageText(button.nameMessage, button.name));
+            action->setToolTip(LangFunctions::MessageText(button.toolTipMessage, button.toolTip));
         }
         QObject::connect(action, &QAction::triggered, &bar,
                          [clicked, position] { clicked(position); });

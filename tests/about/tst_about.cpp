@@ -109,18 +109,21 @@ private slots:
         QTest::addColumn<QString>("disclaimerStart");
         QTest::addColumn<QString>("ok");
         QTest::addColumn<QString>("sysInfo");
+        QTest::addColumn<QString>("otherProducts");
         QTest::newRow("German") << QByteArray("de_DE.UTF-8") << QString::fromUtf8("Über Tst About")
                                 << "Tst About\nListet einen Ordnerbaum auf und druckt ihn"
                                 << "Version 1.0.0"
                                 << "Hinweis:"
                                 << "OK"
-                                << "Systeminfo...";
+                                << "Systeminfo..."
+                                << "Weitere Produkte von Tallowmere";
         QTest::newRow("English") << QByteArray("en_GB.UTF-8") << "About Tst About"
                                  << "Tst About\nLists a folder tree and prints it"
                                  << "Version 1.0.0"
                                  << "Warning:"
                                  << "OK"
-                                 << "System Info...";
+                                 << "System Info..."
+                                 << "Other products from Tallowmere";
     }
 
     void captions()
@@ -132,6 +135,7 @@ private slots:
         QFETCH(QString, disclaimerStart);
         QFETCH(QString, ok);
         QFETCH(QString, sysInfo);
+        QFETCH(QString, otherProducts);
 
         // A fresh run: the language is detected on the first lookup, from the locale.
         qputenv("LC_ALL", locale);
@@ -147,7 +151,7 @@ private slots:
         QVERIFY(child<QLabel>(about, "lblDisclaimer")->text().startsWith(disclaimerStart));
         QCOMPARE(child<QPushButton>(about, "cmdOK")->text(), ok);
         QCOMPARE(child<QPushButton>(about, "cmdSysInfo")->text(), sysInfo);
-        QVERIFY(child<QLabel>(about, "Label3")->text().contains("Other products from Tallowmere"));
+        QVERIFY(child<QLabel>(about, "Label3")->text().contains(otherProducts));
         QVERIFY(child<QLabel>(about, "Label1")->text().contains("www.tallowmere.example"));
         const QPixmap picture = child<QLabel>(about, "Image1")->pixmap();
         QCOMPARE(picture.size(), QSize(60, 80));

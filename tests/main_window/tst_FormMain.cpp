@@ -1,9 +1,14 @@
 #include "about/frmAbout.h"
 #include "listing/ListingJsonWriter.h"
 #include "main_window/FiltersDialog.h"
+#include "main_window/FindBar.h"
 #include "main_window/FormMain.h"
+#include "main_window/GoToFolderDialog.h"
+#include "main_window/NodeMenu.h"
 #include "main_window/NodeModel.h"
+#include "main_window/NodeTreeView.h"
 #include "main_window/SearchMessages.h"
+#include "main_window/WindowLayout.h"
 #include "platform/controls/DriveList.h"
 #include "platform/controls/FolderList.h"
 #include "platform/controls/OptionsList.h"
@@ -15,26 +20,33 @@
 #include "support/LangFunctions.h"
 #include "tests/common/ChooseFile.h"
 #include "tests/common/RecordingPrinterDevice.h"
+#include "tests/common/SettingsSandbox.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
+#include <QUrl>
 
 #include <atomic>
 #include <chrono>
@@ -77,6 +89,24 @@ private:
     int m_listings = 0;
 };
 
+// The real file system with every folder named "sealed*" unreadable, read on one thread.
+class SealedFileSystem : public PosixFileSystem
+{
+public:
+    int openSubfolder(Handle parent, const char* name, Handle& folder) override
+    {
+        return sealed(name) ? EACCES : PosixFileSystem::openSubfolder(parent, name, folder);
+    }
+    int openPlainSubfolder(Handle parent, const char* name, Handle& folder) override
+    {
+        return sealed(name) ? EACCES : PosixFileSystem::openPlainSubfolder(parent, name, folder);
+    }
+    std::unique_ptr<FileSystem> newReader() const override { return nullptr; }
+
+private:
+    static bool sealed(const char* name) { return std::string_view(name).starts_with("sealed"); }
+};
+
 // Folders d00 to d29 of 30 files each.
 void makeBushyTree(const QString& root)
 {
@@ -101,9 +131,15 @@ private slots:
     void windowFrame();
     void layout_data();
     void layout();
-    void layoutStaysOnResize();
+    void layoutGrows_data();
+    void layoutGrows();
     void tabOrder();
     void menus();
+    void menuShortcuts_data();
+    void menuShortcuts();
+    void everyTextFromTheMessageFile();
+    void captionsFitInEveryLanguage_data();
+    void captionsFitInEveryLanguage();
     void toolbar();
     void toolbarPositions_data();
     void toolbarPositions();
@@ -129,6 +165,18 @@ private slots:
     void badListingChangesNothing_data();
     void badListingChangesNothing();
     void filtersReachTheSearch();
+    void sortByColumnHeader_data();
+    void sortByColumnHeader();
+    void findKeepsMatchesAndRestoresTheTree();
+    void nodeMenuCopiesAndSearchesFromHere();
+    void goToFolderTakesTypedPaths_data();
+    void goToFolderTakesTypedPaths();
+    void droppedFolderBecomesTheStartFolder_data();
+    void droppedFolderBecomesTheStartFolder();
+    void unreadableFolderIsMarked();
+    void settingsRoundTrip();
+    void brokenSettingsMeanDefaults_data();
+    void brokenSettingsMeanDefaults();
 
 private:
     // Saves the tree shown as a listing at `path`.
@@ -142,9 +190,14 @@ private:
     // second subfolder) until the window asks it to stop.
     void startHeldSearch(const QTemporaryDir& tmp);
 
+    // The settings file the windows of this test read and write.
+    QString settingsFile() const { return m_settings.windowFile(); }
+
     FormMain* w = nullptr;
     int exits = 0;
     std::shared_ptr<GateFileSystem> m_gate;
+    // Never the user's own settings; cleanup() removes what one test left for the next.
+    test::SettingsSandbox m_settings;
 };
 
 void TestFormMain::search()
@@ -183,16 +236,19 @@ void TestFormMain::cleanup()
     delete w;
     w = nullptr;
     m_gate.reset();
+    QFile::remove(settingsFile());
     QVERIFY(!QApplication::overrideCursor()); // start-up and commands restore the pointer
 }
 
 void TestFormMain::windowFrame()
 {
-    QCOMPARE(w->windowTitle(), QStringLiteral("Quillmap Printer "));
+    // The title names the folder the next search will search.
+    QCOMPARE(w->windowTitle(), QStringLiteral("Quillmap Printer - ") + QDir::currentPath());
     QCOMPARE(w->centralWidget()->size(), QSize(360, 342));
+    QCOMPARE(w->centralWidget()->minimumSize(), QSize(360, 342)); // never smaller
     const Qt::WindowFlags flags = w->windowFlags();
     QVERIFY(flags & Qt::WindowMinimizeButtonHint);
-    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    QVERIFY(flags & Qt::WindowMaximizeButtonHint);
     QVERIFY(!(flags & Qt::MSWindowsFixedSizeDialogHint));
     QVERIFY(w->minimumSize() != w->maximumSize()); // sizable
     QVERIFY(w->TreeView1 && w->Drive1 && w->Dir1 && w->Combo1 && w->Text1 && w->ListView1 &&
@@ -231,22 +287,58 @@ void TestFormMain::layout()
     QCOMPARE(control->geometry(), pixels);
 }
 
-void TestFormMain::layoutStaysOnResize()
+// Each row: how much larger the window is made than described (maximised: as large as the
+// screen), and how far the splitter is dragged to the left.
+void TestFormMain::layoutGrows_data()
 {
-    // The controls keep their places; the toolbar and the status bar stay docked to the top
-    // and bottom edges, as wide as the window.
-    const QRect tree = w->TreeView1->geometry();
-    const QRect options = w->ListView1->geometry();
-    const QSize start = w->size();
-    for (const QSize grow : {QSize(200, 150), QSize(-40, -60)}) {
-        w->resize(start + grow);
-        QTRY_COMPARE(w->centralWidget()->size(), QSize(360, 342) + grow);
-        const QSize client = w->centralWidget()->size();
-        QCOMPARE(w->TreeView1->geometry(), tree);
-        QCOMPARE(w->ListView1->geometry(), options);
-        QCOMPARE(w->Toolbar1->geometry(), QRect(0, 0, client.width(), 58));
-        QCOMPARE(w->StatusBar1->geometry(), QRect(0, client.height() - 25, client.width(), 25));
+    QTest::addColumn<QSize>("grow");
+    QTest::addColumn<bool>("maximised");
+    QTest::addColumn<int>("drag");
+    QTest::newRow("larger") << QSize(200, 150) << false << 0;
+    QTest::newRow("smaller is refused") << QSize(-40, -60) << false << 0;
+    QTest::newRow("splitter dragged") << QSize(200, 150) << false << 50;
+    QTest::newRow("splitter dragged past the tree's minimum") << QSize(0, 0) << false << 400;
+    QTest::newRow("maximised") << QSize() << true << 0;
+}
+
+void TestFormMain::layoutGrows()
+{
+    QFETCH(QSize, grow);
+    QFETCH(bool, maximised);
+    QFETCH(int, drag);
+    if (maximised) {
+        w->showMaximized();
+        QTRY_VERIFY(w->centralWidget()->width() > 360 + 200);
+    } else {
+        w->resize(w->size() + grow);
+        QTRY_COMPARE(w->centralWidget()->size(),
+                     QSize(360, 342).expandedTo(QSize(360, 342) + grow));
     }
+    auto* handle = w->findChild<QWidget*>("ColumnSplitter");
+    QVERIFY(handle);
+    QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(3, 10));
+    QTest::mouseMove(handle, QPoint(3 - drag, 10));
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(3 - drag, 10));
+
+    // The tree takes the room; the column keeps to the right edge, its list the extra height,
+    // widened by what the splitter gave it, the tree never below 96 pixels.
+    const QSize client = w->centralWidget()->size();
+    const int dx = client.width() - 360, dy = client.height() - 342;
+    const int extra = std::min(drag, 193 + dx - 96);
+    QCOMPARE(w->TreeView1->geometry(), QRect(8, 64, 193 + dx - extra, 249 + dy));
+    QCOMPARE(handle->geometry(), QRect(201 + dx - extra, 64, 7, 249 + dy));
+    const int left = 208 + dx - extra;
+    QCOMPARE(w->Drive1->geometry(), QRect(left, 64, 145 + extra, 21));
+    QCOMPARE(w->Dir1->geometry(), QRect(left, 88, 145 + extra, 81));
+    QCOMPARE(w->Label1->geometry(), QRect(left, 176, 57, 17));
+    QCOMPARE(w->Combo1->geometry(), QRect(left + 64, 176, 81 + extra, 21));
+    QCOMPARE(w->Label2->geometry(), QRect(left, 200, 57, 17));
+    QCOMPARE(w->Text1->geometry(), QRect(left + 64, 200, 73 + extra, 19));
+    QCOMPARE(w->ListView1->geometry(), QRect(left, 224, 145 + extra, 89 + dy));
+    QCOMPARE(w->Toolbar1->geometry(), QRect(0, 0, client.width(), 58));
+    QCOMPARE(w->StatusBar1->geometry(), QRect(0, client.height() - 25, client.width(), 25));
+    // The status text takes the bar's extra width.
+    QCOMPARE(w->StatusBar1->panelRect(1).width(), 160 + dx);
 }
 
 void TestFormMain::tabOrder()
@@ -270,11 +362,13 @@ void TestFormMain::tabOrder()
 void TestFormMain::menus()
 {
     const QList<QAction*> top = w->menuBar()->actions();
-    QCOMPARE(top.size(), 2);
-    QCOMPARE(top[0]->text(), QStringLiteral("File"));
+    QCOMPARE(top.size(), 4);
+    QCOMPARE(top[0]->text(), QStringLiteral("&File"));
     QCOMPARE(top[0]->menu(), w->MNU_File);
-    QCOMPARE(top[1], w->MNU_About);
-    QCOMPARE(w->MNU_About->text(), QStringLiteral("About"));
+    QCOMPARE(top[1]->menu(), w->MNU_Edit);
+    QCOMPARE(top[2]->menu(), w->MNU_View);
+    QCOMPARE(top[3], w->MNU_About);
+    QCOMPARE(w->MNU_About->text(), QStringLiteral("&About"));
     QVERIFY(!w->MNU_About->menu());
 
     // Search, Print and Exit in that order, Exit last (print variants may stand between).
@@ -283,20 +377,154 @@ void TestFormMain::menus()
     QCOMPARE(items.first(), w->MNU_Search);
     QCOMPARE(items[1], w->MNU_Print);
     QCOMPARE(items.last(), w->MNU_Exit);
-    QCOMPARE(w->MNU_Search->text(), QStringLiteral("Search"));
-    QCOMPARE(w->MNU_Print->text(), QStringLiteral("Print"));
-    QCOMPARE(w->MNU_Exit->text(), QStringLiteral("Exit"));
     QCOMPARE(items.indexOf(w->MNU_Export), items.indexOf(w->MNU_SaveAsPdf) + 1);
-    QCOMPARE(w->MNU_Export->text(), QStringLiteral("Export..."));
-    for (QAction* a : items + top) {
-        QVERIFY2(a->shortcut().isEmpty(), qPrintable(a->text()));
-        QVERIFY2(!a->text().contains('&'), qPrintable(a->text()));
-    }
+    QCOMPARE(w->MNU_Edit->actions().first(), w->nodeMenu().copyPath);
     for (const char* name : {"MNU_File", "MNU_Search", "MNU_Print", "MNU_Exit", "MNU_About"})
         QVERIFY2(w->findChild<QObject*>(name), name);
 
     w->MNU_Exit->trigger();
     QCOMPARE(exits, 1);
+}
+
+void TestFormMain::menuShortcuts_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QKeySequence>("shortcut");
+    const struct
+    {
+        const char* name;
+        const char* caption;
+        QKeySequence shortcut;
+    } rows[] = {
+        {"MNU_Search", "&Search", Qt::Key_F5},
+        {"MNU_Print", "&Print", Qt::CTRL | Qt::Key_P},
+        {"MNU_PrintPreview", "Print Pre&view", Qt::CTRL | Qt::SHIFT | Qt::Key_P},
+        {"MNU_SaveAsPdf", "Save as P&DF...", Qt::CTRL | Qt::Key_S},
+        {"MNU_Export", "&Export...", Qt::CTRL | Qt::Key_E},
+        {"MNU_OpenListing", "&Open Listing...", Qt::CTRL | Qt::Key_O},
+        {"MNU_Find", "&Find...", Qt::CTRL | Qt::Key_F},
+        {"MNU_GoToFolder", "&Go to Folder...", Qt::CTRL | Qt::Key_L},
+        {"MNU_Exit", "E&xit", Qt::CTRL | Qt::Key_Q},
+        {"MNU_About", "&About", Qt::Key_F1},
+        {"MNU_CopyPath", "Copy &Path", Qt::CTRL | Qt::Key_C},
+        {"MNU_CompareListing", "Co&mpare with Listing...", QKeySequence()},
+    };
+    for (const auto& r : rows)
+        QTest::newRow(r.name) << r.name << r.caption << r.shortcut;
+}
+
+void TestFormMain::menuShortcuts()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QKeySequence, shortcut);
+    auto* action = w->findChild<QAction*>(name);
+    QVERIFY(action);
+    QCOMPARE(action->text(), caption);
+    QCOMPARE(action->shortcut(), shortcut);
+}
+
+namespace {
+
+// Every text the window shows of its own: menus, the tree's menu, labels, toolbar, options list,
+// column headings, the find box.
+QStringList windowTexts(FormMain& w)
+{
+    QStringList texts;
+    for (QAction* top : w.menuBar()->actions()) {
+        texts << top->text();
+        if (top->menu())
+            for (QAction* item : top->menu()->actions())
+                if (!item->isSeparator())
+                    texts << item->text();
+    }
+    for (QAction* item : w.TreeView1->findChild<QMenu*>()->actions())
+        if (!item->isSeparator())
+            texts << item->text();
+    texts << w.Label1->text() << w.Label2->text() << w.ListView1->columnHeading();
+    for (int i = 1; i <= w.ListView1->itemCount(); ++i)
+        texts << w.ListView1->itemText(i);
+    for (QAction* button : w.Toolbar1->actions())
+        if (!button->isSeparator())
+            texts << button->text() << button->toolTip();
+    w.model().setColumns(NodeColumns::forTicks(DetailTicks::all()));
+    for (int c = 0; c < w.model().columnCount(); ++c)
+        texts << w.model().headerData(c, Qt::Horizontal).toString();
+    texts << w.findBar().textBox()->placeholderText();
+    return texts;
+}
+
+} // namespace
+
+void TestFormMain::everyTextFromTheMessageFile()
+{
+    // A message file whose French texts are the English ones in brackets: every text of the
+    // window must come from it, none from the program.
+    QTemporaryDir folder;
+    QFile source(QStringLiteral(QUILLMAP_SOURCE_DIR "/resources/lang.ini"));
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    QFile marked(folder.filePath("lang.ini"));
+    QVERIFY(marked.open(QIODevice::WriteOnly));
+    for (QByteArray line : source.readAll().split('\n')) {
+        if (line.startsWith("MES")) {
+            QList<QByteArray> texts = line.split('|');
+            const QByteArray english = texts[0].mid(texts[0].indexOf('=') + 1);
+            texts[1] = "[" + english + "]";
+            line = texts.join('|');
+        }
+        marked.write(line + '\n');
+    }
+    marked.close();
+    LangFunctions::ResetMessages(folder.path() + u'/');
+    LangFunctions::LanguageName = QStringLiteral("FRENCH");
+    FormMain french;
+    for (const QString& text : windowTexts(french))
+        QVERIFY2(text.startsWith(u'[') && text.endsWith(u']'), qPrintable(text));
+}
+
+void TestFormMain::captionsFitInEveryLanguage_data()
+{
+    QTest::addColumn<QString>("language");
+    for (const char* language :
+         {"ENGLISH", "FRENCH", "GERMAN", "ITALIAN", "PORTUGUESE", "SPANISH", "DUTCH", "NORWEGIAN"})
+        QTest::newRow(language) << QString::fromLatin1(language);
+}
+
+void TestFormMain::captionsFitInEveryLanguage()
+{
+    QFETCH(QString, language);
+    LangFunctions::ResetMessages(QStringLiteral(QUILLMAP_SOURCE_DIR "/resources/"));
+    LangFunctions::LanguageName = language;
+    FormMain window;
+    window.show();
+    // The labels and the options read in full at the described size.
+    for (const QLabel* label : {window.Label1, window.Label2})
+        QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(label->text()));
+    OptionsList* list = window.ListView1;
+    for (int i = 1; i <= list->itemCount(); ++i)
+        QVERIFY2(list->sizeHintForIndex(list->model()->index(i - 1, 0)).width() <=
+                     list->columnWidth(0),
+                 qPrintable(list->itemText(i)));
+    // Every menu and item has one access key, none twice in one menu (the tree's own included).
+    QList<QList<QAction*>> groups = {window.menuBar()->actions()};
+    for (QAction* top : window.menuBar()->actions())
+        if (top->menu())
+            groups << top->menu()->actions();
+    groups << window.TreeView1->findChild<QMenu*>()->actions();
+    for (const QList<QAction*>& group : groups) {
+        QSet<QChar> keys;
+        for (QAction* action : group) {
+            if (action->isSeparator())
+                continue;
+            const QString text = action->text();
+            const qsizetype amp = text.indexOf(u'&');
+            QVERIFY2(amp >= 0 && amp + 1 < text.size() && text.count(u'&') == 1, qPrintable(text));
+            const QChar key = text[amp + 1].toLower();
+            QVERIFY2(!keys.contains(key), qPrintable(text));
+            keys.insert(key);
+        }
+    }
 }
 
 void TestFormMain::toolbar()
@@ -645,6 +873,11 @@ void TestFormMain::exportWritesTheLastSearch()
     QVERIFY2(rows[1].startsWith("0,root,") && rows[1].endsWith(",5,1,1,\r"), rows[1]);
     QVERIFY2(rows[3].startsWith("2,file,") && rows[3].contains(",x.txt,5,"), rows[3]);
 
+    // The status bar says what was written where, and a click on it opens it.
+    QCOMPARE(w->statusText(),
+             QStringLiteral("Exported to %1. Click here to open it.").arg(target + ".csv"));
+    QVERIFY(w->StatusBar1->isPanelLink(1));
+
     const QString page = tmp.path() + "/page.html";
     QTimer::singleShot(0, this, [&] { answer(page, "Web page (*.html)"); });
     w->MNU_Export->trigger();
@@ -671,8 +904,10 @@ void TestFormMain::selectedNodeFollowsTheView()
 
 void TestFormMain::longFileLinesScrollSideways()
 {
-    // With every detail ticked a file line is far wider than the tree view: the view must
-    // scroll sideways to it instead of cutting the details off.
+    // With every detail ticked a file line is far wider than the tree view: the view "as
+    // printed" must scroll sideways to it instead of cutting the details off.
+    w->MNU_AsPrinted->trigger();
+    QVERIFY(w->TreeView1->asPrinted());
     QTemporaryDir tmp;
     QFile(tmp.path() + "/" + QString(60, 'n') + ".txt").open(QIODevice::WriteOnly);
     for (int i = 0; i < 100; ++i)
@@ -895,7 +1130,7 @@ void TestFormMain::openedListingIsTheSearchedTree()
     QCOMPARE(b.readAll(), a.readAll());
 
     search(); // a search shows the window's own title again
-    QCOMPARE(w->windowTitle(), QStringLiteral("Quillmap Printer "));
+    QCOMPARE(w->windowTitle(), QStringLiteral("Quillmap Printer - ") + tmp.path());
 }
 
 void TestFormMain::compareMarksEveryChange()
@@ -947,6 +1182,12 @@ void TestFormMain::compareMarksEveryChange()
                                    "- swap coloured removed", "+ new-name.txt coloured added",
                                    "- old-name.txt coloured removed", "+ swap coloured added"}));
     QVERIFY2(w->windowTitle().contains("saved.json"), qPrintable(w->windowTitle()));
+    // The status bar counts the changes and tells what the marks mean; the names carry them.
+    QCOMPARE(w->statusText(),
+             QStringLiteral("Compared with saved.json: 3 added, 4 removed, 3 changed. Marks: + "
+                            "added, - removed, ~ changed, = the same"));
+    const NodeStore::Id gone = w->store().find(root.toStdString() + "/gone/");
+    QCOMPARE(w->model().indexOf(gone).data().toString(), QStringLiteral("- gone"));
 
     // Only what changed, with the folders leading to it; the printout ends with the summary.
     w->MNU_ChangedOnly->trigger();
@@ -1016,7 +1257,7 @@ void TestFormMain::badListingChangesNothing()
         QVERIFY2(shown.contains(message), qPrintable(shown));
         QCOMPARE(nodes(), before);
         QCOMPARE(w->statusText(), status);
-        QCOMPARE(w->windowTitle(), QStringLiteral("Quillmap Printer "));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quillmap Printer - ") + tmp.path());
         QVERIFY(w->changes().empty());
     }
 }
@@ -1037,7 +1278,7 @@ void TestFormMain::filtersReachTheSearch()
 
     auto* dialog = w->findChild<FiltersDialog*>();
     QVERIFY(dialog);
-    QCOMPARE(w->MNU_Filters->text(), QStringLiteral("Filters..."));
+    QCOMPARE(w->MNU_Filters->text(), QStringLiteral("&Filters..."));
     QVERIFY(w->MNU_File->actions().contains(w->MNU_Filters));
     dialog->minSizeBox()->setText(QStringLiteral("3Q"));
     ScanFilters read;
@@ -1068,6 +1309,419 @@ void TestFormMain::filtersReachTheSearch()
     QVERIFY2(shown.contains(QStringLiteral("different filters")) &&
                  shown.contains(QStringLiteral("Compared with: none")),
              qPrintable(shown));
+}
+
+namespace {
+
+// The section of the tree view's header that shows `column`, or -1.
+int sectionOf(FormMain& w, NodeColumns::Column column)
+{
+    for (int section = 0; section < w.model().columnCount(); ++section)
+        if (w.model().columnAt(section) == column)
+            return section;
+    return -1;
+}
+
+void clickHeader(FormMain& w, int section)
+{
+    QHeaderView* header = w.TreeView1->header();
+    const int x = header->sectionViewportPosition(section) + header->sectionSize(section) / 2;
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+}
+
+void touch(const QByteArray& path, int size, std::int64_t modified, mode_t mode = 0644)
+{
+    const int fd = ::open(path, O_CREAT | O_WRONLY | O_TRUNC, mode);
+    QVERIFY(fd >= 0);
+    QVERIFY(::write(fd, QByteArray(size, 'x').constData(), size) == size);
+    ::close(fd);
+    const struct timespec times[2] = {{modified, 0}, {modified, 0}};
+    QVERIFY(::utimensat(AT_FDCWD, path, times, 0) == 0);
+}
+
+} // namespace
+
+// Each row: the column whose heading is clicked, the order that gives, and the first folder
+// and file under the root then.
+void TestFormMain::sortByColumnHeader_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("file");
+    using C = NodeColumns;
+    // a: 2 files, 30 bytes; b: a folder, 1 file, 5 bytes; k.txt: 1 byte, read-only, new;
+    // m.zip: 100 bytes, old.
+    QTest::newRow("name, again: reversed") << int(C::Name) << int(SortKey::Name) << "b"
+                                           << "m.zip";
+    QTest::newRow("size") << int(C::Size) << int(SortKey::Size) << "b"
+                          << "k.txt";
+    QTest::newRow("files") << int(C::Files) << int(SortKey::Files) << "b"
+                           << "k.txt";
+    QTest::newRow("folders") << int(C::Folders) << int(SortKey::Folders) << "a"
+                             << "k.txt";
+    QTest::newRow("created") << int(C::Created) << int(SortKey::Created) << "a"
+                             << "k.txt";
+    QTest::newRow("accessed") << int(C::Accessed) << int(SortKey::Accessed) << "a"
+                              << "m.zip";
+    QTest::newRow("modified") << int(C::Modified) << int(SortKey::Modified) << "a"
+                              << "m.zip";
+    QTest::newRow("attributes") << int(C::Attributes) << int(SortKey::Attributes) << "a"
+                                << "m.zip";
+    QTest::newRow("type") << int(C::Type) << int(SortKey::Type) << "a"
+                          << "k.txt";
+}
+
+void TestFormMain::sortByColumnHeader()
+{
+    QFETCH(int, column);
+    QFETCH(int, key);
+    QFETCH(QString, folder);
+    QFETCH(QString, file);
+    QTemporaryDir tmp;
+    const QByteArray root = QFile::encodeName(tmp.path());
+    for (const char* d : {"/a", "/b", "/b/c"})
+        ::mkdir(root + d, 0755);
+    touch(root + "/a/1", 10, 2'000'000'000);
+    touch(root + "/a/2", 20, 2'000'000'000);
+    touch(root + "/b/c/3", 5, 2'000'000'000);
+    touch(root + "/k.txt", 1, 1'900'000'000, 0444);
+    touch(root + "/m.zip", 100, 1'000'000'000);
+    QVERIFY(w->Dir1->setPath(root.toStdString()));
+    w->ListView1->setChecked(1, true); // every detail, so every column
+    search();
+    const NodeStore& s = w->store();
+    const QModelIndex a = w->model().indexOf(s.find(root.toStdString() + "/a/"));
+    w->TreeView1->expand(a);
+    w->TreeView1->setCurrentIndex(w->model().indexOf(s.find(root.toStdString() + "/a/2")));
+    QCOMPARE(w->document().order(), SortOrder()); // the described order first
+
+    const auto firstOf = [&](bool folders) {
+        const QModelIndex top = w->model().index(0, 0);
+        for (int row = 0; row < w->model().rowCount(top); ++row) {
+            const NodeStore::Id id = w->model().idOf(w->model().index(row, 0, top));
+            if (s.isFolder(id) == folders)
+                return QString::fromStdString(std::string(s.name(id)));
+        }
+        return QString();
+    };
+    const int section = sectionOf(*w, NodeColumns::Column(column));
+    QVERIFY(section >= 0);
+    clickHeader(*w, section);
+    const bool reversed = column == NodeColumns::Name; // it was sorted by name already
+    QCOMPARE(w->document().order(), (SortOrder{SortKey(key), reversed}));
+    QCOMPARE(w->TreeView1->header()->sortIndicatorSection(), section);
+    QCOMPARE(firstOf(true), folder);
+    QCOMPARE(firstOf(false), file);
+    // The view keeps its open folders and current node; what prints is what shows.
+    QVERIFY(w->TreeView1->isExpanded(w->model().indexOf(s.find(root.toStdString() + "/a/"))));
+    QCOMPARE(std::string(s.name(w->model().idOf(w->TreeView1->currentIndex()))), "2");
+    const QStringList printed = printout();
+    const qsizetype top = printed.indexOf(
+        QRegularExpression("\\d+ \\d+ \\d+ " + QRegularExpression::escape(tmp.path() + "/")));
+    QVERIFY(top > 0);
+    QVERIFY2(printed.value(top + 1).endsWith(u' ' + folder), qPrintable(printed.value(top + 1)));
+    clickHeader(*w, section);
+    QCOMPARE(w->document().order(), (SortOrder{SortKey(key), !reversed}));
+    // The described order is one click away, and stays for the next search.
+    clickHeader(*w, sectionOf(*w, NodeColumns::Name));
+    if (w->document().order() != SortOrder())
+        clickHeader(*w, sectionOf(*w, NodeColumns::Name));
+    QCOMPARE(w->document().order(), SortOrder());
+    QCOMPARE(firstOf(true), QStringLiteral("a"));
+    clickHeader(*w, section);
+    search();
+    QCOMPARE(w->document().order(), (SortOrder{SortKey(key), reversed}));
+}
+
+void TestFormMain::findKeepsMatchesAndRestoresTheTree()
+{
+    QTemporaryDir tmp;
+    makeBushyTree(tmp.path());
+    QVERIFY(w->Dir1->setPath(QFile::encodeName(tmp.path()).toStdString()));
+    search();
+    NodeModel& model = w->model();
+    const NodeStore& s = w->store();
+    const std::string root = QFile::encodeName(tmp.path()).toStdString();
+    const auto index = [&](const std::string& key) { return model.indexOf(s.find(root + key)); };
+    w->TreeView1->expand(index("/d03/"));
+    w->TreeView1->setCurrentIndex(index("/d03/f05.txt"));
+
+    QApplication::setActiveWindow(w);
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w->TreeView1, Qt::Key_F, Qt::ControlModifier);
+    FindBar& bar = w->findBar();
+    QVERIFY(bar.isOpen());
+    QCOMPARE(QApplication::focusWidget(), bar.textBox());
+    QTest::keyClicks(bar.textBox(), "F17");
+    // Only the matches and the folders that lead to them, opened.
+    QCOMPARE(bar.countText(), QStringLiteral("30 matches"));
+    const QModelIndex top = model.index(0, 0);
+    QCOMPARE(model.rowCount(top), 30);
+    for (int row = 0; row < 30; ++row) {
+        const QModelIndex folder = model.index(row, 0, top);
+        QVERIFY(w->TreeView1->isExpanded(folder));
+        QCOMPARE(model.rowCount(folder), 1);
+        QCOMPARE(model.index(0, 0, folder).data().toString(), QStringLiteral("f17.txt"));
+    }
+    QTest::keyClicks(bar.textBox(), "x");
+    QCOMPARE(bar.countText(), QStringLiteral("No matches"));
+    QCOMPARE(model.rowCount(), 0);
+    QTest::keyClick(bar.textBox(), Qt::Key_Backspace);
+    QCOMPARE(bar.countText(), QStringLiteral("30 matches"));
+
+    // Esc: the whole tree where it was.
+    QTest::keyClick(bar.textBox(), Qt::Key_Escape);
+    QVERIFY(!bar.isOpen());
+    QVERIFY(!model.isFiltered());
+    QCOMPARE(model.rowCount(model.index(0, 0)), 30);
+    QVERIFY(w->TreeView1->isExpanded(index("/d03/")));
+    QVERIFY(!w->TreeView1->isExpanded(index("/d04/")));
+    QCOMPARE(w->TreeView1->currentIndex(), index("/d03/f05.txt"));
+
+    // A node picked among the matches is the one shown after Esc.
+    w->MNU_Find->trigger();
+    QTest::keyClicks(bar.textBox(), "f29");
+    w->TreeView1->setCurrentIndex(index("/d10/f29.txt"));
+    QTest::keyClick(w->TreeView1, Qt::Key_Escape);
+    QVERIFY(!bar.isOpen());
+    QCOMPARE(w->TreeView1->currentIndex(), index("/d10/f29.txt"));
+    QVERIFY(w->TreeView1->isExpanded(index("/d10/")));
+    QVERIFY(w->TreeView1->isExpanded(index("/d03/")));
+}
+
+void TestFormMain::nodeMenuCopiesAndSearchesFromHere()
+{
+    QTemporaryDir tmp;
+    QVERIFY(QDir(tmp.path()).mkpath("sub/deeper"));
+    QFile(tmp.path() + "/a.txt").open(QIODevice::WriteOnly);
+    QFile(tmp.path() + "/sub/b.txt").open(QIODevice::WriteOnly);
+    const std::string root = QFile::encodeName(tmp.path()).toStdString();
+    QVERIFY(w->Dir1->setPath(root));
+    search();
+    const NodeStore& s = w->store();
+    const QModelIndex sub = w->model().indexOf(s.find(root + "/sub/"));
+    const QModelIndex file = w->model().indexOf(s.find(root + "/a.txt"));
+    QItemSelectionModel* selection = w->TreeView1->selectionModel();
+    selection->select(file, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    selection->select(sub, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+
+    // The selected nodes' paths, in the order shown, and their lines.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    w->nodeMenu().copyPath->trigger();
+    QCOMPARE(clipboard->text(), tmp.path() + "/sub\n" + tmp.path() + "/a.txt");
+    w->nodeMenu().copyLine->trigger();
+    QCOMPARE(clipboard->text(), QStringLiteral("sub\na.txt"));
+    // Ctrl+C on the tree copies the paths, not the lines.
+    clipboard->clear();
+    QApplication::setActiveWindow(w);
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    w->TreeView1->setFocus();
+    QTest::keyClick(w->TreeView1, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(clipboard->text(), tmp.path() + "/sub\n" + tmp.path() + "/a.txt");
+
+    // Search From Here makes the folder the start folder, and the title says so.
+    w->TreeView1->setCurrentIndex(sub);
+    w->nodeMenu().searchFromHere->trigger();
+    QCOMPARE(w->Dir1->path(), root + "/sub");
+    QCOMPARE(w->windowTitle(), "Quillmap Printer - " + tmp.path() + "/sub");
+
+    // Expand All Below opens every folder under it; Collapse All Below closes them again.
+    w->TreeView1->setCurrentIndex(sub);
+    w->nodeMenu().expandBelow->trigger();
+    const QModelIndex deeper = w->model().indexOf(s.find(root + "/sub/deeper/"));
+    QVERIFY(w->TreeView1->isExpanded(sub));
+    w->nodeMenu().collapseBelow->trigger();
+    QVERIFY(!w->TreeView1->isExpanded(sub));
+    QVERIFY(!w->TreeView1->isExpanded(deeper));
+
+    // Print This Branch prints that folder's subtree alone, titled with its path.
+    const auto print = NewBranchPrint(w->store(), s.find(root + "/sub/"));
+    RecordingPrinterDevice device;
+    QVERIFY(print->PrintTvw(device));
+    QStringList texts;
+    for (const auto& op : device.ops())
+        if (op.kind == RecordingPrinterDevice::Op::Text)
+            texts << op.text;
+    QCOMPARE(texts.first(), "View of " + tmp.path() + "/sub/");
+    QVERIFY(texts.contains("b.txt") && texts.contains("deeper") && !texts.contains("a.txt"));
+}
+
+// Each row: what is typed in Go to Folder (the folder list being on /srv/data), and the folder
+// that becomes the start folder.
+void TestFormMain::goToFolderTakesTypedPaths_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("absolute") << "/usr/share"
+                              << "/usr/share";
+    QTest::newRow("relative to the folder shown") << "sub/deeper"
+                                                  << "/srv/data/sub/deeper";
+    QTest::newRow("up and doubled slashes") << " /srv//data/../other/ "
+                                            << "/srv/other";
+    QTest::newRow("home") << "~/Photos" << QDir::homePath() + "/Photos";
+    QTest::newRow("nothing") << ""
+                             << "";
+}
+
+void TestFormMain::goToFolderTakesTypedPaths()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, folder);
+    GoToFolderDialog dialog("/srv/data");
+    dialog.pathBox()->setText(typed);
+    QCOMPARE(QString::fromStdString(dialog.folder()), folder);
+}
+
+void TestFormMain::droppedFolderBecomesTheStartFolder_data()
+{
+    QTest::addColumn<QStringList>("urls");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("a folder") << QStringList({"sub"}) << true;
+    QTest::newRow("a file") << QStringList({"a.txt"}) << false;
+    QTest::newRow("two folders") << QStringList({"sub", "sub"}) << false;
+    QTest::newRow("a folder gone") << QStringList({"gone"}) << false;
+    QTest::newRow("a web page") << QStringList({"https://example.org/"}) << false;
+}
+
+void TestFormMain::droppedFolderBecomesTheStartFolder()
+{
+    QFETCH(QStringList, urls);
+    QFETCH(bool, taken);
+    QTemporaryDir tmp;
+    QVERIFY(QDir(tmp.path()).mkpath("sub"));
+    QFile(tmp.path() + "/a.txt").open(QIODevice::WriteOnly);
+    const std::string before = w->Dir1->path();
+    QMimeData data;
+    QList<QUrl> list;
+    for (const QString& url : urls)
+        list << (url.contains(u':') ? QUrl(url) : QUrl::fromLocalFile(tmp.filePath(url)));
+    data.setUrls(list);
+    QDragEnterEvent enter(QPoint(20, 100), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(w, &enter);
+    QCOMPARE(enter.isAccepted(), taken);
+    QDropEvent drop(QPointF(20, 100), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(w, &drop);
+    QCOMPARE(w->Dir1->path(),
+             taken ? QFile::encodeName(tmp.filePath("sub")).toStdString() : before);
+}
+
+void TestFormMain::unreadableFolderIsMarked()
+{
+    QTemporaryDir tmp;
+    QVERIFY(QDir(tmp.path()).mkpath("sealed"));
+    QVERIFY(QDir(tmp.path()).mkpath("open"));
+    const std::string root = QFile::encodeName(tmp.path()).toStdString();
+    QVERIFY(w->Dir1->setPath(root));
+    w->setFileSystem(std::make_shared<SealedFileSystem>());
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->accept();
+    });
+    closer.start(20);
+    search();
+    const QModelIndex sealed = w->model().indexOf(w->store().find(root + "/sealed/"));
+    const QModelIndex open = w->model().indexOf(w->store().find(root + "/open/"));
+    QVERIFY(sealed.isValid() && open.isValid());
+    // Both are empty folders; the one that could not be read says so.
+    QVERIFY2(sealed.data(Qt::ToolTipRole).toString().contains("This folder could not be read: "),
+             qPrintable(sealed.data(Qt::ToolTipRole).toString()));
+    QVERIFY(!open.data(Qt::ToolTipRole).toString().contains("could not be read"));
+    const auto icon = [](const QModelIndex& i) {
+        return i.data(Qt::DecorationRole).value<QIcon>().pixmap(16).toImage();
+    };
+    QVERIFY(icon(sealed) != icon(open));
+    QVERIFY(!icon(open).isNull());
+}
+
+void TestFormMain::settingsRoundTrip()
+{
+    QTemporaryDir folder;
+    QVERIFY(w->Dir1->setPath(QFile::encodeName(folder.path()).toStdString()));
+    w->Combo1->setEditText("3");
+    w->Text1->setText("*.txt");
+    w->ListView1->setChecked(3, true);
+    w->ListView1->setChecked(9, true);
+    w->resize(w->size() + QSize(100, 50));
+    QTRY_COMPARE(w->centralWidget()->size(), QSize(460, 392));
+    w->windowLayout().setColumnExtra(40);
+    w->TreeView1->header()->resizeSection(1, 150); // Size, by the user
+    w->TreeView1->setSortOrder({SortKey::Size, true});
+    w->MNU_AsPrinted->trigger();
+    QVERIFY(w->close());
+    delete w;
+
+    w = new FormMain;
+    w->setExitHandler([this] { ++exits; });
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QCOMPARE(w->Dir1->path(), QFile::encodeName(folder.path()).toStdString());
+    QCOMPARE(w->windowTitle(), "Quillmap Printer - " + folder.path());
+    QCOMPARE(w->Combo1->currentText(), QStringLiteral("3"));
+    QCOMPARE(w->Text1->text(), QStringLiteral("*.txt"));
+    for (int i = 1; i <= 12; ++i)
+        QCOMPARE(w->ListView1->isChecked(i), i == 3 || i == 9);
+    QTRY_COMPARE(w->centralWidget()->size(), QSize(460, 392));
+    QCOMPARE(w->windowLayout().columnExtra(), 40);
+    QCOMPARE(w->TreeView1->columnWidths().value("size"), 150);
+    QCOMPARE(w->TreeView1->sortOrder(), (SortOrder{SortKey::Size, true}));
+    QVERIFY(w->TreeView1->asPrinted());
+    QVERIFY(w->MNU_AsPrinted->isChecked());
+}
+
+void TestFormMain::brokenSettingsMeanDefaults_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("folderInItsPlace");
+    QByteArray garbage;
+    for (int i = 0; i < 4096; ++i)
+        garbage += char((i * 7919) % 251);
+    QTest::newRow("garbage") << garbage << false;
+    QTest::newRow("values of the wrong kind or out of range")
+        << QByteArray("[window]\ngeometry=nonsense\ncolumnExtra=-5\n"
+                      "[search]\nticks=99999\nfolder=/no/such/folder\nlevels=@Variant(\\0\\0)\n"
+                      "fileTypes=@ByteArray(x)\n[tree]\nsortBy=colour\nsortReverse=maybe\n"
+                      "asPrinted=2\n[columns]\nsize=0\nname=-1\n")
+        << false;
+    QTest::newRow("a folder in its place") << QByteArray() << true;
+}
+
+void TestFormMain::brokenSettingsMeanDefaults()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, folderInItsPlace);
+    delete w;
+    w = nullptr;
+    QVERIFY(QDir().mkpath(m_settings.path() + "/quillmap"));
+    if (folderInItsPlace) {
+        QVERIFY(QDir().mkpath(settingsFile()));
+    } else {
+        QFile file(settingsFile());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    }
+    w = new FormMain;
+    w->setExitHandler([this] { ++exits; });
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QCOMPARE(w->centralWidget()->size(), QSize(360, 342));
+    QCOMPARE(w->TreeView1->geometry(), QRect(8, 64, 193, 249));
+    QCOMPARE(w->Dir1->path(), QFile::encodeName(QDir::currentPath()).toStdString());
+    QCOMPARE(w->Combo1->currentText(), QStringLiteral("ALL"));
+    QCOMPARE(w->Text1->text(), QStringLiteral("*.*"));
+    for (int i = 1; i <= 12; ++i)
+        QVERIFY(!w->ListView1->isChecked(i));
+    QCOMPARE(w->TreeView1->sortOrder(), SortOrder());
+    QVERIFY(!w->TreeView1->asPrinted());
+    QVERIFY(w->TreeView1->columnWidths().isEmpty());
+    // Closing saves in place of a damaged file where it can; it never fails.
+    QVERIFY(w->close());
+    if (folderInItsPlace)
+        QVERIFY(QDir(settingsFile()).removeRecursively());
+    else
+        QCOMPARE(QSettings(settingsFile(), QSettings::IniFormat).value("search/fileTypes"),
+                 QVariant("*.*"));
 }
 
 QTEST_MAIN(TestFormMain)

@@ -247,6 +247,7 @@ void TestWindowControls::statusBarPanels()
 {
     StatusBar bar;
     bar.resize(360, 25);
+    bar.show();
     QCOMPARE(bar.panelRect(1).width(), 160);
     QCOMPARE(bar.panelRect(2).width(), 96);
     QCOMPARE(bar.panelRect(3).width(), 96);
@@ -255,6 +256,21 @@ void TestWindowControls::statusBarPanels()
     QVERIFY(bar.panelText(1).isEmpty());
     bar.setPanelText(1, "Dirs = 1 Files = 2");
     QCOMPARE(bar.panelText(1), QStringLiteral("Dirs = 1 Files = 2"));
+    // Wider than described, panel 1 takes the room; the clock keeps its panels.
+    bar.resize(560, 25);
+    QCOMPARE(bar.panelRect(1).width(), 360);
+    QCOMPARE(bar.panelRect(3).left(), 456);
+    // A link: a click on it is told, and plain text again ends it.
+    QSignalSpy clicked(&bar, &StatusBar::linkActivated);
+    bar.setPanelLink(1, "Exported to /x.html");
+    QVERIFY(bar.isPanelLink(1));
+    QTest::mouseClick(bar.childAt(bar.panelRect(1).center()), Qt::LeftButton);
+    QCOMPARE(clicked.count(), 1);
+    QCOMPARE(clicked.takeFirst().at(0).toInt(), 1);
+    bar.setPanelText(1, "Dirs = 1 Files = 2");
+    QVERIFY(!bar.isPanelLink(1));
+    QTest::mouseClick(bar.childAt(bar.panelRect(1).center()), Qt::LeftButton);
+    QCOMPARE(clicked.count(), 0);
 
     // Panels 2 and 3 show the date and time as the locale writes them; retry once in case the
     // clock turned over between the two readings.

@@ -8,6 +8,7 @@
 #include "platform/print/QtPrintBackend.h"
 #include "printing/CPrintTvw.h"
 #include "tests/common/ChooseFile.h"
+#include "tests/common/SettingsSandbox.h"
 #include "tree/NodeStore.h"
 
 #include <QAction>
@@ -106,6 +107,7 @@ class TestPrintJob : public QObject
 
 private:
     QTemporaryDir m_dir;
+    test::SettingsSandbox m_settings; // the windows made here read no user's settings
     QProcess m_cupsd;
     QString m_output;     // the file the queue's device writes
     qint64 m_logSeen = 0; // how much of the server's error log has been looked at

@@ -319,7 +319,9 @@ private slots:
         for (int n = 45; n <= 63; ++n)
             numbers.append(n);
         numbers << 66 << 67;
-        for (int n = 250; n <= 282; ++n)
+        for (int n = 100; n <= 161; ++n) // the main window's
+            numbers.append(n);
+        for (int n = 250; n <= 282; ++n) // the filters'
             numbers.append(n);
         for (int n : numbers)
             QTest::addRow("MES%d", n) << n;

@@ -3,6 +3,7 @@
 #include "main_window/FormMain.h"
 #include "platform/controls/FolderList.h"
 #include "platform/controls/OptionsList.h"
+#include "tests/common/SettingsSandbox.h"
 #include "tree/NodeStore.h"
 
 #include <QAction>
@@ -27,6 +28,7 @@ class TestListMatchesWindow : public QObject
 
 private:
     QTemporaryDir m_temp;
+    test::SettingsSandbox m_settings; // the windows made here read no user's settings
     QByteArray m_root;
 
     static void touch(const QByteArray& path, int size)
