@@ -319,6 +319,8 @@ private slots:
         for (int n = 45; n <= 63; ++n)
             numbers.append(n);
         numbers << 66 << 67;
+        for (int n = 200; n <= 207; ++n)
+            numbers.append(n);
         for (int n : numbers)
             QTest::addRow("MES%d", n) << n;
     }
@@ -332,7 +334,7 @@ private slots:
         const double number =
             FileFunctions::ReadIniString("Messages", "number", file).toDouble(&ok);
         QVERIFY(ok);
-        QVERIFY(number >= message && number <= 100);
+        QVERIFY(number >= message && number <= 999);
 
         const QString line =
             FileFunctions::ReadIniString("Messages", QStringLiteral("MES%1").arg(message), file);
