@@ -9,6 +9,7 @@
 #include "listing/TreeWriter.h"
 #include "platform/files/PosixFileSystem.h"
 #include "platform/print/QtPrintBackend.h"
+#include "printing/CPrintTvw.h"
 #include "printing/DirectoryPrint.h"
 #include "printing/PrintJob.h"
 #include "support/SafeFile.h"
@@ -172,7 +173,7 @@ int main(int argc, char** argv)
 
     // Print problems that need no scan to find are told before a long scan, not after it.
     QtPrintBackend backend;
-    if (options.print && backend.defaultPrinterName().isEmpty()) {
+    if (options.print && options.printerName.isEmpty() && backend.defaultPrinterName().isEmpty()) {
         printError(QStringLiteral("quillmap_list: There is no default printer."));
         return 2;
     }
@@ -194,14 +195,16 @@ int main(int argc, char** argv)
     const ScanReport& report = document.record().report;
 
     if (printing) {
-        const auto print = NewDirectoryPrint(document.tree());
+        const auto print =
+            NewDirectoryPrint(document.tree(), options.printSettings, document.record().details);
+        print->setPageRange(options.firstPage, options.lastPage);
         QString error;
         bool printed = true;
         if (!options.pdfFile.isEmpty())
             printed =
                 PrintToPdfFile(*print, backend, options.pdfFile, backend.printLayout(), &error);
         if (printed && options.print)
-            printed = PrintToPrinter(*print, backend, QString(), &error);
+            printed = PrintToPrinter(*print, backend, options.printerName, &error);
         tellSearched(document, controls);
         if (!printed) {
             printError(QStringLiteral("quillmap_list: ") + error);

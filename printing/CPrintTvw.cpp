@@ -34,11 +34,11 @@ constexpr std::int32_t kIndent = kStemOffset + kStep; // a child's text X beyond
 // indented further, or a name would turn into a column of single letters and then run off the
 // page with its connectors.
 constexpr double kLeastRoom = 1.0 / 8;
-// The Columns layout: the details take at most three quarters of the width (in a smaller size
+// The Columns layout: the details take at most three fifths of the width (in a smaller size
 // where they would need more), a type column at most a sixth; three blanks between columns; a
 // rule below the headings, kRuleGap below them and above the tree. A smaller size is put on the
 // tree line's baseline, which lies at about this part of a line's height.
-constexpr double kDetailsShare = 3.0 / 4;
+constexpr double kDetailsShare = 0.6;
 constexpr double kTypeShare = 1.0 / 6;
 constexpr double kRuleGap = 30;
 constexpr double kBaseline = 0.8;
