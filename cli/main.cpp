@@ -19,6 +19,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QPrinterInfo>
 
 #include <cerrno>
 #include <cstdio>
@@ -175,6 +176,11 @@ int main(int argc, char** argv)
     QtPrintBackend backend;
     if (options.print && options.printerName.isEmpty() && backend.defaultPrinterName().isEmpty()) {
         printError(QStringLiteral("quillmap_list: There is no default printer."));
+        return 2;
+    }
+    if (!options.printerName.isEmpty() && QPrinterInfo::printerInfo(options.printerName).isNull()) {
+        printError(QStringLiteral("quillmap_list: There is no printer named %1.")
+                       .arg(options.printerName));
         return 2;
     }
     if (!options.pdfFile.isEmpty()) {

@@ -410,19 +410,22 @@ void FormMain::setPrintEnabled(bool enabled)
 void FormMain::printCommand()
 {
     if (!m_session->isRunning())
-        PrintDir(this, m_document.tree(), m_printObject, closingPage());
+        PrintDir(this, m_document.tree(), m_printObject, closingPage(),
+                 m_document.record().details);
 }
 
 void FormMain::printPreviewCommand()
 {
     if (!m_session->isRunning())
-        PrintPreview(this, m_document.tree(), m_printObject, closingPage());
+        PrintPreview(this, m_document.tree(), m_printObject, closingPage(),
+                     m_document.record().details);
 }
 
 void FormMain::saveAsPdfCommand()
 {
     if (!m_session->isRunning())
-        SaveAsPdf(this, m_document.tree(), m_printObject, closingPage());
+        SaveAsPdf(this, m_document.tree(), m_printObject, closingPage(),
+                  m_document.record().details);
 }
 
 QStringList FormMain::closingPage() const

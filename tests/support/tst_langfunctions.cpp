@@ -319,7 +319,7 @@ private slots:
         for (int n = 45; n <= 63; ++n)
             numbers.append(n);
         numbers << 66 << 67;
-        for (int n = 200; n <= 207; ++n)
+        for (int n = 200; n <= 227; ++n)
             numbers.append(n);
         for (int n : numbers)
             QTest::addRow("MES%d", n) << n;

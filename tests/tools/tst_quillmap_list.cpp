@@ -140,6 +140,9 @@ private slots:
                                          << "page range '5-2' is not";
         QTest::newRow("pages from 0") << QStringList{"--pages", "0-2", "--print", "x"} << 2 << ""
                                       << "page range '0-2' is not";
+        QTest::newRow("no such printer")
+            << QStringList{"--printer", "no-such-printer", "x"} << 2 << ""
+            << "There is no printer named no-such-printer.";
         QTest::newRow("print option without a print")
             << QStringList{"--regular", "x"} << 2 << ""
             << "option '--regular' is for a print: give '--pdf FILE' or '--print' too";
