@@ -6,14 +6,11 @@
 //
 // usage: preview_bench DIR
 #include "bench/BenchClock.h"
-#include "main_window/FormMain.h"
+#include "bench/WindowSearch.h"
 #include "main_window/PdfPreview.h"
-#include "platform/controls/FolderList.h"
-#include "platform/controls/OptionsList.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QEventLoop>
 #include <QPdfPageRenderer>
 #include <QPdfView>
 #include <QTimer>
@@ -34,20 +31,11 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     FormMain window;
-    window.setExitHandler([] {});
-    window.show();
-    if (!window.Dir1->setPath(argv[1])) {
+    const double searchSeconds = quillmap::bench::searchInWindow(window, argv[1]);
+    if (searchSeconds < 0) {
         std::fprintf(stderr, "preview_bench: cannot open %s\n", argv[1]);
         return 2;
     }
-    window.ListView1->setChecked(1, true); // ALL ticks every detail
-    QEventLoop loop;
-    QObject::connect(&window, &FormMain::searchFinished, &loop, &QEventLoop::quit);
-    const double searchStart = now();
-    window.MNU_Search->trigger();
-    if (window.isSearching())
-        loop.exec();
-    const double searchSeconds = now() - searchStart;
     const long searchPeakKb = statusKb("VmHWM:");
 
     double clicked = 0;

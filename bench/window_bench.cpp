@@ -9,13 +9,10 @@
 // the processor time of each whole process (user + system, start-up included) for a busy
 // machine, where wall times wander.
 #include "bench/BenchClock.h"
+#include "bench/WindowSearch.h"
 #include "main_window/FormMain.h"
-#include "platform/controls/FolderList.h"
-#include "platform/controls/OptionsList.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QEventLoop>
 
 #include <algorithm>
 #include <chrono>
@@ -81,20 +78,11 @@ int windowSearch(int argc, char** argv, const char* dir)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     FormMain window;
-    window.setExitHandler([] {});
-    window.show();
-    if (!window.Dir1->setPath(dir)) {
+    const double seconds = quillmap::bench::searchInWindow(window, dir);
+    if (seconds < 0) {
         std::fprintf(stderr, "window_bench: cannot open %s\n", dir);
         return 2;
     }
-    window.ListView1->setChecked(1, true); // ALL ticks every detail
-    QEventLoop loop;
-    QObject::connect(&window, &FormMain::searchFinished, &loop, &QEventLoop::quit);
-    const double start = now();
-    window.MNU_Search->trigger();
-    if (window.isSearching())
-        loop.exec();
-    const double seconds = now() - start;
     std::printf("%.6f %s\n", seconds, qPrintable(window.statusText()));
     return 0;
 }

@@ -236,7 +236,9 @@ void PrintDir(QWidget* window, NodeStore& treeView1, std::shared_ptr<CPrintTvw>&
     const int first = ranged ? std::max(1, printer.fromPage()) : 1;
     const int last = ranged && printer.toPage() > 0 ? std::min(printer.toPage(), pages) : pages;
     print.setPageRange(ranged ? first : 0, ranged ? printer.toPage() : 0);
-    const int jobPages = std::max(0, last - first + 1) * std::max(1, printer.copyCount());
+    // A printer prints the copies; a PDF file holds the pages once.
+    const int copies = printer.outputFormat() == QPrinter::NativeFormat ? printer.copyCount() : 1;
+    const int jobPages = std::max(0, last - first + 1) * std::max(1, copies);
     if (jobPages > kAskAbovePages) {
         wait.reset();
         if (QMessageBox::question(

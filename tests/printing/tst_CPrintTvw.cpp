@@ -90,6 +90,17 @@ private:
     double m_extra;
 };
 
+// 40 children with footers: on pages of three lines (1640 twips high) they run to page 14.
+void pagesOfThreeLines(CPrintTvw& print, NodeStore& store)
+{
+    QStringList tree = {"r"};
+    for (int i = 0; i < 40; ++i)
+        tree << QStringLiteral("  n%1").arg(i);
+    build(store, tree);
+    plain(print, store, 1);
+    print.setPrintFooter(true);
+}
+
 QString lineText(const Op& op)
 {
     return QStringLiteral("(%1,%2)-(%3,%4)").arg(op.x).arg(op.y).arg(op.x2).arg(op.y2);
@@ -616,15 +627,9 @@ private slots:
 
     void pageLabelNumbers()
     {
-        // 40 children on pages of three lines run past page 12.
         NodeStore store;
-        QStringList tree = {"r"};
-        for (int i = 0; i < 40; ++i)
-            tree << QStringLiteral("  n%1").arg(i);
-        build(store, tree);
         CPrintTvw print;
-        plain(print, store, 1);
-        print.setPrintFooter(true);
+        pagesOfThreeLines(print, store);
         RecordingPrinterDevice printer(12240, 2000, 11520, 1640);
         QVERIFY(print.PrintTvw(printer));
         QSet<int> labelled;
@@ -903,13 +908,8 @@ private slots:
         QFETCH(int, last);
         QFETCH(QStringList, labels);
         NodeStore store;
-        QStringList tree = {"r"};
-        for (int i = 0; i < 40; ++i)
-            tree << QStringLiteral("  n%1").arg(i);
-        build(store, tree);
         CPrintTvw print;
-        plain(print, store, 1);
-        print.setPrintFooter(true);
+        pagesOfThreeLines(print, store);
         print.setPageRange(first, last);
         RecordingPrinterDevice printer(12240, 2000, 11520, 1640);
         QVERIFY(print.PrintTvw(printer));
