@@ -311,11 +311,12 @@ qsizetype CPrintTvw::breakAt(const QString& text, qsizetype from, double room,
 
 // The X of the stem for the children of a node whose text is at `textX`, less kStemOffset.
 // Normally the node's text X; where the children's text would leave less than kLeastRoom of
-// the width, the children go at the node's own text X instead, their stem in the node's stem
-// column, so no line, stem or tick of a deep tree leaves the printable area.
+// the printable width before the right edge of the tree's lines (the tree column's, in the
+// Columns layout), the children go at the node's own text X instead, their stem in the node's
+// stem column, so no line, stem or tick of a deep tree leaves its room.
 std::int32_t CPrintTvw::childBase(std::int32_t textX) const
 {
-    const double limit = m_textRight * (1 - kLeastRoom);
+    const double limit = m_textRight - m_printer->printableWidth() * kLeastRoom;
     if (textX >= kIndent && textX + kIndent > limit)
         return textX - kIndent;
     return textX;
