@@ -12,8 +12,8 @@ namespace quillmap {
 
 namespace {
 
-constexpr int kLeastFontSize = 4;
-constexpr int kLargestFontSize = 72;
+constexpr int kLeastFontSize = PrintSettings::kLeastFontSize;
+constexpr int kLargestFontSize = PrintSettings::kLargestFontSize;
 
 // A detail's command-line name: its item text in lower case, blanks written as "-".
 QString detailName(int item)

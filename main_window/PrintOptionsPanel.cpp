@@ -1,6 +1,5 @@
 #include "main_window/PrintOptionsPanel.h"
 
-#include "main_window/SavedPrintSettings.h"
 #include "support/LangFunctions.h"
 
 #include <QCheckBox>
@@ -22,7 +21,7 @@ PrintOptionsPanel::PrintOptionsPanel(QWidget* parent)
       m_layout(new QComboBox(this)), m_pages(new QLabel(this))
 {
     setObjectName(QStringLiteral("printOptions"));
-    m_size->setRange(SavedPrintSettings::kLeastFontSize, SavedPrintSettings::kLargestFontSize);
+    m_size->setRange(PrintSettings::kLeastFontSize, PrintSettings::kLargestFontSize);
     m_size->setSuffix(QStringLiteral(" pt"));
     m_layout->addItem(MessageText(212, "Lines: the details after each name"));
     m_layout->addItem(MessageText(213, "Columns: each detail in a column"));

@@ -11,7 +11,7 @@ PrintSettings SavedPrintSettings::load()
                              QStringLiteral("quillmap-printer"));
     PrintSettings chosen;
     const int size = settings.value(QStringLiteral("print/fontSize"), chosen.fontSize).toInt();
-    if (size >= kLeastFontSize && size <= kLargestFontSize)
+    if (size >= PrintSettings::kLeastFontSize && size <= PrintSettings::kLargestFontSize)
         chosen.fontSize = std::int16_t(size);
     chosen.bold = settings.value(QStringLiteral("print/bold"), chosen.bold).toBool();
     chosen.footer = settings.value(QStringLiteral("print/footer"), chosen.footer).toBool();

@@ -13,10 +13,14 @@ enum class PrintLayout
     Columns,
 };
 
-// The settings of a printout the user chooses; the defaults are the Print command's described
+// The settings of a printout the user chooses; the defaults are the Print command's own
 // ones (tree lines bold 8 pt, a footer on every page, one line per node).
 struct PrintSettings
 {
+    // The sizes a user may choose, in points.
+    static constexpr int kLeastFontSize = 4;
+    static constexpr int kLargestFontSize = 72;
+
     std::int16_t fontSize = 8;
     bool bold = true;
     bool footer = true;
