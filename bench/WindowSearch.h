@@ -24,9 +24,12 @@ inline void keepSettingsIn(const QString& folder)
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
 }
 
-// The seconds the search of `dir` took in `window`; negative when `dir` can't be opened.
+// The seconds the search of `dir` took in `window`, shown (offscreen); negative when `dir`
+// can't be opened.
 inline double searchInWindow(FormMain& window, const char* dir)
 {
+    window.setExitHandler([] {});
+    window.show();
     if (!window.Dir1->setPath(dir)) {
         std::fprintf(stderr, "cannot open %s\n", dir);
         return -1;

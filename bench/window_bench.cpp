@@ -81,8 +81,6 @@ int windowSearch(int argc, char** argv, const char* dir)
     QTemporaryDir settings;
     quillmap::bench::keepSettingsIn(settings.path());
     FormMain window;
-    window.setExitHandler([] {});
-    window.show();
     const double seconds = quillmap::bench::searchInWindow(window, dir);
     if (seconds < 0)
         return 2;

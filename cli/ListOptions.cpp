@@ -17,6 +17,9 @@ namespace quillmap {
 
 namespace {
 
+constexpr int kLeastFontSize = PrintSettings::kLeastFontSize;
+constexpr int kLargestFontSize = PrintSettings::kLargestFontSize;
+
 // A detail's command-line name: its item text in lower case, blanks written as "-".
 QString detailName(int item)
 {
@@ -109,6 +112,32 @@ constexpr SortName kSortNames[] = {
     {"modified", SortKey::Modified}, {"attributes", SortKey::Attributes},
     {"type", SortKey::Type},         {"files", SortKey::Files},
     {"folders", SortKey::Folders}};
+
+// Notes an option that only a print takes.
+QString printOnly(ListOptions& o, const QString& name)
+{
+    if (o.printOnlyOption.isEmpty())
+        o.printOnlyOption = name;
+    return QString();
+}
+
+// "FIRST-LAST", "FIRST-", "-LAST" or "PAGE", pages from 1; 0 leaves an end open.
+bool parsePages(const QString& text, int& first, int& last)
+{
+    const qsizetype dash = text.indexOf(u'-');
+    const QString from = dash < 0 ? text : text.left(dash);
+    const QString to = dash < 0 ? text : text.mid(dash + 1);
+    if (from.isEmpty() && to.isEmpty())
+        return false;
+    bool ok = true;
+    first = from.isEmpty() ? 0 : from.toInt(&ok);
+    if (!ok || (!from.isEmpty() && first < 1))
+        return false;
+    last = to.isEmpty() ? 0 : to.toInt(&ok);
+    if (!ok || (!to.isEmpty() && last < 1))
+        return false;
+    return last == 0 || first <= last;
+}
 
 struct OptionEntry
 {
@@ -231,6 +260,55 @@ const std::vector<OptionEntry>& optionTable()
          [](ListOptions& o, const QString&) {
              o.print = true;
              return QString();
+         }},
+        {"printer", true,
+         [](ListOptions& o, const QString& v) {
+             if (v.isEmpty())
+                 return QStringLiteral("option '--printer' needs a printer name");
+             o.print = true;
+             o.printerName = v;
+             return QString();
+         }},
+        {"layout", true,
+         [](ListOptions& o, const QString& v) {
+             if (v == QLatin1String("lines"))
+                 o.printSettings.layout = PrintLayout::Lines;
+             else if (v == QLatin1String("columns"))
+                 o.printSettings.layout = PrintLayout::Columns;
+             else
+                 return QStringLiteral("unknown layout '%1' (valid: lines, columns)").arg(v);
+             return printOnly(o, QStringLiteral("layout"));
+         }},
+        {"font-size", true,
+         [](ListOptions& o, const QString& v) {
+             bool ok = false;
+             const int size = v.toInt(&ok);
+             if (!ok || size < kLeastFontSize || size > kLargestFontSize)
+                 return QStringLiteral("font size '%1' is not a whole number of points from %2 "
+                                       "to %3")
+                     .arg(v)
+                     .arg(kLeastFontSize)
+                     .arg(kLargestFontSize);
+             o.printSettings.fontSize = std::int16_t(size);
+             return printOnly(o, QStringLiteral("font-size"));
+         }},
+        {"regular", false,
+         [](ListOptions& o, const QString&) {
+             o.printSettings.bold = false;
+             return printOnly(o, QStringLiteral("regular"));
+         }},
+        {"no-footer", false,
+         [](ListOptions& o, const QString&) {
+             o.printSettings.footer = false;
+             return printOnly(o, QStringLiteral("no-footer"));
+         }},
+        {"pages", true,
+         [](ListOptions& o, const QString& v) {
+             if (!parsePages(v, o.firstPage, o.lastPage))
+                 return QStringLiteral("page range '%1' is not FIRST-LAST, FIRST-, -LAST or one "
+                                       "page, counted from 1")
+                     .arg(v);
+             return printOnly(o, QStringLiteral("pages"));
          }},
         {"compare", true,
          [](ListOptions& o, const QString& v) {
@@ -360,6 +438,9 @@ QString ListOptions::parse(int argc, char** argv)
         return QStringLiteral("option '--changed-only' needs '--compare'");
     if (!compareWith.empty() && (print || !pdfFile.isEmpty()))
         return QStringLiteral("option '--compare' lists, it does not print");
+    if (!printOnlyOption.isEmpty() && !print && pdfFile.isEmpty())
+        return QStringLiteral("option '--%1' is for a print: give '--pdf FILE' or '--print' too")
+            .arg(printOnlyOption);
     if (!compareWith.empty() && (format == ListingFormat::Html || format == ListingFormat::Csv ||
                                  format == ListingFormat::Ncdu))
         return QStringLiteral("option '--compare' writes text, tsv or json");
@@ -424,6 +505,17 @@ QString ListOptions::helpText()
                "                    window's Print command prints, instead of listing it\n"
                "  --print           print the tree on the default printer, as the window's\n"
                "                    Print command does, instead of listing it\n"
+               "  --printer NAME    print the tree on the printer NAME (as --print does)\n"
+               "  --layout LAYOUT   for --pdf and --print: lines (default), one line per node\n"
+               "                    with its details after the name; columns, the tree in\n"
+               "                    the left column and each detail in a column of its own,\n"
+               "                    under headings on every page\n"
+               "  --font-size N     for --pdf and --print: the tree in N points (default 8)\n"
+               "  --regular         for --pdf and --print: the tree in regular type, not bold\n"
+               "  --no-footer       for --pdf and --print: no date, time and page number at\n"
+               "                    the foot of the pages\n"
+               "  --pages RANGE     for --pdf and --print: only the pages FIRST-LAST, FIRST-,\n"
+               "                    -LAST or PAGE (from 1)\n"
                "  --compare OLD     compare FOLDER (or a listing saved as JSON in place of it)\n"
                "                    with the listing OLD saved as JSON (or an export of\n"
                "                    ncdu or gdu, told apart by content), by path below the\n"

@@ -2,6 +2,7 @@
 
 #include "listing/ListingExport.h"
 #include "listing/TreeSort.h"
+#include "printing/PrintSettings.h"
 #include "scan/DetailTicks.h"
 #include "scan/ScanFilters.h"
 
@@ -19,12 +20,17 @@ struct ListOptions
     QString types = QStringLiteral("*.*");  // as the File Types box starts
     DetailTicks details;                    // nothing ticked
     ListingFormat format = ListingFormat::Text;
-    bool totals = false;     // --totals: folder totals in the text format
-    bool human = false;      // -h: sizes in K, M, G
-    std::string folder;      // file-system bytes, absolute and normalised
-    QString pdfFile;         // --pdf: print the tree into this PDF file instead of listing it
-    bool print = false;      // --print: print the tree on the default printer instead of listing it
-    std::string compareWith; // --compare: a saved listing (file-system bytes) to compare with
+    bool totals = false; // --totals: folder totals in the text format
+    bool human = false;  // -h: sizes in K, M, G
+    std::string folder;  // file-system bytes, absolute and normalised
+    QString pdfFile;     // --pdf: print the tree into this PDF file instead of listing it
+    bool print = false;  // --print: print the tree on the default printer instead of listing it
+    QString printerName; // --printer: print on this printer (empty: the default one)
+    PrintSettings printSettings; // --layout, --font-size, --regular, --no-footer
+    int firstPage = 0;           // --pages: the pages printed (0: that end open)
+    int lastPage = 0;
+    QString printOnlyOption;  // the first option that is only for printing, for the usage error
+    std::string compareWith;  // --compare: a saved listing (file-system bytes) to compare with
     bool changedOnly = false; // --changed-only: with --compare, leave out what is the same
     ScanFilters filters;      // --exclude, --hidden, --gitignore, ...: what the search lists
     SortOrder order;          // --sort, --reverse

@@ -9,6 +9,7 @@
 #include "listing/TreeWriter.h"
 #include "platform/files/PosixFileSystem.h"
 #include "platform/print/QtPrintBackend.h"
+#include "printing/CPrintTvw.h"
 #include "printing/DirectoryPrint.h"
 #include "printing/PrintJob.h"
 #include "support/SafeFile.h"
@@ -18,6 +19,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QPrinterInfo>
 
 #include <cerrno>
 #include <cstdio>
@@ -192,8 +194,13 @@ int main(int argc, char** argv)
 
     // Print problems that need no scan to find are told before a long scan, not after it.
     QtPrintBackend backend;
-    if (options.print && backend.defaultPrinterName().isEmpty()) {
+    if (options.print && options.printerName.isEmpty() && backend.defaultPrinterName().isEmpty()) {
         printError(QStringLiteral("quillmap_list: There is no default printer."));
+        return 2;
+    }
+    if (!options.printerName.isEmpty() && QPrinterInfo::printerInfo(options.printerName).isNull()) {
+        printError(QStringLiteral("quillmap_list: There is no printer named %1.")
+                       .arg(options.printerName));
         return 2;
     }
     if (!options.pdfFile.isEmpty()) {
@@ -216,14 +223,17 @@ int main(int argc, char** argv)
         document.sort(options.order);
 
     if (printing) {
-        const auto print = NewDirectoryPrint(document.tree(), document.record().filters.heading());
+        const auto print =
+            NewDirectoryPrint(document.tree(), options.printSettings, document.record().details,
+                              document.record().filters.heading());
+        print->setPageRange(options.firstPage, options.lastPage);
         QString error;
         bool printed = true;
         if (!options.pdfFile.isEmpty())
             printed =
                 PrintToPdfFile(*print, backend, options.pdfFile, backend.printLayout(), &error);
         if (printed && options.print)
-            printed = PrintToPrinter(*print, backend, QString(), &error);
+            printed = PrintToPrinter(*print, backend, options.printerName, &error);
         tellSearched(document, controls);
         if (!printed) {
             printError(QStringLiteral("quillmap_list: ") + error);

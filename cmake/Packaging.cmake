@@ -1,7 +1,8 @@
 # Debian package: `cpack -G DEB` in a Release build folder (after building the programs) gives
 # quillmap-printer_<version>-1_<arch>.deb. Its run-time dependencies are worked out by
 # dpkg-shlibdeps from the libraries the programs really link (Qt 6 Core, Gui, Widgets,
-# PrintSupport, the C++ runtime); the list below adds what is loaded at run time rather than
+# PrintSupport, Pdf and PdfWidgets for the print preview, ICU, the C++ runtime); the list below
+# adds what is loaded at run time rather than
 # linked: the CUPS client library behind Qt's print plugin, and the font the tree is printed
 # in (DejaVu Sans, regular and bold), which fixes where lines and pages break.
 

@@ -397,29 +397,36 @@ void FormMain::printCommand()
     printBranch(NodeStore::npos);
 }
 
-void FormMain::printBranch(NodeStore::Id branch)
+PrintRequest FormMain::printRequest(NodeStore::Id branch) const
 {
     // The whole tree, with a comparison's summary after it, or one folder's branch.
-    const QStringList closing = branch == NodeStore::npos ? closingPage() : QStringList();
+    PrintRequest request;
+    request.details = m_document.record().details;
+    request.closingPage = branch == NodeStore::npos ? closingPage() : QStringList();
+    request.secondTitle = m_document.record().filters.heading();
+    request.branch = branch;
+    return request;
+}
+
+void FormMain::printBranch(NodeStore::Id branch)
+{
     if (!m_session->isRunning())
-        m_status->written(PrintDir(this, m_document.tree(), m_printObject, closing,
-                                   m_document.record().filters.heading(), branch),
+        m_status->written(PrintDir(this, m_document.tree(), m_printObject, printRequest(branch)),
                           156, "Printed as a PDF file to %1. Click here to open it.");
 }
 
 void FormMain::printPreviewCommand()
 {
     if (!m_session->isRunning())
-        PrintPreview(this, m_document.tree(), m_printObject, closingPage(),
-                     m_document.record().filters.heading());
+        PrintPreview(this, m_document.tree(), m_printObject, printRequest(NodeStore::npos));
 }
 
 void FormMain::saveAsPdfCommand()
 {
     if (!m_session->isRunning())
-        m_status->written(SaveAsPdf(this, m_document.tree(), m_printObject, closingPage(),
-                                    m_document.record().filters.heading()),
-                          155, "Saved as PDF to %1. Click here to open it.");
+        m_status->written(
+            SaveAsPdf(this, m_document.tree(), m_printObject, printRequest(NodeStore::npos)), 155,
+            "Saved as PDF to %1. Click here to open it.");
 }
 
 void FormMain::exportCommand()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "listing/ListingDocument.h"
+#include "main_window/PrintDir.h"
 #include "scan/SearchDir.h"
 
 #include <QHash>
@@ -163,6 +164,8 @@ private:
     void compareListingCommand();
     void goToFolderCommand();
     void printBranch(NodeStore::Id branch);
+    // What Print, Print Preview and Save as PDF print besides the tree.
+    PrintRequest printRequest(NodeStore::Id branch) const;
     void changedOnlyCommand();
     void asPrintedCommand();
     void findCommand();

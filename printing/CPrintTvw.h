@@ -1,5 +1,8 @@
 #pragma once
 
+#include "printing/PrintSettings.h"
+#include "scan/DetailTicks.h"
+#include "support/LocalClock.h"
 #include "tree/NodeStore.h"
 
 #include <QObject>
@@ -8,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace quillmap {
 
@@ -29,9 +33,15 @@ class PrinterDevice;
 //   failed. A missing tree or start node is found before anything is printed; after a printer
 //   failure the open document is left to the device and no further signal is emitted.
 // - Titles and footer are placed on the printable area; a line wider than the room to its
-//   right edge continues on the following lines at the same X. Levels are indented while the
-//   text keeps an eighth of the width; deeper ones go at their parent's X, so nothing is ever
-//   drawn outside the printable area.
+//   right edge continues on the following lines at the same X, a file line broken after its
+//   name or between two of its fields (setDetailTicks) before inside one, and a date only
+//   between its day and its time. Levels are indented while the text keeps an eighth of the
+//   width; deeper ones go at their parent's X, so nothing is ever drawn outside the printable
+//   area.
+// - With a continued text, every page after the first begins with a heading naming the folder
+//   whose lines go on there; in the Columns layout every page has the column headings above
+//   the tree (below the titles on the first). Stems going on from an earlier page start below
+//   them.
 // - Positions are whole twips in 32-bit integers; siblings are walked in a loop and the depth
 //   is kept on the heap, so wide folders and deep chains can't exhaust the stack.
 class CPrintTvw : public QObject
@@ -72,6 +82,30 @@ public:
     void setFontSize(std::int16_t vData) { m_fontSize = vData; }
     std::int16_t FontSize() const { return m_fontSize; }
 
+    // The layout of the tree lines (PrintSettings.h); Lines by default.
+    void setLayout(PrintLayout vData) { m_layout = vData; }
+    PrintLayout Layout() const { return m_layout; }
+    // The details the tree's file lines carry, as the search ticked them: where a long file line
+    // may break, and the columns of the Columns layout. None by default.
+    void setDetailTicks(DetailTicks vData) { m_ticks = vData; }
+    DetailTicks detailTicks() const { return m_ticks; }
+    // The heading of every page after the first, "%1" standing for the folder that goes on there
+    // ("%1 (continued)"); empty by default: no heading.
+    void setContinuedText(const QString& vData) { m_continuedText = vData; }
+    QString ContinuedText() const { return m_continuedText; }
+    // The column headings of the Columns layout: name, size, modified, created, accessed,
+    // attributes, type. English ones where missing.
+    void setColumnLabels(const QStringList& vData) { m_columnLabels = vData; }
+    // Prints pages `first` to `last` only (from 1; 0 leaves that end open; all by default): the
+    // others are laid out alike but not drawn, and the print ends after the last.
+    void setPageRange(int first, int last)
+    {
+        m_firstPage = first;
+        m_lastPage = last;
+    }
+    int FirstPage() const { return m_firstPage; }
+    int LastPage() const { return m_lastPage; }
+
     bool PrintTvw(PrinterDevice& printer);
     // Why the last PrintTvw() returned false; empty after a successful one.
     QString errorString() const { return m_error; }
@@ -102,8 +136,33 @@ private:
     bool ConnectorDown(std::int32_t offset);
     bool ConnectorAcross();
     bool ConnectorStem(std::int32_t x, std::int32_t y);
+    // Where a line may break: after a file's name and between its fields, and, where none of
+    // those leaves a piece that fits, between a date and its time. Ascending offsets.
+    struct LineBreaks
+    {
+        std::vector<qsizetype> between;
+        std::vector<qsizetype> inside;
+    };
+    // One column of the Columns layout.
+    struct Column
+    {
+        int kind;
+        double x;
+        double width;
+    };
+
     bool printNodeLine(NodeStore::Id node, bool& footed);
-    bool printWrapped(const QString& text, bool& footed);
+    bool printWrapped(const QString& text, bool& footed, const LineBreaks& breaks = {},
+                      const std::function<bool(double top)>& firstLineDone = {});
+    qsizetype breakAt(const QString& text, qsizetype from, double room, const LineBreaks& breaks,
+                      std::vector<double>& stretches);
+    bool PrintPageHeading();
+    bool PrintColumnHeadings();
+    void setUpColumns(NodeStore::Id start);
+    bool printDetails(NodeStore::Id node, double top);
+    QString cellText(int kind, const NodeStore::Details& details, NodeStore::Id node);
+    QString columnLabel(int kind) const;
+    QString elided(const QString& text, double room, bool atStart);
     std::int32_t childBase(std::int32_t textX) const;
     qsizetype fittingLength(const QString& text, qsizetype from, double room);
     bool readX(std::int32_t& x);
@@ -124,6 +183,12 @@ private:
     QString m_title;
     bool m_fontBold = false;
     std::int16_t m_fontSize = 0;
+    PrintLayout m_layout = PrintLayout::Lines;
+    DetailTicks m_ticks;
+    QString m_continuedText;
+    QStringList m_columnLabels;
+    int m_firstPage = 0;
+    int m_lastPage = 0;
 
     std::function<bool(int)> m_pageDone;
     bool m_cancelled = false;
@@ -131,6 +196,15 @@ private:
 
     // Valid only inside PrintTvw().
     PrinterDevice* m_printer = nullptr;
+    bool m_inTree = false;                     // the tree is being printed: pages get headings
+    NodeStore::Id m_current = NodeStore::npos; // the node whose line is being printed
+    std::int32_t m_pageTop = 0;                // where the tree starts on the current page
+    double m_textRight = 0;                    // the right edge of the tree's lines
+    std::vector<Column> m_columns;             // Columns layout: the details, left to right
+    double m_detailSize = 0;                   // their font size
+    double m_detailShift = 0;                  // their Y below the tree line's, for one baseline
+    bool m_stoppedAtRange = false;
+    LocalClock m_clock;
     QString m_error;
 };
 

@@ -21,8 +21,9 @@ class PrinterDevice;
 // is open and outlives the device; `outputName` names the file in its messages.
 // newPrinterDevice() gives a device for one job named `title` on the printer `printerName`, or
 // null with `error` set when there is no such printer; the job is handed to the print system
-// when the device's document ends, and withdrawn by PrinterDevice::abort(). Devices are used on
-// the thread that made them.
+// when the device's document ends, and withdrawn by PrinterDevice::abort().
+// newCountingDevice() gives a device that lays the pages out on `layout` as the other two do
+// and draws nothing, to count them. Devices are used on the thread that made them.
 class PrintBackend
 {
 public:
@@ -37,6 +38,7 @@ public:
                                                         const QString& outputName) = 0;
     virtual std::unique_ptr<PrinterDevice>
     newPrinterDevice(const QString& printerName, const QString& title, QString* error) = 0;
+    virtual std::unique_ptr<PrinterDevice> newCountingDevice(const QPageLayout& layout) = 0;
 };
 
 } // namespace quillmap

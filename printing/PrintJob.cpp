@@ -27,6 +27,18 @@ QString uniquePdfPath(const QString& folder, const QString& title)
     return path;
 }
 
+// A page range that starts past the document's end prints nothing: a failure, not an empty
+// document.
+bool pagesPrinted(const CPrintTvw& print, const PrinterDevice& device, QString& error)
+{
+    if (print.FirstPage() <= device.lastDocumentPages())
+        return true;
+    error = QStringLiteral("The tree makes %1 pages: there is no page %2 to print.")
+                .arg(device.lastDocumentPages())
+                .arg(print.FirstPage());
+    return false;
+}
+
 } // namespace
 
 bool PrintToPdfFile(CPrintTvw& print, PrintBackend& backend, const QString& path, QString* error,
@@ -51,12 +63,14 @@ bool PrintToPdfFile(CPrintTvw& print, PrintBackend& backend, const QString& path
         return false;
     }
     bool ok = false;
+    QString message;
     {
         const auto device = backend.newPdfDevice(file.device(), layout, print.Title(), path);
         ok = print.PrintTvw(*device);
+        message = print.errorString();
+        ok = ok && pagesPrinted(print, *device, message);
     }
     // A failed write is the file's failure, whatever the print made of it.
-    QString message = print.errorString();
     if (!file.written() || (ok && !file.commit())) {
         ok = false;
         message = file.errorString();
@@ -83,14 +97,28 @@ bool PrintToPrinter(CPrintTvw& print, PrintBackend& backend, const QString& prin
     QString why;
     const auto device = backend.newPrinterDevice(name, print.Title(), &why);
     if (device) {
-        if (print.PrintTvw(*device))
+        if (print.PrintTvw(*device) && pagesPrinted(print, *device, why))
             return true;
         device->abort();
-        why = print.errorString();
+        if (why.isEmpty())
+            why = print.errorString();
     }
     if (error)
         *error = QStringLiteral("Printing on %1 failed: %2").arg(name, why);
     return false;
+}
+
+int CountPages(CPrintTvw& print, PrintBackend& backend, const QPageLayout& layout, QString* error)
+{
+    const int first = print.FirstPage();
+    const int last = print.LastPage();
+    print.setPageRange(0, 0);
+    const auto device = backend.newCountingDevice(layout);
+    const bool counted = print.PrintTvw(*device);
+    print.setPageRange(first, last);
+    if (!counted && error)
+        *error = print.errorString();
+    return counted ? device->lastDocumentPages() : 0;
 }
 
 QString PdfFileName(const QString& title)

@@ -20,6 +20,9 @@ class PrintBackend;
 // when empty), with no dialog; false with `error` set when there is no such printer or the print
 // fails, the job then withdrawn. The job has been handed to the print system when it returns
 // true.
+// CountPages: the number of pages `print` makes on `layout`, all of them whatever its page range,
+// laid out as the PDF and printer devices lay them out; 0 with `error` set when the print fails
+// or is cancelled (its page-done callback is called as in a print).
 // DocumentsPdfPath: a new file name in the user's documents folder (made if missing; the home
 // folder when there is none) for a print named `title`, with the date and time, never the name
 // of an existing file.
@@ -31,6 +34,8 @@ bool PrintToPdfFile(CPrintTvw& print, PrintBackend& backend, const QString& path
                     int* systemError = nullptr);
 bool PrintToPrinter(CPrintTvw& print, PrintBackend& backend, const QString& printerName,
                     QString* error);
+int CountPages(CPrintTvw& print, PrintBackend& backend, const QPageLayout& layout,
+               QString* error = nullptr);
 QString DocumentsPdfPath(const QString& title);
 QString PdfFileName(const QString& title);
 

@@ -1,5 +1,7 @@
 #include "printing/PrinterDevice.h"
 
+#include <algorithm>
+
 namespace quillmap {
 
 PrinterDevice::~PrinterDevice() = default;
@@ -52,15 +54,30 @@ bool PrinterDevice::printLine(const QString& text)
 {
     if (!ensureBegun())
         return false;
-    const double height = lineHeight();
+    double height = lineHeight();
     if (m_y > 0 && m_y + height > m_printableHeight - m_bottomReserve) {
-        if (!newPage()) {
+        // A page out of the range is laid out on the page the device is on, drawing nothing.
+        if (drawn(m_page) && drawn(m_page + 1) && !newPage()) {
             if (!failed())
                 fail(QStringLiteral("The printer could not start page %1.").arg(m_page + 1));
             return false;
         }
         ++m_page;
         m_y = 0;
+        if (m_pageStart) {
+            const double x = m_x;
+            const double size = m_fontSize;
+            const bool bold = m_fontBold;
+            if (!m_pageStart())
+                return false;
+            m_x = x;
+            if (m_fontSize != size || m_fontBold != bold) {
+                m_fontSize = size;
+                m_fontBold = bold;
+                fontChanged();
+                height = lineHeight();
+            }
+        }
     }
     return putLine(text, height);
 }
@@ -74,7 +91,7 @@ bool PrinterDevice::printLineInPlace(const QString& text)
 
 bool PrinterDevice::putLine(const QString& text, double height)
 {
-    if (!text.isEmpty() && !drawText(m_x, m_y, text)) {
+    if (!text.isEmpty() && drawn(m_page) && !drawText(m_x, m_y, text)) {
         if (!failed())
             fail(QStringLiteral("The printer could not print on page %1.").arg(m_page));
         return false;
@@ -88,7 +105,7 @@ bool PrinterDevice::drawLine(double x1, double y1, double x2, double y2)
 {
     if (!ensureBegun())
         return false;
-    if (!drawSegment(x1, y1, x2, y2)) {
+    if (drawn(m_page) && !drawSegment(x1, y1, x2, y2)) {
         if (!failed())
             fail(QStringLiteral("The printer could not draw on page %1.").arg(m_page));
         return false;
@@ -104,11 +121,18 @@ bool PrinterDevice::endDoc()
     if (!ok && !failed())
         fail(QStringLiteral("The printer could not finish the document."));
     m_begun = false;
+    m_lastDocumentPages = m_page;
     m_bottomReserve = 0;
     m_page = 1;
     m_x = 0;
     m_y = 0;
     return ok;
+}
+
+void PrinterDevice::setPageRange(int first, int last)
+{
+    m_firstPage = std::max(1, first);
+    m_lastPage = std::max(0, last);
 }
 
 void PrinterDevice::setPageGeometry(int pageWidth, int pageHeight, int printableWidth,

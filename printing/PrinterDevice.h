@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace quillmap {
 
 // The printer device the tree printer draws on. Units are twips (1/1440 inch). X = 0, Y = 0 is
@@ -20,6 +22,13 @@ namespace quillmap {
 // - printLineInPlace() is for page furniture (the footer): the same, but never starts a page, so
 //   it can print below the printable area that the flowing lines fill.
 // - drawLine() draws and never moves the current position or starts a page.
+// - The page start callback, when set, runs each time a flowing line has started a new page,
+//   before that line is printed there: it puts the page's heading at the top (with
+//   printLineInPlace() and drawLine()); the line then follows below it, at its own X and in
+//   its own font.
+// - A page range (setPageRange) prints only those pages: the others are laid out alike, but
+//   nothing of them is drawn and no page is begun for them, so the device holds a document of
+//   the pages in the range alone.
 // - The document begins with the first output and ends with endDoc(); after endDoc() the device
 //   is back at page 1, position (0, 0), ready for another document.
 // - Failures are sticky: once an operation fails, it and every later one returns false and
@@ -57,6 +66,13 @@ public:
     double textHeight(const QString& text);
 
     bool printLine(const QString& text);
+    void setPageStart(std::function<bool()> callback) { m_pageStart = std::move(callback); }
+    // Pages `first` to `last` (from 1; 0 leaves that end open) are drawn, for the rest of this
+    // document and the next ones; whether the page laid out now is past the last of them.
+    void setPageRange(int first, int last);
+    bool pastPageRange() const { return m_lastPage > 0 && m_page > m_lastPage; }
+    // The number of pages the last document ended had, those out of the range included.
+    int lastDocumentPages() const { return m_lastDocumentPages; }
     bool printLineInPlace(const QString& text);
     bool drawLine(double x1, double y1, double x2, double y2);
     bool endDoc();
@@ -87,6 +103,10 @@ protected:
 private:
     bool ensureBegun();
     bool putLine(const QString& text, double height);
+    bool drawn(int page) const
+    {
+        return page >= m_firstPage && (m_lastPage <= 0 || page <= m_lastPage);
+    }
 
     double m_x = 0;
     double m_y = 0;
@@ -100,6 +120,10 @@ private:
     int m_printableHeight = 0;
     double m_bottomReserve = 0;
     bool m_begun = false;
+    std::function<bool()> m_pageStart;
+    int m_firstPage = 1;
+    int m_lastPage = 0;
+    int m_lastDocumentPages = 0;
     QString m_error;
 };
 

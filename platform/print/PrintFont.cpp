@@ -4,6 +4,8 @@
 #include <QtEndian>
 
 #include <hb.h>
+#include <unicode/ubidi.h>
+#include <unicode/uchar.h>
 
 #include <algorithm>
 #include <cmath>
@@ -202,7 +204,7 @@ void PrintFont::layout(const QString& text, bool bold, std::vector<Glyph>& glyph
     if (combining)
         shapeCombining(glyphs, bold);
     if (rightToLeft)
-        reorderRightToLeft(glyphs, bold);
+        reorderRightToLeft(text, glyphs, bold);
 }
 
 void PrintFont::shapeCombining(std::vector<Glyph>& glyphs, bool bold) const
@@ -231,52 +233,65 @@ void PrintFont::shapeCombining(std::vector<Glyph>& glyphs, bool bold) const
     glyphs.swap(out);
 }
 
-void PrintFont::reorderRightToLeft(std::vector<Glyph>& glyphs, bool bold) const
+void PrintFont::reorderRightToLeft(const QString& text, std::vector<Glyph>& glyphs, bool bold) const
 {
-    // The lines are left to right; a run of right-to-left text in them goes from its first
-    // right-to-left letter to its last one before a left-to-right letter, with what lies
-    // between (spaces, punctuation, numbers), and is shown from right to left. Numbers in it
-    // keep their own order. (The Unicode bidirectional algorithm for a left-to-right line,
-    // without explicit embeddings, which names don't need.)
-    const auto kind = [&](std::size_t i) {
-        const QChar::Direction d = QChar::direction(char32_t(glyphs[i].character));
-        if (d == QChar::DirR || d == QChar::DirAL)
-            return 'R';
-        if (d == QChar::DirL)
-            return 'L';
-        if (d == QChar::DirEN || d == QChar::DirAN)
-            return 'N';
-        return ' ';
-    };
+    // The Unicode bidirectional algorithm (ICU's) on a left-to-right line: the runs of the
+    // text in display order, each from its characters' resolved levels, so that numbers,
+    // brackets and neutrals between letters go where a browser puts them. A right-to-left
+    // run's pieces of one font are shaped from right to left (HarfBuzz mirrors brackets
+    // there); pieces already shaped as clusters keep their glyphs, in reverse cluster order.
+    UErrorCode status = U_ZERO_ERROR;
+    UBiDi* bidi = ubidi_openSized(int32_t(text.size()), 0, &status);
+    if (U_SUCCESS(status))
+        ubidi_setPara(bidi, reinterpret_cast<const UChar*>(text.utf16()), int32_t(text.size()),
+                      UBIDI_LTR, nullptr, &status);
+    const int32_t runs = U_SUCCESS(status) ? ubidi_countRuns(bidi, &status) : 0;
+    if (U_FAILURE(status)) {
+        ubidi_close(bidi);
+        return; // left in text order
+    }
     std::vector<Glyph> out;
     out.reserve(glyphs.size());
-    const std::size_t count = glyphs.size();
-    for (std::size_t i = 0; i < count;) {
-        if (kind(i) != 'R') {
-            out.push_back(glyphs[i++]);
+    const auto at = [&](int32_t offset) {
+        return std::size_t(
+            std::lower_bound(glyphs.begin(), glyphs.end(), offset,
+                             [](const Glyph& g, int32_t o) { return g.textAt < o; }) -
+            glyphs.begin());
+    };
+    // A glyph shaped already: one of a cluster of several characters or glyphs.
+    const auto shaped = [&](std::size_t i) {
+        return glyphs[i].character == 0 || glyphs[i].clusterLength > 0;
+    };
+    for (int32_t r = 0; r < runs; ++r) {
+        int32_t start = 0;
+        int32_t length = 0;
+        const UBiDiDirection direction = ubidi_getVisualRun(bidi, r, &start, &length);
+        const std::size_t begin = at(start);
+        std::size_t end = at(start + length);
+        if (direction == UBIDI_LTR) {
+            out.insert(out.end(), glyphs.begin() + std::ptrdiff_t(begin),
+                       glyphs.begin() + std::ptrdiff_t(end));
             continue;
         }
-        std::size_t last = i;
-        for (std::size_t k = i; k < count && kind(k) != 'L'; ++k)
-            if (kind(k) == 'R' || kind(k) == 'N')
-                last = k;
-        // The run's pieces (numbers; letters of one font) in reverse order, each shaped.
-        std::size_t end = last + 1;
-        while (end > i) {
-            std::size_t begin = end - 1;
-            const bool number = kind(begin) == 'N';
-            while (begin > i && (kind(begin - 1) == 'N') == number &&
-                   glyphs[begin - 1].font == glyphs[end - 1].font)
-                --begin;
-            if (number)
-                out.insert(out.end(), glyphs.begin() + std::ptrdiff_t(begin),
+        while (end > begin) {
+            std::size_t first = end - 1;
+            if (shaped(first)) {
+                // Back to the start of the cluster, which goes whole.
+                while (first > begin && glyphs[first].character == 0 &&
+                       glyphs[first].clusterLength == 0)
+                    --first;
+                out.insert(out.end(), glyphs.begin() + std::ptrdiff_t(first),
                            glyphs.begin() + std::ptrdiff_t(end));
-            else
-                shape(glyphs.data() + begin, end - begin, bold, true, false, out);
-            end = begin;
+            } else {
+                while (first > begin && !shaped(first - 1) &&
+                       glyphs[first - 1].font == glyphs[end - 1].font)
+                    --first;
+                shape(glyphs.data() + first, end - first, bold, true, false, out);
+            }
+            end = first;
         }
-        i = last + 1;
     }
+    ubidi_close(bidi);
     glyphs.swap(out);
 }
 
@@ -327,6 +342,9 @@ void PrintFont::shape(const Glyph* glyphs, std::size_t count, bool bold, bool ri
                 g.font >= 0 ? float(fallback().advance(g.font, g.id)) : advanceOf(g.id, bold);
         }
         g.character = cluster == seen ? 0 : text[cluster];
+        // A bracket shown mirrored stands for what it shows, so that the text reads as the page.
+        if (rightToLeft && g.character != 0 && u_isMirrored(UChar32(g.character)))
+            g.character = char32_t(u_charMirror(UChar32(g.character)));
         g.clusterLength =
             cluster != seen && clusterEnd > cluster + 1 ? textEnd(clusterEnd - 1) - g.textAt : 0;
         seen = cluster;

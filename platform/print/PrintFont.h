@@ -19,10 +19,12 @@ namespace quillmap {
 //
 // Contract: needs a QGuiApplication. Sizes are points, lengths twips. layout() maps text to
 // glyphs one per character (code point), with no shaping, except for the scripts that need it:
-// runs of right-to-left letters (Arabic, Hebrew...) are put in display order and shaped (Arabic
-// letters joined), and runs of scripts whose letters combine (Devanagari and the other Indic
-// scripts, Thai, Khmer..., and combining marks anywhere) are shaped, their marks placed, as the
-// devices print them. textWidth() measures what layout() gives.
+// a line with right-to-left letters (Arabic, Hebrew...) is put in display order by the Unicode
+// bidirectional algorithm on a left-to-right line (ICU's), its right-to-left runs shaped
+// (Arabic letters joined, brackets mirrored), and runs of scripts whose letters combine
+// (Devanagari and the other Indic scripts, Thai, Khmer..., and combining marks anywhere) are
+// shaped, their marks placed, as the devices print them. textWidth() measures what layout()
+// gives.
 class PrintFont
 {
 public:
@@ -71,9 +73,8 @@ private:
     quint32 glyphFor(char32_t c, bool bold) const;
     float advanceOf(quint32 glyph, bool bold) const;
     Glyph glyphOf(char32_t c, bool bold) const;
-    // Puts the right-to-left runs of `glyphs` (one per character, in text order) in display
-    // order, shaped.
-    void reorderRightToLeft(std::vector<Glyph>& glyphs, bool bold) const;
+    // Puts `glyphs` (of `text`, in text order) in display order, the right-to-left runs shaped.
+    void reorderRightToLeft(const QString& text, std::vector<Glyph>& glyphs, bool bold) const;
     // Shapes the runs of `glyphs` (one per character, in text order) that need it, left to
     // right.
     void shapeCombining(std::vector<Glyph>& glyphs, bool bold) const;

@@ -1,5 +1,6 @@
 #include "platform/print/QtPrintBackend.h"
 
+#include "platform/print/CountingPrinterDevice.h"
 #include "platform/print/PainterPrinterDevice.h"
 #include "platform/print/PdfStreamPrinterDevice.h"
 #include "platform/print/PrintFont.h"
@@ -136,6 +137,11 @@ QtPrintBackend::newPrinterDevice(const QString& printerName, const QString& titl
         return nullptr;
     }
     return std::make_unique<PrinterJobDevice>(info, title);
+}
+
+std::unique_ptr<PrinterDevice> QtPrintBackend::newCountingDevice(const QPageLayout& layout)
+{
+    return std::make_unique<CountingPrinterDevice>(layout);
 }
 
 void QtPrintBackend::preparePrinter(QPrinter& printer, const QString& title)

@@ -20,6 +20,7 @@ public:
                                                 const QString& outputName) override;
     std::unique_ptr<PrinterDevice> newPrinterDevice(const QString& printerName,
                                                     const QString& title, QString* error) override;
+    std::unique_ptr<PrinterDevice> newCountingDevice(const QPageLayout& layout) override;
 
     // Gives `printer` the document name `title` and the paper every print of the tree uses (the
     // printer's default paper, else the locale's) with this program's margins: for a printer

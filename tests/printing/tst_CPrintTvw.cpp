@@ -11,6 +11,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <map>
+
 #include <string>
 
 using namespace quillmap;
@@ -87,6 +89,17 @@ protected:
 private:
     double m_extra;
 };
+
+// 40 children with footers: on pages of three lines (1640 twips high) they run to page 14.
+void pagesOfThreeLines(CPrintTvw& print, NodeStore& store)
+{
+    QStringList tree = {"r"};
+    for (int i = 0; i < 40; ++i)
+        tree << QStringLiteral("  n%1").arg(i);
+    build(store, tree);
+    plain(print, store, 1);
+    print.setPrintFooter(true);
+}
 
 QString lineText(const Op& op)
 {
@@ -614,15 +627,9 @@ private slots:
 
     void pageLabelNumbers()
     {
-        // 40 children on pages of three lines run past page 12.
         NodeStore store;
-        QStringList tree = {"r"};
-        for (int i = 0; i < 40; ++i)
-            tree << QStringLiteral("  n%1").arg(i);
-        build(store, tree);
         CPrintTvw print;
-        plain(print, store, 1);
-        print.setPrintFooter(true);
+        pagesOfThreeLines(print, store);
         RecordingPrinterDevice printer(12240, 2000, 11520, 1640);
         QVERIFY(print.PrintTvw(printer));
         QSet<int> labelled;
@@ -722,30 +729,243 @@ private slots:
                      qPrintable(lineText(op)));
     }
 
+    // A file line too long for its room breaks after the name or between two fields before it
+    // breaks inside one, and a date only between its day and its time. Files at X = 300, 80
+    // twips a letter: the room is (width - 300) / 80 letters.
+    void fileLineBreaks_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("room"); // letters
+        QTest::addColumn<QStringList>("expected");
+        const QString fields = QStringLiteral("----A------05/Mar/2006  09:07:02------24576");
+        QTest::newRow("date whole on the next line")
+            << "report.txt" + fields << "report.txt" << 20
+            << QStringList{"report.txt----A-", "-----05/Mar/2006  ", "09:07:02------24576"};
+        QTest::newRow("all but the size fit")
+            << "report.txt" + fields << "report.txt" << 45
+            << QStringList{"report.txt----A------05/Mar/2006  09:07:02-", "-----24576"};
+        QTest::newRow("name longer than the room")
+            << "abcdefghijklmnopqrstuvwxyz.txt" + fields << "abcdefghijklmnopqrstuvwxyz.txt" << 20
+            << QStringList{"abcdefghijklmnopqrst", "uvwxyz.txt----A-", "-----05/Mar/2006  ",
+                           "09:07:02------24576"};
+        QTest::newRow("after a comparison's mark")
+            << "~ report.txt" + fields << "report.txt" << 30
+            << QStringList{"~ report.txt----A-", "-----05/Mar/2006  09:07:02-", "-----24576"};
+        // Not the fields of the details ticked (a listing made with others): the name and the
+        // rest, then at the width.
+        QTest::newRow("other fields")
+            << QStringLiteral("report.txt-----TXT-----ABCDEFGHIJKLMNOPQRSTUVWXYZ") << "report.txt"
+            << 20 << QStringList{"report.txt", "-----TXT-----ABCDEFG", "HIJKLMNOPQRSTUVWXYZ"};
+    }
+    void fileLineBreaks()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, name);
+        QFETCH(int, room);
+        QFETCH(QStringList, expected);
+        NodeStore store;
+        const auto root = store.add(NodeStore::npos, "/d/", "/d/");
+        store.addChild(root, name.toStdString(), false, text.toStdString());
+        CPrintTvw print;
+        plain(print, store, 1);
+        DetailTicks ticks;
+        for (int item : {DetailTicks::Archive, DetailTicks::DateLastModified, DetailTicks::Size})
+            ticks.set(item, true);
+        print.setDetailTicks(ticks);
+        RecordingPrinterDevice printer(12240, 15840, 300 + room * 80, 14400);
+        QVERIFY(print.PrintTvw(printer));
+        QStringList got;
+        for (const Op& op : treeTexts(printer))
+            if (op.x == 300)
+                got << op.text;
+        QCOMPARE(got, expected);
+    }
+
+    // Every page after the first begins with the folder that goes on there, and in the Columns
+    // layout with the column headings (below the title on the first page): every tree line and
+    // stem of a page is below them, the columns at the same X on every page.
+    void pageHeadings_data()
+    {
+        QTest::addColumn<bool>("continued");
+        QTest::addColumn<bool>("columns");
+        QTest::newRow("lines, continued") << true << false;
+        QTest::newRow("columns") << false << true;
+        QTest::newRow("columns, continued") << true << true;
+    }
+    void pageHeadings()
+    {
+        QFETCH(bool, continued);
+        QFETCH(bool, columns);
+        NodeStore store;
+        const auto root = store.add(NodeStore::npos, "/data/", "/data/");
+        NodeStore::Details details;
+        details.size = 1234567;
+        details.modified = 0;
+        details.attributes = 1; // read-only
+        for (int f = 0; f < 3; ++f) {
+            const std::string folder = "folder" + std::to_string(f);
+            const auto id = store.addChild(root, folder, true, folder);
+            for (int i = 0; i < 12; ++i) {
+                const std::string name = "file" + std::to_string(i) + ".txt";
+                store.addChild(id, name, false, name + "-------R-----1234567", &details);
+            }
+        }
+        CPrintTvw print;
+        plain(print, store, 1);
+        print.setPrintFooter(true);
+        print.setTitle(QStringLiteral("Title"));
+        print.setTitleFontSize(14);
+        DetailTicks ticks;
+        ticks.set(DetailTicks::ReadOnly, true);
+        ticks.set(DetailTicks::Size, true);
+        print.setDetailTicks(ticks);
+        if (continued)
+            print.setContinuedText(QStringLiteral("%1 (continued)"));
+        if (columns)
+            print.setLayout(PrintLayout::Columns);
+        RecordingPrinterDevice printer(12240, 15840, 11520, 4000);
+        QVERIFY(print.PrintTvw(printer));
+        const int pages = printer.ops().back().page;
+        QVERIFY(pages >= 3);
+
+        std::map<int, std::vector<Op>> byPage;
+        for (const Op& op : printer.ops())
+            if (op.kind == Op::Text || op.kind == Op::Line)
+                byPage[op.page].push_back(op);
+        std::map<QString, QSet<double>> columnX; // by heading or cell, the X it has
+        for (int page = 1; page <= pages; ++page) {
+            const std::vector<Op>& ops = byPage[page];
+            std::vector<Op> top; // the texts at the top of the page, below the title
+            for (const Op& op : ops)
+                if (op.kind == Op::Text && op.fontSize == 8 && op.bold)
+                    top.push_back(op);
+            double pageTop = page == 1 ? 840 : 0; // below the title and its blank lines
+            if (continued && page > 1) {
+                QVERIFY(!top.empty());
+                QCOMPARE(top.front().x, 0.0);
+                QCOMPARE(top.front().y, 0.0);
+                QVERIFY2(top.front().text.startsWith(QLatin1String("/data/folder")) &&
+                             top.front().text.endsWith(QLatin1String(" (continued)")),
+                         qPrintable(top.front().text));
+                pageTop = 160;
+            }
+            if (columns) {
+                QStringList labels;
+                for (const Op& op : top)
+                    if (op.y == pageTop) {
+                        labels << op.text;
+                        columnX[op.text].insert(
+                            op.text == QLatin1String("Size") ? op.x + op.text.size() * 80 : op.x);
+                    }
+                QCOMPARE(labels, (QStringList{"Name", "Size", "Attributes"}));
+                pageTop += 160 + 60;
+            } else {
+                QCOMPARE(top.size(), std::size_t(page > 1 && continued));
+            }
+            for (const Op& op : ops) {
+                if (op.kind == Op::Text && !op.bold && op.fontSize == 8) {
+                    QVERIFY2(op.y >= pageTop, qPrintable(QStringLiteral("%1 on page %2 at %3")
+                                                             .arg(op.text)
+                                                             .arg(page)
+                                                             .arg(op.y)));
+                    if (columns && op.text == QLatin1String("1234567"))
+                        columnX[QStringLiteral("size cell")].insert(op.x + op.text.size() * 80);
+                    if (columns && op.text == QLatin1String("R"))
+                        columnX[QStringLiteral("attribute cell")].insert(op.x);
+                    if (columns && op.text.startsWith(QLatin1String("file")))
+                        QVERIFY2(op.text.endsWith(QLatin1String(".txt")), qPrintable(op.text));
+                }
+                if (op.kind == Op::Line && page > 1 && op.x == op.x2)
+                    QVERIFY2(std::min(op.y, op.y2) >= pageTop, qPrintable(lineText(op)));
+            }
+        }
+        if (columns) {
+            // Sizes right-aligned under their heading, attributes under theirs, on every page.
+            QCOMPARE(columnX[QStringLiteral("size cell")].size(), 1);
+            QCOMPARE(columnX[QStringLiteral("Size")], columnX[QStringLiteral("size cell")]);
+            QCOMPARE(columnX[QStringLiteral("attribute cell")].size(), 1);
+            QCOMPARE(columnX[QStringLiteral("Attributes")],
+                     columnX[QStringLiteral("attribute cell")]);
+            QCOMPARE(columnX[QStringLiteral("Name")], QSet<double>{0});
+        }
+    }
+
+    // A page range prints those pages alone, numbered as in the whole document, and the print
+    // ends after the last of them.
+    void pageRange_data()
+    {
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::addColumn<QStringList>("labels");
+        QTest::newRow("3 to 5") << 3 << 5 << QStringList{"-Page 3-@1", "-Page 4-@2", "-Page 5-@3"};
+        QTest::newRow("from 13") << 13 << 0 << QStringList{"-Page 13-@1", "-Page 14-@2"};
+        QTest::newRow("to 1") << 0 << 1 << QStringList{"-Page 1-@1"};
+    }
+    void pageRange()
+    {
+        QFETCH(int, first);
+        QFETCH(int, last);
+        QFETCH(QStringList, labels);
+        NodeStore store;
+        CPrintTvw print;
+        pagesOfThreeLines(print, store);
+        print.setPageRange(first, last);
+        RecordingPrinterDevice printer(12240, 2000, 11520, 1640);
+        QVERIFY(print.PrintTvw(printer));
+        QCOMPARE(printer.documentsEnded(), 1);
+        QStringList got;
+        for (const Op& op : texts(printer))
+            if (op.text.startsWith(QLatin1String("-Page")))
+                got << QStringLiteral("%1@%2").arg(op.text).arg(op.page);
+        QCOMPARE(got, labels);
+        QCOMPARE(printer.lastDocumentPages(), last > 0 ? last + 1 : 14);
+    }
+
     void directoryPrintSettings_data()
     {
         QTest::addColumn<QString>("rootText");
         QTest::addColumn<QString>("title");
+        QTest::addColumn<int>("fontSize"); // the settings chosen; 0: the defaults
+        QTest::addColumn<bool>("bold");
+        QTest::addColumn<bool>("footer");
+        QTest::addColumn<bool>("columns");
         QTest::newRow("folder") << "/home/ann/Data/"
-                                << "View of /home/ann/Data/";
+                                << "View of /home/ann/Data/" << 0 << true << true << false;
         QTest::newRow("root folder") << "/"
-                                     << "View of /";
+                                     << "View of /" << 0 << true << true << false;
+        QTest::newRow("settings chosen") << "/srv/"
+                                         << "View of /srv/" << 11 << false << false << true;
     }
     void directoryPrintSettings()
     {
         QFETCH(QString, rootText);
         QFETCH(QString, title);
+        QFETCH(int, fontSize);
+        QFETCH(bool, bold);
+        QFETCH(bool, footer);
+        QFETCH(bool, columns);
+        PrintSettings settings;
+        if (fontSize != 0)
+            settings = {std::int16_t(fontSize), bold, footer,
+                        columns ? PrintLayout::Columns : PrintLayout::Lines};
+        DetailTicks ticks;
+        ticks.set(DetailTicks::Size, true);
         NodeStore store;
         const auto root =
             store.add(NodeStore::npos, rootText.toStdString(), rootText.toStdString());
         const auto child = store.add(root, rootText.toStdString() + "x", "x");
         store.setSelected(child); // the title comes from item 1 whatever is selected
-        const auto print = NewDirectoryPrint(store);
+        const auto print =
+            fontSize != 0 ? NewDirectoryPrint(store, settings, ticks) : NewDirectoryPrint(store);
         QCOMPARE(print->Title(), title);
         QCOMPARE(print->tvwToPrint(), &store);
-        QCOMPARE(print->FontBold(), true);
-        QCOMPARE(print->FontSize(), 8);
-        QCOMPARE(print->PrintFooter(), true);
+        QCOMPARE(print->FontBold(), bold);
+        QCOMPARE(print->FontSize(), fontSize != 0 ? fontSize : 8);
+        QCOMPARE(print->PrintFooter(), footer);
+        QCOMPARE(print->Layout(), columns ? PrintLayout::Columns : PrintLayout::Lines);
+        QCOMPARE(print->detailTicks().bits, fontSize != 0 ? ticks.bits : 0);
+        QCOMPARE(print->ContinuedText(), QStringLiteral("%1 (continued)"));
         QCOMPARE(print->PrintStyle(), 1);
         QCOMPARE(print->SecondTitle(), QString());
         QCOMPARE(print->SecondTitleFontBold(), false);

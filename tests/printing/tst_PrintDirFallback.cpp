@@ -1,9 +1,12 @@
 // The Print command without a default printer (the print server named in CUPS_SERVER does not
-// exist): the tree goes into a PDF in the documents folder and the user is told where; with no
-// searched tree the user is told to search first. A long save shows its progress and can be
-// cancelled.
+// exist): its dialog proposes a PDF in the documents folder, with the number of pages, asks once
+// more about a long job, and tells the user where the file went with a button that opens it;
+// with no searched tree the user is told to search first. A long save shows its progress and
+// can be cancelled.
 #include "PdfCheck.h"
+#include "main_window/PdfPreview.h"
 #include "main_window/PrintDir.h"
+#include "main_window/PrintOptionsPanel.h"
 #include "platform/print/QtPrintBackend.h"
 #include "printing/CPrintTvw.h"
 #include "support/LangFunctions.h"
@@ -14,13 +17,16 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPrintDialog>
-#include <QPrintPreviewDialog>
 #include <QProgressDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,21 +44,36 @@ class TestPrintDirFallback : public QObject
 
     QTemporaryDir m_home;
 
-    // Runs `action`, answering the message box it opens; returns the box's text.
-    template <typename F> QString answerMessage(F action)
+    // Runs `action`, printing from the print dialog it opens and answering the message box that
+    // follows (with its Open button, where `open`); returns the box's text.
+    template <typename F> QString answerMessage(F action, bool open = false)
     {
         QString text;
         QTimer timer;
         connect(&timer, &QTimer::timeout, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* dialog = qobject_cast<QPrintDialog*>(modal)) {
+                QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
                 text = box->text();
-                box->accept();
+                QAbstractButton* button = nullptr;
+                for (QAbstractButton* b : box->buttons())
+                    if (b->text() == QLatin1String("Open"))
+                        button = b;
+                if (open && button)
+                    button->click();
+                else
+                    box->accept();
             }
         });
         timer.start(20);
         action();
         return text;
     }
+
+    // What the desktop was asked to open.
+    QList<QUrl> m_opened;
+    Q_INVOKABLE void openUrl(const QUrl& url) { m_opened << url; }
 
     // Runs Save as PDF on `store` into `target`, agreeing to replace what is there and calling
     // `onProgress` on the progress dialog; returns the text of the message box it ends with.
@@ -89,8 +110,11 @@ private slots:
         QVERIFY(m_home.isValid());
         qputenv("HOME", QFile::encodeName(m_home.path()));
         qunsetenv("XDG_CONFIG_HOME");
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
         QVERIFY(QtPrintBackend().defaultPrinterName().isEmpty());
     }
+
+    void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
 
     void emptyTreeAsksForASearch()
     {
@@ -107,7 +131,8 @@ private slots:
         const auto root = store.add(NodeStore::npos, "/home/ann/", "/home/ann/");
         store.addChild(root, "notes.txt", false, "notes.txt");
         std::shared_ptr<CPrintTvw> printObject;
-        const QString text = answerMessage([&] { PrintDir(nullptr, store, printObject); });
+        m_opened.clear();
+        const QString text = answerMessage([&] { PrintDir(nullptr, store, printObject); }, true);
         const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         QVERIFY(folder.startsWith(m_home.path()));
         const QStringList pdfs = QDir(folder).entryList({QStringLiteral("*.pdf")}, QDir::Files);
@@ -115,6 +140,7 @@ private slots:
         QVERIFY(pdfs.first().startsWith(QLatin1String("View of _home_ann_ ")));
         const QString path = QDir(folder).filePath(pdfs.first());
         QVERIFY2(text.contains(path), qPrintable(text));
+        QCOMPARE(m_opened, QList<QUrl>{QUrl::fromLocalFile(path)});
         const QString problem = pdfcheck::checkPrintedTree(
             path, QStringLiteral("View of /home/ann/"), {"/home/ann/", "notes.txt"});
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
@@ -175,6 +201,7 @@ private slots:
         QCOMPARE(message, expected);
     }
 
+    // The preview's Print button: the print dialog proposes the PDF in the documents folder.
     void previewPrintsToAFile()
     {
         NodeStore store;
@@ -182,6 +209,7 @@ private slots:
         store.addChild(root, "plan.odt", false, "plan.odt");
         std::shared_ptr<CPrintTvw> printObject;
         QString proposed;
+        bool told = false;
         QTimer timer;
         connect(&timer, &QTimer::timeout, [&] {
             QWidget* modal = QApplication::activeModalWidget();
@@ -190,12 +218,20 @@ private slots:
                 if (auto* file = dialog->findChild<QLineEdit*>(QStringLiteral("filename")))
                     proposed = file->text();
                 QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-            } else if (auto* preview = qobject_cast<QPrintPreviewDialog*>(modal)) {
-                if (!proposed.isEmpty())
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                told = true;
+                box->accept();
+            } else if (auto* preview = qobject_cast<PdfPreview*>(modal)) {
+                if (told) {
+                    preview->reject();
                     return;
-                for (QAction* action : preview->findChildren<QAction*>())
-                    if (action->text() == QLatin1String("Print")) {
-                        QMetaObject::invokeMethod(action, "trigger", Qt::QueuedConnection);
+                }
+                if (!proposed.isEmpty() || !preview->complete())
+                    return;
+                QCOMPARE(preview->pagesShown(), 1);
+                for (QPushButton* button : preview->findChildren<QPushButton*>())
+                    if (button->text() == QLatin1String("Print...")) {
+                        QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);
                         return;
                     }
             }
@@ -203,6 +239,7 @@ private slots:
         timer.start(50);
         PrintPreview(nullptr, store, printObject);
         timer.stop();
+        QVERIFY(told);
         QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         if (!QFileInfo(folder).isDir())
             folder = QDir::homePath();
@@ -212,6 +249,79 @@ private slots:
         const QString problem = pdfcheck::checkPrintedTree(
             proposed, QStringLiteral("View of /srv/share/"), {"/srv/share/", "plan.odt"});
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+
+    // The print dialog counts the pages the tree makes (those the PDF then has); a job of more
+    // than 100 pages is asked about once more, naming them, and a No prints nothing; a page
+    // range prints those pages.
+    void dialogCountsAndAsks_data()
+    {
+        QTest::addColumn<int>("files");
+        QTest::addColumn<int>("from"); // 0: all pages
+        QTest::addColumn<int>("to");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<bool>("asked");
+        QTest::newRow("one page") << 10 << 0 << 0 << true << false;
+        QTest::newRow("over 100 pages, printed") << 12000 << 0 << 0 << true << true;
+        QTest::newRow("over 100 pages, not printed") << 12000 << 0 << 0 << false << true;
+        QTest::newRow("pages 2 to 3 of them") << 12000 << 2 << 3 << true << false;
+    }
+    void dialogCountsAndAsks()
+    {
+        QFETCH(int, files);
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(bool, yes);
+        QFETCH(bool, asked);
+        NodeStore store;
+        const auto root = store.add(NodeStore::npos, "/count/", "/count/");
+        for (int i = 0; i < files; ++i) {
+            const std::string name = "file " + std::to_string(i) + ".txt";
+            store.addChild(root, name, false, name);
+        }
+        int counted = -1;
+        QString question;
+        QString told;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* dialog = qobject_cast<QPrintDialog*>(modal)) {
+                counted = dialog->findChild<PrintOptionsPanel*>()->pageCount();
+                if (counted < 0)
+                    return; // still counting
+                if (from > 0) {
+                    dialog->findChild<QRadioButton*>(QStringLiteral("printRange"))
+                        ->setChecked(true);
+                    dialog->findChild<QSpinBox*>(QStringLiteral("from"))->setValue(from);
+                    dialog->findChild<QSpinBox*>(QStringLiteral("to"))->setValue(to);
+                }
+                QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                if (box->button(QMessageBox::Yes)) {
+                    question = box->text();
+                    box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+                } else {
+                    told = box->text();
+                    box->accept();
+                }
+            }
+        });
+        timer.start(20);
+        std::shared_ptr<CPrintTvw> printObject;
+        PrintDir(nullptr, store, printObject);
+        timer.stop();
+        QVERIFY(counted > 0);
+        QCOMPARE(!question.isEmpty(), asked);
+        if (asked)
+            QVERIFY2(question.contains(QStringLiteral(" %1 pages").arg(counted)),
+                     qPrintable(question));
+        QCOMPARE(!told.isEmpty(), yes);
+        if (!yes)
+            return;
+        const QString path = told.section(QStringLiteral("file: "), 1);
+        QCOMPARE(pdfcheck::pages(path), from > 0 ? to - from + 1 : counted);
+        QVERIFY(pdfcheck::pageLines(path, 1).last().contains(
+            QStringLiteral("-Page %1-").arg(from > 0 ? from : 1)));
     }
 
     // Save as PDF of a tree of thousands of pages, cancelled from its progress dialog: no

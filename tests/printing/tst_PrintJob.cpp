@@ -1,9 +1,12 @@
 // Real printing: a private CUPS server with a PDF queue whose device is a file, made the
-// default printer; the Print command and `quillmap_list --print` send jobs to it, and the file
-// that reaches the "printer" is read back.
+// default printer; the Print command (through its dialog, on that printer, with the number of
+// pages it will print) and `quillmap_list --print` send jobs to it, and the file that reaches
+// the "printer" is read back.
 #include "PdfCheck.h"
 #include "main_window/FormMain.h"
+#include "main_window/PdfPreview.h"
 #include "main_window/PrintDir.h"
+#include "main_window/PrintOptionsPanel.h"
 #include "platform/controls/FolderList.h"
 #include "platform/print/QtPrintBackend.h"
 #include "printing/CPrintTvw.h"
@@ -13,12 +16,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
-#include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
+#include <QPdfSelection>
+#include <QPrintDialog>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -207,6 +211,29 @@ private:
         }
     }
 
+    // Runs `action`, printing from the print dialog it opens once the dialog has counted the
+    // pages; returns the count it showed, -1 when it showed none or chose another printer.
+    int printFromDialog(const std::function<void()>& action)
+    {
+        int counted = -1;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            const auto* options = dialog->findChild<PrintOptionsPanel*>();
+            const auto* printers = dialog->findChild<QComboBox*>(QStringLiteral("printers"));
+            if (!options || options->pageCount() < 0)
+                return; // still counting
+            if (printers && printers->currentText() == kQueue)
+                counted = options->pageCount();
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        });
+        timer.start(20);
+        action();
+        return counted;
+    }
+
 public:
     ~TestPrintJob() override { stopCupsd(); }
 
@@ -218,6 +245,8 @@ private slots:
         QVERIFY2(QFile::exists(kCupsd) && QFile::exists(kPdfPpd),
                  "cups and cups-filters are needed (scripts/setup installs them)");
         QVERIFY(m_dir.isValid());
+        // The print settings the dialogs remember go here, not into the user's.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(path(QStringLiteral("config"))));
         // cupsd runs filters as lp: its folders must be reachable and its temp folder writable.
         QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                 QFileDevice::ExeOwner | QFileDevice::ReadGroup |
@@ -316,7 +345,7 @@ private slots:
         }
         QFile::remove(m_output);
         std::shared_ptr<CPrintTvw> printObject;
-        PrintDir(nullptr, store, printObject);
+        const int counted = printFromDialog([&] { PrintDir(nullptr, store, printObject); });
         QVERIFY(printObject);
         QVERIFY2(printObject->errorString().isEmpty(), qPrintable(printObject->errorString()));
         QString why;
@@ -326,6 +355,8 @@ private slots:
             m_output, QStringLiteral("View of /srv/data/"), expected, &pages);
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
         QVERIFY(folders < 8 || pages > 1);
+        // The dialog, on the default printer, showed the pages that were printed.
+        QCOMPARE(counted, pages);
     }
 
     // The window's own commands: a search of a real folder, then File > Print.
@@ -342,7 +373,7 @@ private slots:
         QCOMPARE(expected.size(), 8);
 
         QFile::remove(m_output);
-        window.MNU_Print->trigger();
+        QVERIFY(printFromDialog([&] { window.MNU_Print->trigger(); }) > 0);
         QString why;
         QVERIFY2(waitForPrintedFile(&why), qPrintable(why));
         const QString problem = pdfcheck::checkPrintedTree(
@@ -368,7 +399,7 @@ private slots:
         QVERIFY(searched.wait(60000)); // the search runs beside the window
 
         QFile::remove(m_output);
-        window.MNU_Print->trigger();
+        QVERIFY(printFromDialog([&] { window.MNU_Print->trigger(); }) > 0);
         QString why;
         QVERIFY2(waitForPrintedFile(&why), qPrintable(why));
         const int pages = pdfcheck::pages(m_output);
@@ -405,18 +436,25 @@ private slots:
         QCOMPARE(pdfcheck::pages(saved), pages);
         QCOMPARE(pdfcheck::linesWithoutFooters(saved), printed);
 
+        // The preview shows the document the PDF writer makes: the same pages, the same lines.
         int previewPages = -1;
+        QStringList previewLines;
         answering([&](QWidget* modal) {
-            auto* dialog = qobject_cast<QPrintPreviewDialog*>(modal);
-            QVERIFY(dialog);
-            auto* preview = dialog->findChild<QPrintPreviewWidget*>();
+            auto* preview = qobject_cast<PdfPreview*>(modal);
             QVERIFY(preview);
-            preview->updatePreview();
-            previewPages = preview->pageCount();
-            dialog->reject();
+            QTRY_VERIFY_WITH_TIMEOUT(preview->complete(), 60000);
+            previewPages = preview->pagesShown();
+            for (int page = 0; page < previewPages; ++page)
+                for (const QString& line :
+                     preview->document().getAllText(page).text().split(QLatin1Char('\n')))
+                    if (!line.trimmed().isEmpty() &&
+                        !line.contains(QStringLiteral("-Page %1-").arg(page + 1)))
+                        previewLines << line.simplified();
+            preview->reject();
         });
         window.MNU_PrintPreview->trigger();
         QCOMPARE(previewPages, pages);
+        QCOMPARE(previewLines.size(), printed.size());
 
         const QString listed = m_dir.filePath(QStringLiteral("listed.pdf"));
         QProcess list;

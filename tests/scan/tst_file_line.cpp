@@ -1,6 +1,7 @@
 // File properties and the file line built from them.
 #include "listing/CsvWriter.h"
 #include "scan/FileLine.h"
+#include "scan/FileLineFields.h"
 #include "scan/GetFileInfo.h"
 #include "support/LocalClock.h"
 #include "tests/common/FileInfoByPath.h"
@@ -120,6 +121,36 @@ private slots:
         QCOMPARE(QString::fromStdString(FileLine().build(name.toStdString(), info, t)), expected);
         QCOMPARE(QString::fromStdString(FileLine(QLocale::c()).build(name.toStdString(), info, t)),
                  expected);
+
+        // A printout breaks the line between the fields FileLineFields finds: each one what the
+        // line holds for its detail alone (the flags together).
+        QStringList fields;
+        DetailTicks flags;
+        for (int item = DetailTicks::Archive; item <= DetailTicks::Size; ++item) {
+            if (!t.ticked(item))
+                continue;
+            if (item <= DetailTicks::System) {
+                flags.set(item, true);
+                if (item < DetailTicks::System)
+                    continue;
+            }
+            DetailTicks one = item <= DetailTicks::System ? flags : DetailTicks();
+            one.set(item, true);
+            const QString alone = QString::fromStdString(FileLine().build("", info, one));
+            if (!alone.isEmpty())
+                fields << alone;
+        }
+        if (flags.any() && !t.ticked(DetailTicks::System))
+            fields.prepend(QString::fromStdString(FileLine().build("", info, flags)));
+        const QString details = expected.mid(name.size());
+        QStringList found;
+        for (const FileLineField& f : FileLineFields(details, t)) {
+            found << details.mid(f.start, f.end - f.start);
+            if (f.timeStart >= 0)
+                QVERIFY(details.mid(f.timeStart, 2).toInt() >= 0 &&
+                        details.mid(f.timeStart - 2, 2) == QStringLiteral("  "));
+        }
+        QCOMPARE(found, fields);
     }
 
     void otherLocales()
@@ -231,6 +262,18 @@ private slots:
         line.appendDate(text, std::nullopt);
         QCOMPARE(QString::fromStdString(text).size(), widest);
         QVERIFY(QString::fromStdString(text).startsWith(QStringLiteral("--")));
+
+        // A date and a missing one are whole fields of the line, whatever the separators.
+        FileInfo info;
+        info.DateLastModified = local(2026, 12, 8, 9, 7, 2);
+        DetailTicks dates;
+        dates.set(DetailTicks::DateCreated, true);
+        dates.set(DetailTicks::DateLastModified, true);
+        const QString details = QString::fromStdString(line.build("", info, dates));
+        const std::vector<FileLineField> fields = FileLineFields(details, dates);
+        QCOMPARE(fields.size(), std::size_t(2));
+        QCOMPARE(details.mid(fields[1].start), QStringLiteral("-----") + december + u'-');
+        QCOMPARE(details.mid(fields[1].timeStart, 2), QStringLiteral("09"));
     }
 
     // Dates in several zones, near clock changes too, as the C library writes them.

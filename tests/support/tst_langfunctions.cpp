@@ -321,6 +321,8 @@ private slots:
         numbers << 66 << 67;
         for (int n = 100; n <= 161; ++n) // the main window's
             numbers.append(n);
+        for (int n = 200; n <= 227; ++n) // the print dialog's
+            numbers.append(n);
         for (int n = 250; n <= 282; ++n) // the filters'
             numbers.append(n);
         for (int n : numbers)

@@ -194,6 +194,22 @@ private slots:
                                   << 0
                                   << "Old\n\u251c\u2500\u2500 Letters\n\u251c\u2500\u2500 b.doc"
                                   << "";
+        QTest::newRow("bad layout")
+            << QStringList{"--layout", "grid", "--pdf", "p.pdf", "x"} << 2 << ""
+            << "unknown layout 'grid' (valid: lines, columns)";
+        QTest::newRow("font size too large")
+            << QStringList{"--font-size", "200", "--pdf", "p.pdf", "x"} << 2 << ""
+            << "font size '200' is not a whole number of points from 4 to 72";
+        QTest::newRow("pages backwards") << QStringList{"--pages", "5-2", "--print", "x"} << 2 << ""
+                                         << "page range '5-2' is not";
+        QTest::newRow("pages from 0") << QStringList{"--pages", "0-2", "--print", "x"} << 2 << ""
+                                      << "page range '0-2' is not";
+        QTest::newRow("no such printer")
+            << QStringList{"--printer", "no-such-printer", "x"} << 2 << ""
+            << "There is no printer named no-such-printer.";
+        QTest::newRow("print option without a print")
+            << QStringList{"--regular", "x"} << 2 << ""
+            << "option '--regular' is for a print: give '--pdf FILE' or '--print' too";
     }
     void usage()
     {
@@ -467,6 +483,76 @@ private slots:
         } else {
             QVERIFY2(!r.err.contains("Dirs = "), r.err.constData());
         }
+    }
+
+    // The print's settings and pages: the layout (columns under their headings), the type,
+    // the footer, a page range (numbered as in the whole document; past its end a failure).
+    void printOptions_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<QString>("firstPageHas"); // a line of the first page printed
+        QTest::addColumn<bool>("labelled");        // pages have their footer
+        QTest::addColumn<bool>("regular");         // the tree in the regular font
+        QTest::newRow("defaults") << QStringList{} << 0 << 5 << "folder0" << true << false;
+        QTest::newRow("columns") << QStringList{"--layout", "columns", "--details", "size"} << 0
+                                 << 5 << "Name Size" << true << false;
+        QTest::newRow("regular, no footer, 12 pt")
+            << QStringList{"--regular", "--no-footer", "--font-size", "12"} << 0 << 6 << "folder0"
+            << false << true;
+        QTest::newRow("pages 2 to 3")
+            << QStringList{"--pages", "2-3"} << 0 << 2 << "-Page 2-" << true << false;
+        QTest::newRow("page 5 on")
+            << QStringList{"--pages", "5-"} << 0 << 1 << "-Page 5-" << true << false;
+        QTest::newRow("past the end")
+            << QStringList{"--pages", "9"} << 2 << 0 << "" << true << false;
+    }
+    void printOptions()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(int, pages);
+        QFETCH(QString, firstPageHas);
+        QFETCH(bool, labelled);
+        QFETCH(bool, regular);
+        const QString tree = m_temp.filePath(QStringLiteral("pages"));
+        if (!QFileInfo::exists(tree)) {
+            for (int d = 0; d < 4; ++d) {
+                const QByteArray folder =
+                    QFile::encodeName(tree) + "/folder" + QByteArray::number(d);
+                QVERIFY(QDir().mkpath(QFile::decodeName(folder)));
+                for (int f = 0; f < 60; ++f)
+                    touch(folder + "/file " + QByteArray::number(f) + ".txt", "x");
+            }
+        }
+        const QString pdf = m_temp.filePath(QStringLiteral("options.pdf"));
+        QFile::remove(pdf);
+        const Run r = run(args + QStringList{"--pdf", pdf, tree});
+        QVERIFY2(r.exitCode == exitCode, r.err.constData());
+        if (exitCode != 0) {
+            QVERIFY2(r.err.contains("The tree makes 5 pages: there is no page 9 to print."),
+                     r.err.constData());
+            QVERIFY(!QFileInfo::exists(pdf));
+            return;
+        }
+        QProcess info;
+        info.start(QStringLiteral("pdfinfo"), {pdf});
+        QVERIFY(info.waitForFinished(60000));
+        const QString pdfInfo = QString::fromUtf8(info.readAllStandardOutput());
+        QCOMPARE(QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(pdfInfo).captured(1),
+                 QString::number(pages));
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"),
+                   {QStringLiteral("-l"), QStringLiteral("1"), pdf, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished(60000));
+        const QString firstPage = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+        QVERIFY2(firstPage.contains(firstPageHas), qPrintable(firstPage));
+        QCOMPARE(firstPage.contains(QLatin1String("-Page ")), labelled);
+        QProcess fonts;
+        fonts.start(QStringLiteral("pdffonts"), {pdf});
+        QVERIFY(fonts.waitForFinished(60000));
+        QCOMPARE(fonts.readAllStandardOutput().contains("DejaVuSans "), regular);
     }
 
     // --pdf into every kind of target: only the target changes, and only once the PDF is
