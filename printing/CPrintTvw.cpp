@@ -1,3 +1,6 @@
+// The tree print engine in one file: titles, lines, wrapping, the columns layout, connectors and
+// the page furniture all work on the one page state (position, page, open connectors) that
+// the class keeps while it prints, so they stay together rather than pass that state around.
 #include "printing/CPrintTvw.h"
 
 #include "printing/PrinterDevice.h"

@@ -1,3 +1,5 @@
+// The folder walk in one file: its folder stack, open-folder budget, read-ahead hand-over and
+// filters are one state that every step of the walk reads and changes.
 #include "scan/SearchDir.h"
 
 #include "scan/EntryFilter.h"

@@ -1,3 +1,5 @@
+// The node store in one file: nodes, arena, key index and the lines made on demand share one
+// memory layout, kept together so that it is changed in one place.
 #include "tree/NodeStore.h"
 
 #include "tree/LineFormat.h"
