@@ -2,6 +2,7 @@
 
 #include "listing/CsvWriter.h"
 #include "listing/FiltersJson.h"
+#include "listing/JsonString.h"
 #include "scan/FileInfo.h"
 #include "scan/SearchRecord.h"
 #include "support/LocalClock.h"
@@ -259,23 +260,8 @@ void appendDateOrNull(std::string& out, const std::optional<std::int64_t>& t)
 
 void HtmlWriter::appendScriptString(std::string& out, std::string_view bytes)
 {
-    static const char hex[] = "0123456789abcdef";
     const QByteArray valid = NodeStore::displayString(bytes).toUtf8();
-    out.push_back('"');
-    for (const char ch : valid) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c == '"' || c == '\\') {
-            out.push_back('\\');
-            out.push_back(ch);
-        } else if (c < 0x20 || c == 0x7F || c == '<' || c == '>' || c == '&') {
-            out += "\\u00";
-            out.push_back(hex[c >> 4]);
-            out.push_back(hex[c & 15]);
-        } else {
-            out.push_back(ch);
-        }
-    }
-    out.push_back('"');
+    AppendJsonString(out, std::string_view(valid.constData(), std::size_t(valid.size())), true);
 }
 
 bool HtmlWriter::write(std::FILE* out)

@@ -1,6 +1,7 @@
 #include "listing/NcduWriter.h"
 
 #include "listing/FiltersJson.h"
+#include "listing/JsonString.h"
 #include "scan/SearchRecord.h"
 #include "tree/NodeStore.h"
 
@@ -10,22 +11,7 @@ namespace quillmap {
 
 void NcduWriter::appendString(std::string& out, std::string_view bytes)
 {
-    static const char hex[] = "0123456789abcdef";
-    out.push_back('"');
-    for (const char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c == '"' || c == '\\') {
-            out.push_back('\\');
-            out.push_back(ch);
-        } else if (c < 0x20 || c == 0x7F) {
-            out += "\\u00";
-            out.push_back(hex[c >> 4]);
-            out.push_back(hex[c & 15]);
-        } else {
-            out.push_back(ch);
-        }
-    }
-    out.push_back('"');
+    AppendJsonString(out, bytes);
 }
 
 bool NcduWriter::write(std::FILE* out)
