@@ -6,9 +6,11 @@
 #include "platform/controls/OptionsList.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QEventLoop>
 #include <QSettings>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -23,6 +25,29 @@ inline void keepSettingsIn(const QString& folder)
 {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
 }
+
+// The application of a window benchmark: offscreen unless QT_QPA_PLATFORM names a platform,
+// with the user's settings kept out of the way for its lifetime.
+class BenchApplication
+{
+public:
+    BenchApplication(int& argc, char** argv)
+        : m_offscreen(offscreenUnlessChosen()), m_app(argc, argv)
+    {
+        keepSettingsIn(m_settings.path());
+    }
+
+private:
+    static bool offscreenUnlessChosen()
+    {
+        return qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+               qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+
+    bool m_offscreen; // set before the application reads it
+    QApplication m_app;
+    QTemporaryDir m_settings;
+};
 
 // The seconds the search of `dir` took in `window`, shown (offscreen); negative when `dir`
 // can't be opened.

@@ -96,11 +96,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QTemporaryDir settings;
-    quillmap::bench::keepSettingsIn(settings.path());
+    quillmap::bench::BenchApplication app(argc, argv);
     FormMain window;
     window.setExitHandler([] {});
     window.resize(1600, 1000);

@@ -28,12 +28,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: preview_bench DIR\n");
         return 2;
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
     // The user's settings (a sort order, print settings) would change what is measured.
-    QTemporaryDir settings;
-    quillmap::bench::keepSettingsIn(settings.path());
+    quillmap::bench::BenchApplication app(argc, argv);
     FormMain window;
     const double searchSeconds = quillmap::bench::searchInWindow(window, argv[1]);
     if (searchSeconds < 0) {

@@ -75,11 +75,7 @@ Run runChild(const std::vector<std::string>& argv, int outFd = -1)
 // One search in the window; writes its seconds to standard output.
 int windowSearch(int argc, char** argv, const char* dir)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QTemporaryDir settings;
-    quillmap::bench::keepSettingsIn(settings.path());
+    quillmap::bench::BenchApplication app(argc, argv);
     FormMain window;
     const double seconds = quillmap::bench::searchInWindow(window, dir);
     if (seconds < 0)
