@@ -3,25 +3,46 @@
 namespace quillmap {
 
 FolderTotals::FolderTotals(const NodeStore& tree)
-    : m_size(tree.size(), 0), m_files(tree.size(), 0), m_folders(tree.size(), 0)
+    : m_tree(tree), m_isFolder((tree.size() + 63) / 64, 0), m_rank(m_isFolder.size(), 0)
 {
-    for (NodeStore::Id id = NodeStore::Id(tree.size()); id-- > 0;) {
+    const auto count = NodeStore::Id(tree.size());
+    std::uint32_t folders = 0;
+    for (NodeStore::Id id = 0; id < count; ++id) {
+        if ((id & 63) == 0)
+            m_rank[id >> 6] = folders;
+        if (tree.isFolder(id)) {
+            m_isFolder[id >> 6] |= std::uint64_t(1) << (id & 63);
+            ++folders;
+        }
+    }
+    m_size.assign(folders, 0);
+    m_files.assign(folders, 0);
+    m_folders.assign(folders, 0);
+    for (NodeStore::Id id = count; id-- > 0;) {
         const NodeStore::Id parent = tree.parent(id);
-        if (!tree.isFolder(id))
-            if (const auto d = tree.details(id))
-                m_size[id] = d->size.value_or(0);
         if (parent == NodeStore::npos)
             continue;
+        const std::size_t p = folderIndex(parent);
+        if (p == kNone)
+            continue; // not a tree of folders (a file is never a parent in a listing)
+        const std::size_t k = folderIndex(id);
+        const std::uint64_t size = k != kNone ? m_size[k] : fileSize(id);
         // Sizes from a listing file may be anything: a total past the largest stays there.
-        if (__builtin_add_overflow(m_size[parent], m_size[id], &m_size[parent]))
-            m_size[parent] = UINT64_MAX;
-        m_files[parent] += m_files[id];
-        m_folders[parent] += m_folders[id];
-        if (tree.isFolder(id))
-            ++m_folders[parent];
-        else
-            ++m_files[parent];
+        if (__builtin_add_overflow(m_size[p], size, &m_size[p]))
+            m_size[p] = UINT64_MAX;
+        if (k != kNone) {
+            m_files[p] += m_files[k];
+            m_folders[p] += m_folders[k] + 1;
+        } else {
+            ++m_files[p];
+        }
     }
+}
+
+std::uint64_t FolderTotals::fileSize(NodeStore::Id id) const
+{
+    const auto details = m_tree.details(id);
+    return details ? details->size.value_or(0) : 0;
 }
 
 } // namespace quillmap

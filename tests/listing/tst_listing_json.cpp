@@ -235,6 +235,14 @@ private slots:
                    R"("size":)" +
                    max + R"(},{"key":"/r/b","text":"b","size":)" + max + "}]}}"
             << true << qsizetype(0) << ~0ull;
+        // Folder totals are kept for folders only, found by their place among the nodes.
+        QByteArray many = head + "\"tree\":{\"key\":\"/r/\",\"text\":\"/r/\",\"children\":[";
+        for (int i = 0; i < 70; ++i)
+            many += "{\"key\":\"/r/f" + QByteArray::number(i) + "\",\"text\":\"f\",\"size\":1},";
+        many += "{\"key\":\"/r/d/\",\"text\":\"d\",\"children\":[{\"key\":\"/r/d/e/\","
+                "\"text\":\"e\",\"children\":[{\"key\":\"/r/d/e/g\",\"text\":\"g\","
+                "\"size\":1000}]}]}]}}";
+        QTest::newRow("folders past the 64th node") << many << true << qsizetype(0) << 1070ull;
         QByteArray unread = head + R"("unread":[)";
         for (int i = 0; i < ListingJsonReader::kMaxUnread + 5; ++i)
             unread += "\"/r/x: Permission denied\",";
