@@ -1,5 +1,6 @@
 #include "listing/CsvWriter.h"
 
+#include "listing/ChunkedOutput.h"
 #include "listing/FolderTotals.h"
 #include "scan/FileInfo.h"
 #include "scan/SearchRecord.h"
@@ -175,13 +176,7 @@ bool CsvWriter::write(std::FILE* out)
         appendCell(buffer, m_record.filters.describe().toStdString(), terminal);
         buffer += ",,,,,,,,,,\r\n";
     }
-    bool ok = true;
-    const auto flush = [&](bool force) {
-        if (force || buffer.size() >= (1u << 16)) {
-            ok = ok && std::fwrite(buffer.data(), 1, buffer.size(), out) == buffer.size();
-            buffer.clear();
-        }
-    };
+    ChunkedOutput output(out, buffer);
     // The key of the node being written, built from its parent's: keyLengths[d] is how much of
     // it the node at depth d inherits.
     std::string key;
@@ -233,7 +228,7 @@ bool CsvWriter::write(std::FILE* out)
             buffer += ",,";
         }
         buffer += ",\r\n";
-        flush(false);
+        output.flush();
         return true;
     };
     m_tree.walk(m_tree.firstTopLevel(), true, visit, [](NodeStore::Id, std::uint32_t) {});
@@ -251,8 +246,7 @@ bool CsvWriter::write(std::FILE* out)
         appendCell(buffer, report.problemReason(i).toStdString(), terminal);
         buffer += "\r\n";
     }
-    flush(true);
-    return ok && std::fflush(out) == 0 && !std::ferror(out);
+    return output.finish();
 }
 
 void CsvWriter::appendAttributeLetters(std::string& out, std::uint32_t attributes)

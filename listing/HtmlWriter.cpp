@@ -1,5 +1,6 @@
 #include "listing/HtmlWriter.h"
 
+#include "listing/ChunkedOutput.h"
 #include "listing/CsvWriter.h"
 #include "listing/FiltersJson.h"
 #include "listing/JsonString.h"
@@ -338,13 +339,7 @@ bool HtmlWriter::write(std::FILE* out)
     }
     b += "]},\n\"nodes\":[";
 
-    bool ok = true;
-    const auto flush = [&](bool force) {
-        if (force || b.size() >= (1u << 16)) {
-            ok = ok && std::fwrite(b.data(), 1, b.size(), out) == b.size();
-            b.clear();
-        }
-    };
+    ChunkedOutput output(out, b);
     bool first = true;
     // One array a node: level, name, attributes (16 for a folder), then for a file whose
     // details were read its size and its modified, created and accessed times.
@@ -372,15 +367,14 @@ bool HtmlWriter::write(std::FILE* out)
             appendDateOrNull(b, r->accessed);
         }
         b += ']';
-        flush(false);
+        output.flush();
         return true;
     };
     m_tree.walk(m_tree.firstTopLevel(), true, visit, [](NodeStore::Id, std::uint32_t) {});
     b += "]}</script>\n<script>";
     b += kScript;
     b += "</script>\n</body></html>\n";
-    flush(true);
-    return ok && std::fflush(out) == 0 && !std::ferror(out);
+    return output.finish();
 }
 
 } // namespace quillmap

@@ -1,5 +1,6 @@
 #include "listing/NcduWriter.h"
 
+#include "listing/ChunkedOutput.h"
 #include "listing/FiltersJson.h"
 #include "listing/JsonString.h"
 #include "scan/SearchRecord.h"
@@ -49,13 +50,7 @@ bool NcduWriter::write(std::FILE* out)
     }
     b += "}}";
 
-    bool ok = true;
-    const auto flush = [&](bool force) {
-        if (force || b.size() >= (1u << 16)) {
-            ok = ok && std::fwrite(b.data(), 1, b.size(), out) == b.size();
-            b.clear();
-        }
-    };
+    ChunkedOutput output(out, b);
     // The folders that could not be listed, by path.
     const std::unordered_set<std::string> unread(report.problemPaths.begin(),
                                                  report.problemPaths.end());
@@ -92,7 +87,7 @@ bool NcduWriter::write(std::FILE* out)
         } else {
             b += ",\"read_error\":true}";
         }
-        flush(false);
+        output.flush();
         return true;
     };
     const auto leave = [&](NodeStore::Id id, std::uint32_t level) {
@@ -101,8 +96,7 @@ bool NcduWriter::write(std::FILE* out)
     };
     m_tree.walk(m_tree.firstTopLevel(), false, visit, leave);
     b += "]\n";
-    flush(true);
-    return ok && std::fflush(out) == 0 && !std::ferror(out);
+    return output.finish();
 }
 
 } // namespace quillmap
